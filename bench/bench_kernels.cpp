@@ -1,0 +1,42 @@
+// Kernel throughput on photo-sized inputs: run `build/bench/tessarine_bench`.
+#include "engine/block_average.h"
+
+#include <QImage>
+#include <benchmark/benchmark.h>
+#include <random>
+
+namespace {
+
+// An 18-megapixel picture (5640 x 3172, the size of a large camera photo) with varied content.
+const QImage& photo()
+{
+    static const QImage img = [] {
+        QImage i(5640, 3172, QImage::Format_RGB32);
+        std::mt19937 rng(7);
+        for (int y = 0; y < i.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(i.scanLine(y));
+            for (int x = 0; x < i.width(); ++x)
+                line[x] = qRgb((x + y) & 0xFF, (x * 3) & 0xFF, rng() & 0xFF);
+        }
+        return i;
+    }();
+    return img;
+}
+
+void BM_BlockAverage(benchmark::State& state)
+{
+    const QImage& src = photo();
+    const int h = int(state.range(0)), v = int(state.range(1));
+    QImage buffer((src.width() + 4) / h - 4, (src.height() + 4) / v - 4, QImage::Format_RGB32);
+    for (auto _ : state) {
+        averageBlocks(src, h, v, buffer);
+        benchmark::DoNotOptimize(buffer.constBits());
+    }
+    const double pixels = double(src.width()) * src.height();
+    state.counters["MP/s"] = benchmark::Counter(pixels / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_BlockAverage)->Args({8, 16})->Args({2, 2})->Args({1, 3})->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,80 @@
+#include "engine/block_average.h"
+
+#include <algorithm>
+
+namespace {
+
+inline uint32_t roundedQuotient(uint64_t sum, uint64_t area)
+{
+    uint64_t q = sum / area;
+    const uint64_t twiceRest = 2 * (sum % area);
+    if (twiceRest > area || (twiceRest == area && (q & 1)))
+        ++q;
+    return static_cast<uint32_t>(q);
+}
+
+} // namespace
+
+BlockAverager::BlockAverager(int srcWidth, int hStep, int vStep, int outWidth, int outHeight)
+    : srcWidth_(std::max(0, srcWidth)), hStep_(std::max(1, hStep)), vStep_(std::max(1, vStep)),
+      outWidth_(std::max(0, outWidth)), outHeight_(std::max(0, outHeight)),
+      area_(uint64_t(hStep_) * uint64_t(vStep_))
+{
+    const int64_t inPicture = (int64_t(srcWidth_) + hStep_ - 1) / hStep_;
+    blocks_ = static_cast<int>(std::min<int64_t>(inPicture, outWidth_));
+    sums_.assign(size_t(blocks_) * 3, 0);
+}
+
+int BlockAverager::addRow(const QRgb* row, QRgb* out)
+{
+    const int blockRow = rowsSeen_ / vStep_;
+    ++rowsSeen_;
+    if (blockRow >= outHeight_)
+        return -1;
+    uint64_t* s = sums_.data();
+    for (int b = 0; b < blocks_; ++b, s += 3) {
+        const int x0 = b * hStep_;
+        const int x1 = static_cast<int>(std::min<int64_t>(int64_t(x0) + hStep_, srcWidth_));
+        uint32_t blue = 0, green = 0, red = 0;
+        for (int x = x0; x < x1; ++x) {
+            const QRgb p = row[x];
+            blue += p & 0xFF;
+            green += (p >> 8) & 0xFF;
+            red += (p >> 16) & 0xFF;
+            // Flush before the 32-bit lanes could overflow on very wide blocks.
+            if (((x - x0) & 0xFFFF) == 0xFFFF) {
+                s[0] += blue, s[1] += green, s[2] += red;
+                blue = green = red = 0;
+            }
+        }
+        s[0] += blue;
+        s[1] += green;
+        s[2] += red;
+    }
+    if (++rowsInBlock_ < vStep_)
+        return -1;
+    rowsInBlock_ = 0;
+    s = sums_.data();
+    for (int b = 0; b < blocks_; ++b, s += 3) {
+        out[b] = qRgb(roundedQuotient(s[2], area_), roundedQuotient(s[1], area_), roundedQuotient(s[0], area_));
+        s[0] = s[1] = s[2] = 0;
+    }
+    return blockRow;
+}
+
+void averageBlocks(const QImage& picture, int hStep, int vStep, QImage& buffer, const std::function<void(int y)>& rowDone)
+{
+    BlockAverager averager(picture.width(), hStep, vStep, buffer.width(), buffer.height());
+    std::vector<QRgb> out(size_t(std::max(0, buffer.width())) + 1);
+    for (int y = 0; y < picture.height(); ++y) {
+        const int done = averager.addRow(reinterpret_cast<const QRgb*>(picture.constScanLine(y)), out.data());
+        if (done >= 0) {
+            // Columns beyond the stored blocks keep what the buffer held.
+            QRgb* line = reinterpret_cast<QRgb*>(buffer.scanLine(done));
+            const int blocks = std::min<int>(buffer.width(), (picture.width() + std::max(1, hStep) - 1) / std::max(1, hStep));
+            std::copy_n(out.data(), blocks, line);
+        }
+        if (rowDone)
+            rowDone(y);
+    }
+}

@@ -1,0 +1,211 @@
+// The Start command: the buffer stage, then the glyph and text stages, with the main window's inputs
+// locked while a run works.
+#include "engine/block_average.h"
+#include "main_window/frmMain.h"
+#include "platform/errors.h"
+#include "platform/forms.h"
+#include "platform/message_box.h"
+#include "platform/numbers.h"
+#include "platform/shapes.h"
+#include "platform/surface_widget.h"
+#include "platform/text_box.h"
+#include "platform/yield.h"
+#include "state/app_info.h"
+#include "state/mod_vars.h"
+#include "windows/frmBuffer.h"
+#include "windows/frmScale.h"
+#include "windows/frmSource.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// The largest buffer a run accepts: row and column counts stay within 16 bits.
+constexpr int kMaxBufferSide = 32767;
+
+QString sizeCaption(const QString& prefix, int width, int height)
+{
+    return prefix + QString::number(width) + "x" + QString::number(height);
+}
+
+// A factor text as a number of picture pixels per character; the block size is its rounded value.
+double checkedFactor(const QString& text)
+{
+    const double f = num::strictToDouble(text);
+    if (f == 0)
+        raiseError(err::DivisionByZero);
+    if (f < 0)
+        raiseError(err::InvalidPropertyValue);
+    if (num::toInt32(f) == 0) // a fraction at most one half gives blocks of no width
+        raiseError(err::DivisionByZero);
+    return f;
+}
+
+} // namespace
+
+void FrmMain::setProgress(double fraction)
+{
+    const double width = shpProcess->widthTwips() * fraction;
+    shpPercent->setWidthTwips(width);
+    const int pixels = twipsToPixels(width);
+    if (pixels != lastProgressPixels_) {
+        lastProgressPixels_ = pixels;
+        shpPercent->repaint();
+    }
+}
+
+void FrmMain::disableAll()
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{cmdSelectAscii, txtAsciiTable, cmdSelectPic, cmdStart, cmdQuit,
+                                                      frmScale()->txtHorizontal, frmScale()->txtVertical, txtFont,
+                                                      txtFontSize, cmdSelectFont, picSourcePicture})
+        w->setEnabled(false);
+    for (QMenu* m : {mnuProgram, mnuAsciiTable, mnuPicture, mnuFont, mnuExtras, mnuHelp})
+        m->menuAction()->setEnabled(false);
+    setCursor(Qt::WaitCursor);
+}
+
+void FrmMain::enableAll()
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{cmdSelectAscii, txtAsciiTable, cmdSelectPic, cmdStart, cmdQuit,
+                                                      frmScale()->txtHorizontal, frmScale()->txtVertical, txtFont,
+                                                      txtFontSize, cmdSelectFont, picSourcePicture})
+        w->setEnabled(true);
+    for (QMenu* m : {mnuProgram, mnuAsciiTable, mnuPicture, mnuFont, mnuExtras, mnuHelp})
+        m->menuAction()->setEnabled(true);
+    setCursor(Qt::ArrowCursor);
+}
+
+bool FrmMain::initForms()
+{
+    const auto& vars = modVars();
+    try {
+        const bool sourceIsNew = Forms::instance().find<FrmSource>() == nullptr;
+        FrmSource* source = frmSource();
+        source->setWindowState(Qt::WindowNoState);
+        PictureSurface& src = source->pic->surface();
+        src.setBackColor(255);
+        source->move(0, 0);
+        src.setAutoSize(true);
+        if (vars.pictureFile.isEmpty())
+            raiseError(err::FileNotFound);
+        // A window created just now has read the same file a moment ago.
+        if (!(sourceIsNew && source->loadedAtCreation()))
+            src.loadPicture(vars.pictureFile);
+        source->clearLoadedAtCreation();
+        source->fitToPicture();
+        if (vars.debugMode)
+            source->show();
+        source->lower();
+
+        const int ws = src.outerWidth();
+        const int hs = src.outerHeight();
+        FrmBuffer* buffer = frmBuffer();
+        buffer->setWindowState(Qt::WindowNoState);
+        buffer->pic->surface().setBackColor(255);
+        buffer->move(0, 0);
+        buffer->setLeftTwips(source->leftTwips() + source->widthTwips());
+        buffer->setTopTwips(0);
+
+        double wb = ws, hb = hs;
+        if (mnuScalePicture->isChecked()) {
+            const double h = checkedFactor(frmScale()->txtHorizontal->text());
+            const double v = checkedFactor(frmScale()->txtVertical->text());
+            const double area = double(num::toInt32(h)) * double(num::toInt32(v));
+            if (area > std::numeric_limits<int32_t>::max())
+                raiseError(err::Overflow);
+            wb = std::floor(ws / h);
+            hb = std::floor(hs / v);
+        }
+        if (wb > kMaxBufferSide || hb > kMaxBufferSide)
+            raiseError(err::Overflow);
+        buffer->pic->setOuterSize(int(wb), int(hb));
+        buffer->setWidthTwips((int(wb) + 7) * kTwipsPerPixel);
+        buffer->setHeightTwips((int(hb) + 45) * kTwipsPerPixel);
+        if (vars.debugMode)
+            buffer->show();
+        buffer->lower();
+        return true;
+    } catch (const PlatformError& e) {
+        mb::show("ERROR: \r\n" + e.description() + "\r\n\r\n#" + QString::number(e.number()), mb::Exclamation,
+                 app::title() + ", initForms");
+        setStatus("ERROR: " + e.description() + " (#" + QString::number(e.number()) + ")");
+        return false;
+    }
+}
+
+void FrmMain::calcBuffer()
+{
+    FrmSource* source = frmSource();
+    FrmBuffer* buffer = frmBuffer();
+    const PictureSurface& src = source->pic->surface();
+    PictureSurface& buf = buffer->pic->surface();
+    source->setWindowTitle(sizeCaption("Source - ", src.outerWidth(), src.outerHeight()));
+    buffer->setWindowTitle(sizeCaption("Buffer - ", buf.outerWidth(), buf.outerHeight()));
+    const int hStep = num::toInt32(num::strictToDouble(frmScale()->txtHorizontal->text()));
+    const int vStep = num::toInt32(num::strictToDouble(frmScale()->txtVertical->text()));
+
+    disableAll();
+    yieldToWindowSystem();
+    QElapsedTimer clock; // monotonic: a run across midnight still counts the right seconds
+    clock.start();
+    qint64 lastYield = -1;
+    lastProgressPixels_ = -1;
+    averageBlocks(src.image(), hStep, vStep, buf.mutableImage(), [&](int y) {
+        setProgress(double(y) / src.outerHeight());
+        const qint64 ms = clock.elapsed();
+        // Yield in every tenth second; at most every 20 ms, so the window stays responsive without the
+        // event loop costing more than the averaging.
+        if ((ms / 1000) % 10 == 0 && (lastYield < 0 || ms - lastYield >= 20)) {
+            lastYield = ms;
+            yieldToWindowSystem();
+        }
+    });
+    buf.changed();
+    setStatus(status() + " ok.   (" + QString::number(clock.elapsed() / 1000) + "s)");
+    setProgress(1.0);
+    enableAll();
+}
+
+void FrmMain::cmdStart_Click()
+{
+    if (running_)
+        return;
+    if (!initForms())
+        return;
+    running_ = true;
+    const QString h = frmScale()->txtHorizontal->text();
+    const QString v = frmScale()->txtVertical->text();
+    double hv = 0, vv = 0;
+    try {
+        hv = num::val(h);
+        vv = num::val(v);
+    } catch (const PlatformError&) {
+    }
+    const bool unscaled = !mnuScalePicture->isChecked() || (hv == 1 && vv == 1);
+    FrmBuffer* buffer = frmBuffer();
+    if (unscaled) {
+        setStatus("Preparing Buffer..");
+        buffer->pic->surface().setPicture(frmSource()->pic->surface().image());
+        buffer->setWindowTitle(sizeCaption("Buffer - ", buffer->pic->surface().outerWidth(),
+                                           buffer->pic->surface().outerHeight()));
+        setStatus(status() + " ok.");
+    } else {
+        setStatus("Calculating Buffer..");
+        calcBuffer();
+        buffer->show();
+    }
+    disableAll();
+    enableAll();
+    running_ = false;
+    if (closeAfterRun_) {
+        closeAfterRun_ = false;
+        unload();
+    }
+}

@@ -1,0 +1,163 @@
+#pragma once
+
+// The main window and how the program fits together:
+// - Program state lives in modVars() (state/mod_vars.h); the settings file is read by init() at start-up
+//   and written by writeIni() at shut-down (state/startup.cpp).
+// - Every window is a Form, created and loaded on first use through Forms (platform/forms.h); the
+//   accessors frmScale(), frmSource(), ... below stand for the program's single instances.
+// - A conversion runs in cmdStart_Click (engine/conversion_run.cpp) on the user-interface thread; its
+//   heavy lifting is done by the pure kernels of engine/, which know nothing of windows or files.
+// - Handlers keep the names of the events they answer (cmdStart_Click, txtFontSize_Change, ...), so
+//   tests drive the program exactly as a user's clicks and keys do.
+
+#include "platform/form.h"
+
+#include <QStringList>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+class BarShape;
+class FrameBox;
+class LineShape;
+class SurfaceWidget;
+class TextBox;
+class FrmScale;
+class FrmSource;
+class FrmBuffer;
+
+class FrmMain : public Form {
+    Q_OBJECT
+public:
+    FrmMain();
+
+    // The argument text after the program's name, as one text; set before the window is created.
+    static void setCommandLine(const QString& arguments);
+
+    // True when start-up met an error that ends the program; the window is then never shown.
+    bool startupFailed() const { return startupFailed_; }
+    bool isRunning() const { return running_; }
+
+    // Start-up and settings.
+    void init();
+    void setIniVars(QString& dummy);
+    void writeIni();
+
+    // Conversion run.
+    void cmdStart_Click();
+    bool initForms();
+    void calcBuffer();
+    void disableAll();
+    void enableAll();
+
+    // Character table and font boxes.
+    void showAsciiTable();
+    void txtAsciiTable_Change();
+    void txtFont_Change();
+    void txtFontSize_Change();
+    void txtFontSize_KeyDown(int keyCode, int shift);
+
+    // Menu and button handlers.
+    void cmdQuit_Click();
+    void mnuQuit_Click();
+    void mnuScalePicture_Click();
+
+    // Controls, named as the program knows them.
+    FrameBox* frAsciiTable;
+    QLabel* Label6;
+    QLabel* lblAscii;
+    TextBox* txtAsciiTable;
+    QPushButton* cmdSelectAscii;
+    FrameBox* frPicture;
+    QLabel* Label7;
+    QLabel* lblPicture;
+    QPushButton* cmdSelectPic;
+    BarShape* shpPicPreviewRect;
+    QWidget* frSourcePreview;
+    SurfaceWidget* picSourcePicture;
+    FrameBox* frFont;
+    QLabel* Label4;
+    QLabel* Label5;
+    TextBox* txtFont;
+    TextBox* txtFontSize;
+    QPushButton* cmdSelectFont;
+    FrameBox* frProcess;
+    QPushButton* cmdStart;
+    QPushButton* cmdStop;
+    QPushButton* cmdQuit;
+    LineShape* LineProgress;
+    LineShape* LineProgress1;
+    BarShape* shpProcess;
+    BarShape* shpPercent;
+    FrameBox* frStatus;
+    QLabel* lblStatus;
+    LineShape* LineSizer3;
+    LineShape* LineSizer2;
+    LineShape* LineSizer1;
+    LineShape* LineSizer;
+    LineShape* LineMenu;
+    LineShape* LineMenu1;
+    LineShape* LineMenu2;
+    LineShape* LineMenu3;
+
+    // Menus: top-level menus and their entries.
+    QMenu* mnuProgram;
+    QAction* mnuQuit;
+    QMenu* mnuAsciiTable;
+    QAction* mnuNewAsciiTable;
+    QAction* mnuOpenAsciiTable;
+    QAction* mnuSaveAsciiTable;
+    QAction* mnuSaveAsAsciiTable;
+    QAction* mnu4;
+    QAction* mnuAsciiTableFill;
+    QAction* mnu5;
+    QAction* mnuAsciiTableShowFont;
+    QMenu* mnuPicture;
+    QAction* mnuOpenPicture;
+    QAction* mnu0;
+    QAction* mnuPictureShow;
+    QAction* mnuScalePicture;
+    QAction* mnuSavePicture;
+    QMenu* mnuFont;
+    QAction* mnuSelectFont;
+    QAction* mnuSeleftPropFont;
+    QAction* mnu1;
+    QAction* mnuOpenFont;
+    QAction* mnuSaveFont;
+    QAction* mnuPreferences;
+    QMenu* mnuExtras;
+    QAction* mnuExtrasFullscreen;
+    QMenu* mnuHelp;
+    QAction* mnuHelpHelp;
+    QAction* mnu2;
+    QAction* mnuHelpAbout;
+    QAction* mnuHelpHomepage;
+    QAction* mnuHelpEmail;
+    QAction* mnu3;
+    QAction* mnuHelpBugreport;
+
+    // The status line's text.
+    QString status() const;
+    void setStatus(const QString& text);
+
+    static QString designCaption() { return QStringLiteral("Tessarine (Lumagraf)"); }
+
+protected:
+    void formLoad() override;
+    void formUnload(bool& cancel) override;
+
+private:
+    void buildMenus();
+    void buildControls();
+    void startupError(int number, const QString& description);
+    void setProgress(double fraction);
+
+    bool startupFailed_ = false;
+    bool running_ = false;
+    bool closeAfterRun_ = false;
+    int lastProgressPixels_ = -1;
+};
+
+// The program's single windows, created and loaded on first use.
+FrmMain* frmMain();

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QWidget>
+
+class QMenuBar;
+class QVBoxLayout;
+
+// A top-level window of the program. Geometry is kept in twips (15 to a pixel) for the outer size,
+// which includes a nominal frame and, when the window has one, a menu bar of nominal height; the real
+// window manager's decorations lie outside that model, so the twip figures stay the same everywhere.
+// Closing through the close box runs the unload handler; unless it cancels, the window is unloaded and
+// the next use creates it anew.
+class Form : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kTwipsPerPixel = 15;
+    static constexpr int kFrameWidth = 7;   // pixels of border, left and right together
+    static constexpr int kFrameHeight = 26; // pixels of title bar and borders
+    static constexpr int kMenuHeight = 19;  // pixels the outer height allows for a menu bar
+
+    explicit Form(QWidget* parent = nullptr);
+
+    QWidget* client() const { return client_; }
+    QMenuBar* menuBar(); // created on first use
+
+    int leftTwips() const { return x() * kTwipsPerPixel; }
+    int topTwips() const { return y() * kTwipsPerPixel; }
+    int widthTwips() const;
+    int heightTwips() const;
+    void setLeftTwips(int twips);
+    void setTopTwips(int twips);
+    void setWidthTwips(int twips);
+    void setHeightTwips(int twips);
+    // The client area below the menu bar, in pixels.
+    int clientWidth() const;
+    int clientHeight() const;
+    void setClientSize(int width, int height);
+
+    // Unloads as the close box does: runs the unload handler, which may cancel.
+    void unload();
+
+protected:
+    friend class Forms;
+    virtual void formLoad() {}
+    virtual void formUnload(bool& cancel) { Q_UNUSED(cancel); }
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    int menuBarHeight() const;
+    QVBoxLayout* layout_;
+    QWidget* client_;
+    QMenuBar* menuBar_ = nullptr;
+};
+
+// Pixels from a twip measure, to the nearest whole pixel.
+inline int twipsToPixels(double twips)
+{
+    return qRound(twips / Form::kTwipsPerPixel);
+}

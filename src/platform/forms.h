@@ -1,0 +1,39 @@
+#pragma once
+
+#include "platform/form.h"
+
+#include <QList>
+#include <QPointer>
+
+// The program's windows, one instance each, created and loaded on first use, remembered in the
+// order they were loaded (the order shut-down unloads them in, newest first).
+class Forms {
+public:
+    static Forms& instance();
+
+    template <class T> T* get()
+    {
+        if (T* existing = find<T>())
+            return existing;
+        T* form = new T();
+        loaded_.append(form); // in the collection before its load handler runs
+        static_cast<Form*>(form)->formLoad();
+        return form;
+    }
+
+    template <class T> T* find() const
+    {
+        for (const auto& p : loaded_)
+            if (T* f = qobject_cast<T*>(p.data()))
+                return f;
+        return nullptr;
+    }
+
+    QList<Form*> loaded() const;
+    void forget(Form* form);
+    // Deletes every window without running handlers (tests start each case afresh).
+    void destroyAll();
+
+private:
+    QList<QPointer<Form>> loaded_;
+};

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+// Modal message boxes with the usual style bits; the answer is the button pressed.
+namespace mb {
+
+// Style bits.
+constexpr int OkOnly = 0, OkCancel = 1, YesNo = 4;
+constexpr int Critical = 16, Question = 32, Exclamation = 48, Information = 64;
+constexpr int DefaultButton2 = 256;
+// Answers.
+constexpr int Ok = 1, Cancel = 2, Yes = 6, No = 7;
+
+// Shows a box; the title defaults to the program's title.
+int show(const QString& text, int style = OkOnly, const QString& title = QString());
+
+// Tests replace the real box with a scripted answerer; an empty function restores QMessageBox.
+using Handler = std::function<int(const QString& text, int style, const QString& title)>;
+void setHandler(Handler handler);
+
+} // namespace mb

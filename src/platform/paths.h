@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+// Folders and file names as the program handles them: a folder text ends in the separator "/", and
+// "the program's folder" is the executable's folder unless a test sets another.
+namespace paths {
+
+QString programFolder();
+void setProgramFolder(const QString& folder); // empty restores the executable's folder
+
+// The part after the last separator (the whole text when there is none).
+QString fileTitle(const QString& path);
+
+// True when the folder that would hold this file exists (a bare name lives in the current folder).
+bool folderExists(const QString& filePath);
+
+} // namespace paths

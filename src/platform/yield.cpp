@@ -1,0 +1,8 @@
+#include "platform/yield.h"
+
+#include <QCoreApplication>
+
+void yieldToWindowSystem()
+{
+    QCoreApplication::processEvents();
+}

@@ -1,0 +1,99 @@
+#include "support/fixture.h"
+
+#include "main_window/frmMain.h"
+#include "platform/forms.h"
+#include "platform/message_box.h"
+#include "platform/paths.h"
+#include "state/mod_vars.h"
+
+#include <QApplication>
+#include <QFile>
+
+namespace {
+QApplication* application()
+{
+    static int argc = 1;
+    static char name[] = "tessarine-tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        auto* a = new QApplication(argc, argv);
+        QApplication::setQuitOnLastWindowClosed(false);
+        return a;
+    }();
+    return app;
+}
+} // namespace
+
+void settle()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+void ProgramTest::SetUp()
+{
+    application();
+    ASSERT_TRUE(dir_.isValid());
+    paths::setProgramFolder(dir_.path());
+    resetModVars();
+    boxes.clear();
+    answers.clear();
+    mb::setHandler([this](const QString& text, int style, const QString& title) {
+        boxes.push_back({text, style, title});
+        if (!answers.empty()) {
+            const int a = answers.front();
+            answers.pop_front();
+            return a;
+        }
+        switch (style & 7) {
+        case mb::YesNo: return mb::Yes;
+        default: return mb::Ok;
+        }
+    });
+}
+
+void ProgramTest::TearDown()
+{
+    Forms::instance().destroyAll();
+    settle();
+    resetModVars();
+    FrmMain::setCommandLine(QString());
+    mb::setHandler({});
+    paths::setProgramFolder(QString());
+}
+
+void ProgramTest::writeFile(const QString& name, const QByteArray& bytes) const
+{
+    QFile f(path(name));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray ProgramTest::readFile(const QString& name) const
+{
+    QFile f(path(name));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+void ProgramTest::writeIni(const QStringList& lines) const
+{
+    QByteArray bytes;
+    for (const QString& l : lines)
+        bytes += l.toUtf8() + "\r\n";
+    writeFile("Tessarine.ini", bytes);
+}
+
+FrmMain* ProgramTest::start(const QString& arguments)
+{
+    FrmMain::setCommandLine(arguments);
+    return frmMain();
+}
+
+void ProgramTest::shutDown(FrmMain* main)
+{
+    main->close();
+    settle();
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+// Test pictures made in the test rather than committed.
+namespace testpic {
+
+// A picture whose pixel (x, y) has red = x, green = y, blue = x + y (each modulo 256).
+QImage ramp(int width, int height);
+QImage filled(int width, int height, QRgb colour);
+// Saves in the format named by the file's ending ("bmp", "gif", "jpg"); returns the path.
+QString save(const QImage& image, const QString& path);
+
+} // namespace testpic
