@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Sets up a Debian 12 machine for Tessarine, builds it in Release, and starts it or runs the tests.
+#   ./dev.sh start   install what is missing, build, start the program
+#   ./dev.sh test    install what is missing, build, run the whole test suite
+set -euo pipefail
+cd "$(dirname "$0")"
+
+PACKAGES=(g++ cmake ninja-build qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
+          fonts-liberation fonts-dejavu-core xvfb xauth)
+
+install_missing() {
+    local missing=()
+    for p in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+}
+
+build() {
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build build --parallel
+}
+
+case "${1:-start}" in
+start)
+    install_missing
+    build
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+        echo "No display found: start Tessarine on a desktop with ./build/tessarine (or: xvfb-run ./build/tessarine)."
+        exit 0
+    fi
+    exec ./build/tessarine "${@:2}"
+    ;;
+test)
+    install_missing
+    build
+    QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure --parallel 2
+    ;;
+*)
+    echo "usage: $0 start|test" >&2
+    exit 2
+    ;;
+esac
