@@ -4,6 +4,9 @@
 
 namespace {
 
+// Blocks up to this width sum one row in 32-bit lanes (255 x 2^24 < 2^32).
+constexpr int kLaneLimit = 1 << 24;
+
 inline uint32_t roundedQuotient(uint64_t sum, uint64_t area)
 {
     uint64_t q = sum / area;
@@ -32,24 +35,33 @@ int BlockAverager::addRow(const QRgb* row, QRgb* out)
     if (blockRow >= outHeight_)
         return -1;
     uint64_t* s = sums_.data();
-    for (int b = 0; b < blocks_; ++b, s += 3) {
-        const int x0 = b * hStep_;
-        const int x1 = static_cast<int>(std::min<int64_t>(int64_t(x0) + hStep_, srcWidth_));
-        uint32_t blue = 0, green = 0, red = 0;
-        for (int x = x0; x < x1; ++x) {
-            const QRgb p = row[x];
-            blue += p & 0xFF;
-            green += (p >> 8) & 0xFF;
-            red += (p >> 16) & 0xFF;
-            // Flush before the 32-bit lanes could overflow on very wide blocks.
-            if (((x - x0) & 0xFFFF) == 0xFFFF) {
-                s[0] += blue, s[1] += green, s[2] += red;
-                blue = green = red = 0;
+    if (hStep_ <= kLaneLimit) {
+        // One row of a block fits 32-bit lanes: the hot path, without overflow checks.
+        for (int b = 0; b < blocks_; ++b, s += 3) {
+            const int x0 = b * hStep_;
+            const int x1 = static_cast<int>(std::min<int64_t>(int64_t(x0) + hStep_, srcWidth_));
+            uint32_t blue = 0, green = 0, red = 0;
+            for (int x = x0; x < x1; ++x) {
+                const QRgb p = row[x];
+                blue += p & 0xFF;
+                green += (p >> 8) & 0xFF;
+                red += (p >> 16) & 0xFF;
+            }
+            s[0] += blue;
+            s[1] += green;
+            s[2] += red;
+        }
+    } else {
+        for (int b = 0; b < blocks_; ++b, s += 3) {
+            const int64_t x0 = int64_t(b) * hStep_;
+            const int64_t x1 = std::min<int64_t>(x0 + hStep_, srcWidth_);
+            for (int64_t x = x0; x < x1; ++x) {
+                const QRgb p = row[x];
+                s[0] += p & 0xFF;
+                s[1] += (p >> 8) & 0xFF;
+                s[2] += (p >> 16) & 0xFF;
             }
         }
-        s[0] += blue;
-        s[1] += green;
-        s[2] += red;
     }
     if (++rowsInBlock_ < vStep_)
         return -1;
