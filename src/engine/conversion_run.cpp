@@ -12,7 +12,9 @@
 #include "platform/yield.h"
 #include "state/app_info.h"
 #include "state/mod_vars.h"
+#include "windows/frmAscii.h"
 #include "windows/frmBuffer.h"
+#include "windows/frmChars.h"
 #include "windows/frmScale.h"
 #include "windows/frmSource.h"
 
@@ -131,6 +133,8 @@ bool FrmMain::initForms()
         if (vars.debugMode)
             buffer->show();
         buffer->lower();
+        frmChars()->hide();
+        frmAscii()->hide();
         return true;
     } catch (const PlatformError& e) {
         mb::show("ERROR: \r\n" + e.description() + "\r\n\r\n#" + QString::number(e.number()), mb::Exclamation,
@@ -173,9 +177,29 @@ void FrmMain::calcBuffer()
     enableAll();
 }
 
+bool FrmMain::tableAndFontUsable()
+{
+    // A table must have room in the sorted table of a run, and the font must draw something.
+    QString problem;
+    const qsizetype length = txtAsciiTable->text().size();
+    if (length == 0)
+        problem = "The character table is empty. Type the characters the result may use, or open a table file.";
+    else if (length > kMaxTableLength)
+        problem = QString("The character table has %1 characters; a table holds at most %2.").arg(length).arg(kMaxTableLength);
+    else if (num::val(txtFontSize->text()) < 1)
+        problem = "The font size must be at least 1 point.";
+    if (problem.isEmpty())
+        return true;
+    mb::show(problem, mb::Exclamation);
+    setStatus(problem);
+    return false;
+}
+
 void FrmMain::cmdStart_Click()
 {
     if (running_)
+        return;
+    if (!tableAndFontUsable())
         return;
     if (!initForms())
         return;
@@ -202,6 +226,8 @@ void FrmMain::cmdStart_Click()
         buffer->show();
     }
     disableAll();
+    calcChars();
+    transformPic();
     enableAll();
     running_ = false;
     if (closeAfterRun_) {

@@ -270,6 +270,7 @@ void FrmMain::setStatus(const QString& text)
 {
     lblStatus->setText(text);
     lblStatus->adjustSize();
+    emit statusChanged(text);
 }
 
 void FrmMain::formLoad()

@@ -48,6 +48,8 @@ public:
     void cmdStart_Click();
     bool initForms();
     void calcBuffer();
+    void calcChars();
+    void transformPic();
     void disableAll();
     void enableAll();
 
@@ -141,6 +143,14 @@ public:
     QString status() const;
     void setStatus(const QString& text);
 
+signals:
+    // Every text the status line shows, in order (a run passes through several).
+    void statusChanged(const QString& text);
+
+public:
+    static constexpr double kMaxFontSize = 99;
+    static constexpr int kMaxTableLength = 256;
+
     static QString designCaption() { return QStringLiteral("Tessarine (Lumagraf)"); }
 
 protected:
@@ -152,6 +162,7 @@ private:
     void buildControls();
     void startupError(int number, const QString& description);
     void setProgress(double fraction);
+    bool tableAndFontUsable();
 
     bool startupFailed_ = false;
     bool running_ = false;

@@ -21,17 +21,32 @@ int fromQRgb(QRgb rgb)
     return qRed(rgb) | (qGreen(rgb) << 8) | (qBlue(rgb) << 16);
 }
 
-namespace {
-QImage blankImage(int w, int h, int bgr)
+QImage blankSurfaceImage(int width, int height, QRgb fill)
 {
-    QImage img(std::max(0, w), std::max(0, h), QImage::Format_RGB32);
-    if (img.isNull() && w > 0 && h > 0)
+    QImage img(std::max(0, width), std::max(0, height), QImage::Format_RGB32);
+    if (img.isNull() && width > 0 && height > 0)
         raiseError(err::OutOfMemory);
-    img.fill(toQRgb(bgr));
+    img.fill(fill);
     const int dpm = qRound(PictureSurface::kDotsPerInch / 0.0254);
     img.setDotsPerMeterX(dpm);
     img.setDotsPerMeterY(dpm);
     return img;
+}
+
+void drawTextOn(QImage& image, int x, int y, const QString& text, const QFont& font, QRgb colour)
+{
+    if (image.isNull() || text.isEmpty())
+        return;
+    QPainter p(&image);
+    p.setFont(font);
+    p.setPen(QColor::fromRgb(colour));
+    p.drawText(QPoint(x, y + QFontMetrics(font, &image).ascent()), text);
+}
+
+namespace {
+QImage blankImage(int w, int h, int bgr)
+{
+    return blankSurfaceImage(w, h, toQRgb(bgr));
 }
 } // namespace
 
@@ -140,14 +155,9 @@ void PictureSurface::print(const QString& text)
     if (image_.isNull())
         return;
     ensureDetached();
-    QPainter p(&image_);
-    p.setFont(font_);
-    p.setPen(QColor(toQRgb(foreColor_)));
-    const QFontMetrics fm(font_, &image_);
-    p.drawText(QPoint(currentX_, currentY_ + fm.ascent()), text);
-    p.end();
+    drawTextOn(image_, currentX_, currentY_, text, font_, toQRgb(foreColor_));
     currentX_ = 0;
-    currentY_ += fm.height();
+    currentY_ += QFontMetrics(font_, &image_).height();
     notify();
 }
 

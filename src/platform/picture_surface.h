@@ -10,6 +10,12 @@
 QRgb toQRgb(int bgr);
 int fromQRgb(QRgb rgb);
 
+// Draws text with its cell's top-left at (x, y), leaving the background around the glyphs as it was.
+void drawTextOn(QImage& image, int x, int y, const QString& text, const QFont& font, QRgb colour);
+
+// A blank image at the surfaces' resolution (96 dpi), filled with a colour.
+QImage blankSurfaceImage(int width, int height, QRgb fill);
+
 // A drawing area kept in an off-screen image, with an outer size that includes an optional border.
 // Positions count whole pixels from the top-left pixel of the drawing area. It survives hiding; the
 // widget that shows it repaints through the change callback.

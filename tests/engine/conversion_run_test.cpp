@@ -27,13 +27,22 @@ protected:
         writeFile("Tessarine.ini", "");
         FrmMain* main = start(args);
         modVars().pictureFile = picture;
+        main->txtAsciiTable->setText("@%+. ");
         frmScale()->txtHorizontal->setText(h);
         frmScale()->txtVertical->setText(v);
         if (scaling)
             main->mnuScalePicture_Click();
+        QObject::connect(main, &FrmMain::statusChanged, main, [this](const QString& s) { statuses.append(s); });
         return main;
     }
     PictureSurface& buffer() { return frmBuffer()->pic->surface(); }
+    // The status line as the buffer stage left it, before the glyph stage began.
+    QString bufferStageStatus() const
+    {
+        const qsizetype glyphs = statuses.indexOf("Reading Ascii-File..");
+        return glyphs > 0 ? statuses.at(glyphs - 1) : QString();
+    }
+    QStringList statuses;
 
     void expectAllEnabled(FrmMain* m)
     {
@@ -75,7 +84,7 @@ TEST_F(ConversionRun, UnscaledRouteCopiesThePictureAndSizesTheWindows)
     EXPECT_EQ(frmBuffer()->heightTwips(), (244 + 45) * 15);
     EXPECT_EQ(frmBuffer()->windowTitle(), "Buffer - 324x244");
     EXPECT_EQ(buffer().point(319, 239), source->pic->surface().point(319, 239));
-    EXPECT_TRUE(main->status().startsWith("Preparing Buffer.. ok."));
+    EXPECT_EQ(bufferStageStatus(), "Preparing Buffer.. ok.");
     EXPECT_FALSE(frmBuffer()->isVisible());
     EXPECT_FALSE(source->isVisible());
     EXPECT_TRUE(boxes.empty());
@@ -87,7 +96,7 @@ TEST_F(ConversionRun, ScalingTickedWithBothFactorsOneIsUnscaled)
     const QString pic = testpic::save(testpic::ramp(40, 30), path("p.bmp"));
     FrmMain* main = startWith(pic, true, "1", "1");
     main->cmdStart_Click();
-    EXPECT_TRUE(main->status().startsWith("Preparing Buffer.. ok."));
+    EXPECT_EQ(bufferStageStatus(), "Preparing Buffer.. ok.");
     EXPECT_FALSE(frmBuffer()->isVisible());
 }
 
@@ -102,7 +111,7 @@ TEST_F(ConversionRun, ScaledRouteAveragesBlocksAndShowsTheBuffer)
     EXPECT_EQ(frmSource()->windowTitle(), "Source - 324x244");
     EXPECT_EQ(frmBuffer()->windowTitle(), "Buffer - 162x122");
     EXPECT_TRUE(frmBuffer()->isVisible());
-    EXPECT_EQ(main->status(), "Calculating Buffer.. ok.   (0s)");
+    EXPECT_EQ(bufferStageStatus(), "Calculating Buffer.. ok.   (0s)");
     EXPECT_DOUBLE_EQ(main->shpPercent->widthTwips(), main->shpProcess->widthTwips());
     // Block (10, 7): red 20.5 -> 20, green 14.5 -> 14, blue 35 -> 35.
     EXPECT_EQ(buffer().point(10, 7), 20 | (14 << 8) | (35 << 16));

@@ -146,6 +146,7 @@ TEST_F(StartUp, ShutDownUnloadsNewestFirstButTheScaleWindowOnlyHides)
     writeIni({"pictureFile=" + path("p.bmp"), "xScale=3", "yScale=4"});
     FrmMain* main = start();
     main->mnuScalePicture_Click(); // shows the scale window
+    main->txtAsciiTable->setText("#. ");
     FrmScale* scale = frmScale();
     ASSERT_TRUE(scale->isVisible());
     main->cmdStart_Click();
