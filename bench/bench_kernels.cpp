@@ -1,5 +1,9 @@
 // Kernel throughput on photo-sized inputs: run `build/bench/tessarine_bench`.
 #include "engine/block_average.h"
+#include "engine/glyph_measure.h"
+#include "engine/text_mapping.h"
+
+#include <QGuiApplication>
 
 #include <QImage>
 #include <benchmark/benchmark.h>
@@ -37,6 +41,41 @@ void BM_BlockAverage(benchmark::State& state)
 }
 BENCHMARK(BM_BlockAverage)->Args({8, 16})->Args({2, 2})->Args({1, 3})->Unit(benchmark::kMillisecond);
 
+// Measuring a full table of 256 characters at the largest size a run allows.
+void BM_MeasureTable256At99(benchmark::State& state)
+{
+    QString table;
+    for (int i = 0; i < 256; ++i)
+        table += QChar(0x20 + i % 95 + (i >= 190 ? 0xA0 - 0x20 : 0));
+    for (auto _ : state) {
+        auto m = glyphs::measureTable(table, "Courier New", 99);
+        benchmark::DoNotOptimize(m.levels.data());
+    }
+}
+BENCHMARK(BM_MeasureTable256At99)->Unit(benchmark::kMillisecond);
+
+// Mapping an unscaled 18-megapixel buffer to text.
+void BM_Transform18MP(benchmark::State& state)
+{
+    const QString table = QStringLiteral("@%#*+=-:. ");
+    const std::vector<QChar> sorted(table.begin(), table.end());
+    for (auto _ : state) {
+        QString text = mapping::transform(photo(), sorted);
+        benchmark::DoNotOptimize(text.constData());
+    }
+    const double pixels = double(photo().width()) * photo().height();
+    state.counters["MP/s"] = benchmark::Counter(pixels / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_Transform18MP)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv); // fonts need a GUI application
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
