@@ -1,4 +1,5 @@
 // The font name and size boxes.
+#include "main_window/common_dialog.h"
 #include "main_window/frmMain.h"
 #include "platform/errors.h"
 #include "platform/numbers.h"
@@ -44,4 +45,38 @@ void FrmMain::txtFontSize_KeyDown(int keyCode, int shift)
     } else if (keyCode == TextBox::kKeyDown) {
         txtFontSize->setText(num::format(std::max(4.0, size - step)));
     }
+}
+
+void FrmMain::fontDialog(int flags)
+{
+    // A failing step, a cancel among them, is passed over: the boxes then take what the dialog holds.
+    CommonDialog& dialog = CommonDialog::instance();
+    dialog.fontName = txtFont->text();
+    dialog.flags = flags;
+    try {
+        dialog.showFont();
+    } catch (const PlatformError&) {
+    }
+    txtFont->setText(dialog.fontName);
+    txtFontSize->setText(num::formatSingle(dialog.fontSize));
+}
+
+void FrmMain::cmdSelectFont_Click()
+{
+    fontDialog(CommonDialog::kFixedPitchOnly | CommonDialog::kScreenFonts | CommonDialog::kPrinterFonts);
+}
+
+void FrmMain::mnuSelectFont_Click()
+{
+    cmdSelectFont_Click();
+}
+
+void FrmMain::txtFont_Click()
+{
+    cmdSelectFont_Click();
+}
+
+void FrmMain::mnuSeleftPropFont_Click()
+{
+    fontDialog(CommonDialog::kScreenFonts | CommonDialog::kPrinterFonts);
 }

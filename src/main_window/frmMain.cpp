@@ -28,13 +28,11 @@ QString& commandLine()
 
 QFont verdana(double points)
 {
-    QFont f(QStringLiteral("Verdana"));
+    QFont f(FrmMain::windowFontName());
     f.setPointSizeF(points);
     return f;
 }
 
-constexpr double kWindowFontSize = 8.25;
-constexpr double kSmallFontSize = 6.75;
 
 QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption, double left, double top, double width,
                   double height)
@@ -123,7 +121,7 @@ FrmMain::FrmMain()
 {
     setObjectName("frmMain");
     setWindowTitle(designCaption());
-    setFont(verdana(kWindowFontSize));
+    setFont(verdana(FrmMain::kWindowFontSize));
     buildMenus();
     buildControls();
 }
@@ -186,13 +184,22 @@ void FrmMain::buildMenus()
     mnuHelpBugreport = addEntry(mnuHelp, "mnuHelpBugreport", "&Bugreport..");
 
     onTriggered(mnuQuit, [this] { mnuQuit_Click(); });
+    onTriggered(mnuNewAsciiTable, [this] { mnuNewAsciiTable_Click(); });
+    onTriggered(mnuOpenAsciiTable, [this] { mnuOpenAsciiTable_Click(); });
+    onTriggered(mnuSaveAsciiTable, [this] { mnuSaveAsciiTable_Click(); });
+    onTriggered(mnuSaveAsAsciiTable, [this] { mnuSaveAsAsciiTable_Click(); });
+    onTriggered(mnuAsciiTableFill, [this] { mnuAsciiTableFill_Click(); });
+    onTriggered(mnuAsciiTableShowFont, [this] { mnuAsciiTableShowFont_Click(); });
+    onTriggered(mnuOpenPicture, [this] { mnuOpenPicture_Click(); });
     onTriggered(mnuScalePicture, [this] { mnuScalePicture_Click(); });
+    onTriggered(mnuSelectFont, [this] { mnuSelectFont_Click(); });
+    onTriggered(mnuSeleftPropFont, [this] { mnuSeleftPropFont_Click(); });
 }
 
 void FrmMain::buildControls()
 {
     QWidget* w = client();
-    const QFont small = verdana(kSmallFontSize);
+    const QFont small = verdana(FrmMain::kSmallFontSize);
 
     frAsciiTable = makeFrame(w, "frAsciiTable", 0, 120, 2535, 855);
     Label6 = makeLabel(frAsciiTable, "Label6", "Ascii-Table:", 120, 240, 1005, 195);
@@ -255,6 +262,10 @@ void FrmMain::buildControls()
 
     connect(cmdStart, &QPushButton::clicked, this, [this] { cmdStart_Click(); });
     connect(cmdQuit, &QPushButton::clicked, this, [this] { cmdQuit_Click(); });
+    connect(cmdSelectAscii, &QPushButton::clicked, this, [this] { cmdSelectAscii_Click(); });
+    connect(cmdSelectPic, &QPushButton::clicked, this, [this] { cmdSelectPic_Click(); });
+    connect(cmdSelectFont, &QPushButton::clicked, this, [this] { cmdSelectFont_Click(); });
+    connect(txtFont, &TextBox::clicked, this, [this] { txtFont_Click(); });
     connect(txtAsciiTable, &QLineEdit::textChanged, this, [this] { txtAsciiTable_Change(); });
     connect(txtFont, &QLineEdit::textChanged, this, [this] { txtFont_Change(); });
     connect(txtFontSize, &QLineEdit::textChanged, this, [this] { txtFontSize_Change(); });

@@ -53,8 +53,27 @@ public:
     void disableAll();
     void enableAll();
 
-    // Character table and font boxes.
+    // Picture and file dialogs.
+    QString selectFile(const QString& title, const QString& path = QString(), const QString& filters = QString());
+    void mnuOpenPicture_Click();
+    void cmdSelectPic_Click();
+    void cmdSelectAscii_Click();
+
+    // Character table.
     void showAsciiTable();
+    bool saveAsciiTable();
+    void mnuNewAsciiTable_Click();
+    void mnuOpenAsciiTable_Click();
+    void mnuSaveAsciiTable_Click();
+    void mnuSaveAsAsciiTable_Click();
+    void mnuAsciiTableFill_Click();
+    void mnuAsciiTableShowFont_Click();
+
+    // Font.
+    void cmdSelectFont_Click();
+    void mnuSelectFont_Click();
+    void mnuSeleftPropFont_Click();
+    void txtFont_Click();
     void txtAsciiTable_Change();
     void txtFont_Change();
     void txtFontSize_Change();
@@ -149,6 +168,9 @@ signals:
 
 public:
     static constexpr double kMaxFontSize = 99;
+    static constexpr double kWindowFontSize = 8.25;
+    static constexpr double kSmallFontSize = 6.75;
+    static QString windowFontName() { return QStringLiteral("Verdana"); }
     static constexpr int kMaxTableLength = 256;
 
     static QString designCaption() { return QStringLiteral("Tessarine (Lumagraf)"); }
@@ -162,6 +184,8 @@ private:
     void buildControls();
     void startupError(int number, const QString& description);
     void setProgress(double fraction);
+    void fontDialog(int flags);
+    void saveTableAs(bool proposeCurrentName);
     bool tableAndFontUsable();
 
     bool startupFailed_ = false;

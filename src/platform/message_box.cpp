@@ -3,6 +3,7 @@
 #include "state/app_info.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -19,7 +20,9 @@ int showQt(const QString& text, int style, const QString& title)
 {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(title);
-    box.setText(text);
+    QString shown = text;
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    box.setText(shown);
     switch (style & 0x70) {
     case Critical: box.setIcon(QMessageBox::Critical); break;
     case Question: box.setIcon(QMessageBox::Question); break;
@@ -60,6 +63,13 @@ int show(const QString& text, int style, const QString& title)
     if (handler())
         return handler()(text, style, t);
     return showQt(text, style, t);
+}
+
+void reportSaveFailure(const QString& path, const QString& reason)
+{
+    show("The file\r\n" + QDir::toNativeSeparators(path) + "\r\ncould not be saved: " + reason + ".\r\n\r\n"
+             "Nothing was written; an earlier file of that name is unchanged.",
+         Exclamation);
 }
 
 void setHandler(Handler h)

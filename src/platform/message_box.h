@@ -16,6 +16,9 @@ constexpr int Ok = 1, Cancel = 2, Yes = 6, No = 7;
 // Shows a box; the title defaults to the program's title.
 int show(const QString& text, int style = OkOnly, const QString& title = QString());
 
+// Tells the user that a file could not be written, naming the file and the reason.
+void reportSaveFailure(const QString& path, const QString& reason);
+
 // Tests replace the real box with a scripted answerer; an empty function restores QMessageBox.
 using Handler = std::function<int(const QString& text, int style, const QString& title)>;
 void setHandler(Handler handler);

@@ -153,17 +153,29 @@ int32_t toInt32(double value)
     return static_cast<int32_t>(r);
 }
 
-QString format(double value)
+namespace {
+QString formatDigits(double value, int digits)
 {
     if (value == 0)
         return QStringLiteral("0");
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.15G", value);
+    std::snprintf(buf, sizeof buf, "%.*G", digits, value);
     QString s = QString::fromLatin1(buf);
     const QString mark = QLocale().decimalPoint();
     if (mark != QLatin1String("."))
         s.replace(u'.', mark);
     return s;
+}
+} // namespace
+
+QString format(double value)
+{
+    return formatDigits(value, 15);
+}
+
+QString formatSingle(double value)
+{
+    return formatDigits(double(float(value)), 7);
 }
 
 } // namespace num

@@ -23,5 +23,7 @@ int32_t toInt32(double value);
 // The general decimal text of a double: up to 15 significant digits, no trailing zeros, exponent form
 // ("1E+15", "1E-05") outside the plain range, the locale's decimal mark.
 QString format(double value);
+// The same for a single-precision value: seven significant digits (9.1f gives "9.1").
+QString formatSingle(double value);
 
 } // namespace num

@@ -2,23 +2,56 @@
 
 #include "platform/form.h"
 
+class QAction;
+class QMenu;
 class QPlainTextEdit;
 
-// The result of a run: the text art, which the user may edit, copy and save.
+// The result of a run: the text art, which the user may edit, copy, re-font and save.
 class FrmAscii : public Form {
     Q_OBJECT
 public:
     FrmAscii();
 
     QPlainTextEdit* txt;
+    QMenu* mnuFile;
+    QAction* mnuFileSaveAs;
+    QAction* mnuFileClose;
+    QMenu* mnuEdit;
+    QAction* mnuEditCopy;
+    QAction* mnuEditSelectAll;
+    QMenu* mnuFont;
+    QAction* mnuFontSelect;
+    QAction* mnuFontIncrease;
+    QAction* mnuFontDecrease;
+    QAction* mnuMaximize;
+    QAction* mnuHelp;
 
     // The text as the program holds it: lines end in CR LF.
     QString text() const;
     void setText(const QString& text);
     void setTextFont(const QString& name, double points);
 
+    void mnuFileSaveAs_Click();
+    void mnuFileClose_Click();
+    void mnuEditCopy_Click();
+    void mnuEditSelectAll_Click();
+    void mnuFontSelect_Click();
+    void mnuFontIncrease_Click();
+    void mnuFontDecrease_Click();
+    void mnuMaximize_Click();
+    void mnuHelp_Click();
+
+    // The smallest text size the box takes, in points.
+    static constexpr double kSmallestTextSize = 1;
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Form_Resize();
+    void changeTextSize(double delta);
 };
 
 FrmAscii* frmAscii();

@@ -25,6 +25,28 @@ QApplication* application()
 }
 } // namespace
 
+std::optional<QString> ScriptedDialogs::nextFile(const char* kind, const CommonDialog::FileRequest& r)
+{
+    kinds.emplace_back(QString::fromLatin1(kind));
+    fileRequests.push_back(r);
+    if (files.empty())
+        return std::nullopt;
+    auto answer = files.front();
+    files.pop_front();
+    return answer;
+}
+
+std::optional<CommonDialog::FontChoice> ScriptedDialogs::font(const CommonDialog::FontChoice& initial, bool fixedOnly)
+{
+    kinds.emplace_back(QStringLiteral("font"));
+    fontRequests.emplace_back(initial, fixedOnly);
+    if (fonts.empty())
+        return std::nullopt;
+    auto answer = fonts.front();
+    fonts.pop_front();
+    return answer;
+}
+
 void settle()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -39,6 +61,11 @@ void ProgramTest::SetUp()
     resetModVars();
     boxes.clear();
     answers.clear();
+    CommonDialog::instance().reset();
+    dialogs = std::make_shared<ScriptedDialogs>();
+    CommonDialog::setBackend(dialogs);
+    shellCalls.clear();
+    shell::setHandler([this](const shell::Call& call) { shellCalls.push_back(call); });
     mb::setHandler([this](const QString& text, int style, const QString& title) {
         boxes.push_back({text, style, title});
         if (!answers.empty()) {
@@ -60,6 +87,9 @@ void ProgramTest::TearDown()
     resetModVars();
     FrmMain::setCommandLine(QString());
     mb::setHandler({});
+    CommonDialog::instance().reset();
+    CommonDialog::setBackend(nullptr);
+    shell::setHandler({});
     paths::setProgramFolder(QString());
 }
 

@@ -8,7 +8,31 @@
 #include <gtest/gtest.h>
 #include <vector>
 
+#include "main_window/common_dialog.h"
+#include "platform/shell.h"
+
+#include <memory>
+#include <optional>
+
 class FrmMain;
+
+// Dialogs answered from a script: each answer is a file name (or font), or nothing for Cancel. Every
+// request is recorded with the kind of dialog ("open", "save", "font").
+class ScriptedDialogs : public CommonDialog::Backend {
+public:
+    std::optional<QString> open(const CommonDialog::FileRequest& r) override { return nextFile("open", r); }
+    std::optional<QString> save(const CommonDialog::FileRequest& r) override { return nextFile("save", r); }
+    std::optional<CommonDialog::FontChoice> font(const CommonDialog::FontChoice& initial, bool fixedOnly) override;
+
+    std::deque<std::optional<QString>> files;
+    std::deque<std::optional<CommonDialog::FontChoice>> fonts;
+    std::vector<QString> kinds;
+    std::vector<CommonDialog::FileRequest> fileRequests;
+    std::vector<std::pair<CommonDialog::FontChoice, bool>> fontRequests;
+
+private:
+    std::optional<QString> nextFile(const char* kind, const CommonDialog::FileRequest& r);
+};
 
 struct ShownBox {
     QString text;
@@ -38,6 +62,8 @@ protected:
 
     std::vector<ShownBox> boxes;
     std::deque<int> answers;
+    std::shared_ptr<ScriptedDialogs> dialogs;
+    std::vector<shell::Call> shellCalls;
 
 private:
     QTemporaryDir dir_;
