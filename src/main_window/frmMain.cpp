@@ -120,6 +120,7 @@ void FrmMain::setCommandLine(const QString& arguments)
 FrmMain::FrmMain()
 {
     setObjectName("frmMain");
+    setNominalFrame(8, 30);
     setWindowTitle(designCaption());
     setFont(verdana(FrmMain::kWindowFontSize));
     buildMenus();
@@ -193,6 +194,13 @@ void FrmMain::buildMenus()
     onTriggered(mnuOpenPicture, [this] { mnuOpenPicture_Click(); });
     onTriggered(mnuScalePicture, [this] { mnuScalePicture_Click(); });
     onTriggered(mnuSelectFont, [this] { mnuSelectFont_Click(); });
+    onTriggered(mnuPictureShow, [this] { mnuPictureShow_Click(); });
+    onTriggered(mnuExtrasFullscreen, [this] { mnuExtrasFullscreen_Click(); });
+    onTriggered(mnuHelpHelp, [this] { mnuHelpHelp_Click(); });
+    onTriggered(mnuHelpAbout, [this] { mnuHelpAbout_Click(); });
+    onTriggered(mnuHelpHomepage, [this] { mnuHelpHomepage_Click(); });
+    onTriggered(mnuHelpEmail, [this] { mnuHelpEmail_Click(); });
+    onTriggered(mnuHelpBugreport, [this] { mnuHelpBugreport_Click(); });
     onTriggered(mnuSeleftPropFont, [this] { mnuSeleftPropFont_Click(); });
 }
 
@@ -266,6 +274,7 @@ void FrmMain::buildControls()
     connect(cmdSelectPic, &QPushButton::clicked, this, [this] { cmdSelectPic_Click(); });
     connect(cmdSelectFont, &QPushButton::clicked, this, [this] { cmdSelectFont_Click(); });
     connect(txtFont, &TextBox::clicked, this, [this] { txtFont_Click(); });
+    connect(picSourcePicture, &SurfaceWidget::clicked, this, [this] { picSourcePicture_Click(); });
     connect(txtAsciiTable, &QLineEdit::textChanged, this, [this] { txtAsciiTable_Change(); });
     connect(txtFont, &QLineEdit::textChanged, this, [this] { txtFont_Change(); });
     connect(txtFontSize, &QLineEdit::textChanged, this, [this] { txtFontSize_Change(); });
@@ -296,6 +305,9 @@ void FrmMain::formLoad()
     setWindowTitle(caption);
     setWidthTwips(8000);
     setHeightTwips(6500);
+    // The window manager keeps the user from dragging below the smallest outer size the layout allows.
+    setMinimumSize(twipsToPixels(kMinOuterWidthTwips) - frameWidth(),
+                   twipsToPixels(kMinOuterHeightTwips) - frameHeight() - kMenuHeight + menuBar()->sizeHint().height());
     vars.iniFile = paths::programFolder() + "/" + app::title() + ".ini";
     init();
 }

@@ -79,6 +79,23 @@ public:
     void txtFontSize_Change();
     void txtFontSize_KeyDown(int keyCode, int shift);
 
+    // Layout.
+    void Form_Resize();
+    void mnuExtrasFullscreen_Click();
+    static constexpr int kMinOuterWidthTwips = 4935;
+    static constexpr int kMinOuterHeightTwips = 4785;
+
+    // Source window and help menu.
+    void picSourcePicture_Click();
+    void picSourcePicture_Resize() {}
+    void mnuPictureShow_Click();
+    void mnuHelpHelp_Click();
+    void mnuHelpAbout_Click();
+    void mnuHelpHomepage_Click();
+    void mnuHelpEmail_Click();
+    void mnuHelpBugreport_Click();
+    static QString aboutText();
+
     // Menu and button handlers.
     void cmdQuit_Click();
     void mnuQuit_Click();
@@ -177,6 +194,8 @@ public:
 
 protected:
     void formLoad() override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void formUnload(bool& cancel) override;
 
 private:

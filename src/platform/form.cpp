@@ -49,12 +49,12 @@ void Form::setClientSize(int width, int height)
 
 int Form::widthTwips() const
 {
-    return (clientWidth() + kFrameWidth) * kTwipsPerPixel;
+    return (clientWidth() + frameWidth_) * kTwipsPerPixel;
 }
 
 int Form::heightTwips() const
 {
-    return (clientHeight() + kFrameHeight + (menuBar_ ? kMenuHeight : 0)) * kTwipsPerPixel;
+    return (clientHeight() + frameHeight_ + (menuBar_ ? kMenuHeight : 0)) * kTwipsPerPixel;
 }
 
 void Form::setLeftTwips(int twips)
@@ -69,12 +69,12 @@ void Form::setTopTwips(int twips)
 
 void Form::setWidthTwips(int twips)
 {
-    setClientSize(twipsToPixels(twips) - kFrameWidth, clientHeight());
+    setClientSize(twipsToPixels(twips) - frameWidth_, clientHeight());
 }
 
 void Form::setHeightTwips(int twips)
 {
-    setClientSize(clientWidth(), twipsToPixels(twips) - kFrameHeight - (menuBar_ ? kMenuHeight : 0));
+    setClientSize(clientWidth(), twipsToPixels(twips) - frameHeight_ - (menuBar_ ? kMenuHeight : 0));
 }
 
 void Form::unload()

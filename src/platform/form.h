@@ -14,9 +14,7 @@ class Form : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kTwipsPerPixel = 15;
-    static constexpr int kFrameWidth = 7;   // pixels of border, left and right together
-    static constexpr int kFrameHeight = 26; // pixels of title bar and borders
-    static constexpr int kMenuHeight = 19;  // pixels the outer height allows for a menu bar
+    static constexpr int kMenuHeight = 19; // pixels the outer height allows for a menu bar
 
     explicit Form(QWidget* parent = nullptr);
 
@@ -36,6 +34,10 @@ public:
     int clientHeight() const;
     void setClientSize(int width, int height);
 
+    // The nominal frame: pixels of border (left and right together) and of title bar and borders.
+    int frameWidth() const { return frameWidth_; }
+    int frameHeight() const { return frameHeight_; }
+
     // Unloads as the close box does: runs the unload handler, which may cancel.
     void unload();
 
@@ -43,6 +45,12 @@ protected:
     friend class Forms;
     virtual void formLoad() {}
     virtual void formUnload(bool& cancel) { Q_UNUSED(cancel); }
+    // Sizable windows have thicker borders than the fixed working windows.
+    void setNominalFrame(int width, int height)
+    {
+        frameWidth_ = width;
+        frameHeight_ = height;
+    }
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -50,6 +58,8 @@ private:
     QVBoxLayout* layout_;
     QWidget* client_;
     QMenuBar* menuBar_ = nullptr;
+    int frameWidth_ = 7;
+    int frameHeight_ = 26;
 };
 
 // Pixels from a twip measure, to the nearest whole pixel.

@@ -3,12 +3,41 @@
 #include "platform/form.h"
 
 #include <QPainter>
+#include <QVariant>
 #include <algorithm>
 
 void placeTwips(QWidget* widget, double left, double top, double width, double height)
 {
+    widget->setProperty("twips", QRectF(left, top, width, height));
     widget->setGeometry(twipsToPixels(left), twipsToPixels(top), std::max(0, twipsToPixels(width)),
                         std::max(0, twipsToPixels(height)));
+}
+
+QRectF twipRect(const QWidget* widget)
+{
+    const QVariant v = widget->property("twips");
+    if (v.isValid())
+        return v.toRectF();
+    const QRect g = widget->geometry();
+    return QRectF(g.x() * 15.0, g.y() * 15.0, g.width() * 15.0, g.height() * 15.0);
+}
+
+void setTwipLeft(QWidget* widget, double left)
+{
+    const QRectF r = twipRect(widget);
+    placeTwips(widget, left, r.top(), r.width(), r.height());
+}
+
+void setTwipWidth(QWidget* widget, double width)
+{
+    const QRectF r = twipRect(widget);
+    placeTwips(widget, r.left(), r.top(), width, r.height());
+}
+
+void setTwipHeight(QWidget* widget, double height)
+{
+    const QRectF r = twipRect(widget);
+    placeTwips(widget, r.left(), r.top(), r.width(), height);
 }
 
 LineShape::LineShape(QWidget* parent, const QString& name, Tone tone, double x1, double y1, double x2, double y2)

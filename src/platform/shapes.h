@@ -60,5 +60,10 @@ protected:
     void paintEvent(QPaintEvent*) override;
 };
 
-// Places a child widget at a twip rectangle of its container.
+// Places a child widget at a twip rectangle of its container, and remembers the twip figures so that
+// layout rules and their tests work in the unit they are stated in.
 void placeTwips(QWidget* widget, double left, double top, double width, double height);
+QRectF twipRect(const QWidget* widget);
+void setTwipLeft(QWidget* widget, double left);
+void setTwipWidth(QWidget* widget, double width);
+void setTwipHeight(QWidget* widget, double height);

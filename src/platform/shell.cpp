@@ -1,6 +1,7 @@
 #include "platform/shell.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QUrl>
 
 namespace shell {
@@ -21,7 +22,7 @@ void execute(const Call& call)
     }
     // A local file opens as a file; anything with a scheme as the address it is. The result is not
     // examined: a missing program is the shell's to report.
-    const QUrl url = call.file.startsWith(u'/') ? QUrl::fromLocalFile(call.file) : QUrl(call.file, QUrl::TolerantMode);
+    const QUrl url = call.file.startsWith(u'/') ? QUrl::fromLocalFile(QDir::cleanPath(call.file)) : QUrl(call.file, QUrl::TolerantMode);
     QDesktopServices::openUrl(url);
 }
 

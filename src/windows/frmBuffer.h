@@ -13,6 +13,11 @@ public:
 
     SurfaceWidget* pic;
     QAction* mnuSaveBuffer;
+
+    void mnuSaveBuffer_Click();
+    // The name the save dialog proposes: the picture's name without its extension, and the factors
+    // when scaling is on.
+    static QString proposedName();
 };
 
 FrmBuffer* frmBuffer();

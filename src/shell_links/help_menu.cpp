@@ -1,0 +1,52 @@
+// The main window's help menu: local help, About, the home page, mail and bug reports.
+#include "main_window/frmMain.h"
+#include "platform/message_box.h"
+#include "platform/paths.h"
+#include "shell_links/modStdClients.h"
+#include "state/app_info.h"
+#include "windows/frmSource.h"
+
+QString FrmMain::aboutText()
+{
+    return QStringList{app::title(), "Version " + app::versionText(), app::creditLine(), QString(), QString(30, u'_'),
+                       modStdClients::homePageHost(), modStdClients::supportAddress()}
+        .join(QStringLiteral("\r\n"));
+}
+
+void FrmMain::mnuHelpHelp_Click()
+{
+    QString address = paths::programFolder() + "/help.html";
+    modStdClients::openWebBrowser(address, "local");
+}
+
+void FrmMain::mnuHelpAbout_Click()
+{
+    mb::show(aboutText(), mb::Information, app::title());
+}
+
+void FrmMain::mnuHelpHomepage_Click()
+{
+    QString address = modStdClients::homePageHost() + "/?category=8&item=40";
+    modStdClients::openWebBrowser(address, QString());
+}
+
+void FrmMain::mnuHelpEmail_Click()
+{
+    modStdClients::openMailClient(modStdClients::supportAddress(), QString(), QString());
+}
+
+void FrmMain::mnuHelpBugreport_Click()
+{
+    modStdClients::openMailClient(modStdClients::supportAddress(), "[Bugreport] - ",
+                                  "Bugreport: " + app::title() + " [Version " + app::versionText() + "]");
+}
+
+void FrmMain::picSourcePicture_Click()
+{
+    frmSource()->show();
+}
+
+void FrmMain::mnuPictureShow_Click()
+{
+    picSourcePicture_Click();
+}
