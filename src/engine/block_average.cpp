@@ -6,6 +6,8 @@ namespace {
 
 // Blocks up to this width sum one row in 32-bit lanes (255 x 2^24 < 2^32).
 constexpr int kLaneLimit = 1 << 24;
+// Blocks up to this width sum red and blue of one row in 16-bit lanes (255 x 256 < 2^16).
+constexpr int kPackedLimit = 256;
 
 inline uint32_t roundedQuotient(uint64_t sum, uint64_t area)
 {
@@ -35,8 +37,23 @@ int BlockAverager::addRow(const QRgb* row, QRgb* out)
     if (blockRow >= outHeight_)
         return -1;
     uint64_t* s = sums_.data();
-    if (hStep_ <= kLaneLimit) {
-        // One row of a block fits 32-bit lanes: the hot path, without overflow checks.
+    if (hStep_ <= kPackedLimit) {
+        // Red and blue share one 32-bit sum in 16-bit lanes, which hold a row of up to 256 pixels.
+        for (int b = 0; b < blocks_; ++b, s += 3) {
+            const int x0 = b * hStep_;
+            const int x1 = static_cast<int>(std::min<int64_t>(int64_t(x0) + hStep_, srcWidth_));
+            uint32_t redBlue = 0, green = 0;
+            for (int x = x0; x < x1; ++x) {
+                const QRgb p = row[x];
+                redBlue += p & 0x00FF00FF;
+                green += (p >> 8) & 0xFF;
+            }
+            s[0] += redBlue & 0xFFFF;
+            s[1] += green;
+            s[2] += redBlue >> 16;
+        }
+    } else if (hStep_ <= kLaneLimit) {
+        // One row of a block fits 32-bit sums.
         for (int b = 0; b < blocks_; ++b, s += 3) {
             const int x0 = b * hStep_;
             const int x1 = static_cast<int>(std::min<int64_t>(int64_t(x0) + hStep_, srcWidth_));

@@ -1,6 +1,7 @@
 // The Start command: the buffer stage, then the glyph and text stages, with the main window's inputs
 // locked while a run works.
 #include "engine/block_average.h"
+#include "engine/conversion.h"
 #include "main_window/frmMain.h"
 #include "platform/errors.h"
 #include "platform/forms.h"
@@ -23,30 +24,12 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
-#include <cmath>
-#include <limits>
 
 namespace {
-
-// The largest buffer a run accepts: row and column counts stay within 16 bits.
-constexpr int kMaxBufferSide = 32767;
 
 QString sizeCaption(const QString& prefix, int width, int height)
 {
     return prefix + QString::number(width) + "x" + QString::number(height);
-}
-
-// A factor text as a number of picture pixels per character; the block size is its rounded value.
-double checkedFactor(const QString& text)
-{
-    const double f = num::strictToDouble(text);
-    if (f == 0)
-        raiseError(err::DivisionByZero);
-    if (f < 0)
-        raiseError(err::InvalidPropertyValue);
-    if (num::toInt32(f) == 0) // a fraction at most one half gives blocks of no width
-        raiseError(err::DivisionByZero);
-    return f;
 }
 
 } // namespace
@@ -115,21 +98,17 @@ bool FrmMain::initForms()
         buffer->setLeftTwips(source->leftTwips() + source->widthTwips());
         buffer->setTopTwips(0);
 
-        double wb = ws, hb = hs;
-        if (mnuScalePicture->isChecked()) {
-            const double h = checkedFactor(frmScale()->txtHorizontal->text());
-            const double v = checkedFactor(frmScale()->txtVertical->text());
-            const double area = double(num::toInt32(h)) * double(num::toInt32(v));
-            if (area > std::numeric_limits<int32_t>::max())
-                raiseError(err::Overflow);
-            wb = std::floor(ws / h);
-            hb = std::floor(hs / v);
+        conversion::Factors factors;
+        factors.scaled = mnuScalePicture->isChecked();
+        if (factors.scaled) {
+            factors.h = num::strictToDouble(frmScale()->txtHorizontal->text());
+            factors.v = num::strictToDouble(frmScale()->txtVertical->text());
         }
-        if (wb > kMaxBufferSide || hb > kMaxBufferSide)
-            raiseError(err::Overflow);
-        buffer->pic->setOuterSize(int(wb), int(hb));
-        buffer->setWidthTwips((int(wb) + 7) * kTwipsPerPixel);
-        buffer->setHeightTwips((int(hb) + 45) * kTwipsPerPixel);
+        const QSize outer = conversion::bufferOuterSize(ws, hs, factors);
+        const int wb = outer.width(), hb = outer.height();
+        buffer->pic->setOuterSize(wb, hb);
+        buffer->setWidthTwips((wb + 7) * kTwipsPerPixel);
+        buffer->setHeightTwips((hb + 45) * kTwipsPerPixel);
         if (vars.debugMode)
             buffer->show();
         buffer->lower();

@@ -11,23 +11,27 @@ std::array<QChar, 766> lookupTable(const std::vector<QChar>& sorted)
     return table;
 }
 
+void appendRow(QString& text, const QRgb* row, int width, const std::array<QChar, 766>& lut, const QString& lineEnd)
+{
+    const qsizetype start = text.size();
+    text.resize(start + width);
+    QChar* out = text.data() + start;
+    for (int x = 0; x < width; ++x) {
+        const QRgb p = row[x];
+        out[x] = lut[qRed(p) + qGreen(p) + qBlue(p)];
+    }
+    text.append(lineEnd);
+}
+
 QString transform(const QImage& buffer, const std::vector<QChar>& sorted, const QString& lineEnd)
 {
     if (sorted.empty() || buffer.isNull())
         return {};
-    const auto table = lookupTable(sorted);
-    const int w = buffer.width(), h = buffer.height();
-    QString text(qsizetype(w + lineEnd.size()) * h, Qt::Uninitialized);
-    QChar* out = text.data();
-    for (int y = 0; y < h; ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(buffer.constScanLine(y));
-        for (int x = 0; x < w; ++x) {
-            const QRgb p = line[x];
-            *out++ = table[qRed(p) + qGreen(p) + qBlue(p)];
-        }
-        for (QChar c : lineEnd)
-            *out++ = c;
-    }
+    const auto lut = lookupTable(sorted);
+    QString text;
+    text.reserve(qsizetype(buffer.width() + lineEnd.size()) * buffer.height());
+    for (int y = 0; y < buffer.height(); ++y)
+        appendRow(text, reinterpret_cast<const QRgb*>(buffer.constScanLine(y)), buffer.width(), lut, lineEnd);
     return text;
 }
 

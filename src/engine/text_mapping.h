@@ -25,6 +25,9 @@ inline int position(int count, int b)
 // The character for every channel sum 0 to 765, built once per run.
 std::array<QChar, 766> lookupTable(const std::vector<QChar>& sorted);
 
+// Appends one row of pixels as text, then the line end.
+void appendRow(QString& text, const QRgb* row, int width, const std::array<QChar, 766>& lut, const QString& lineEnd);
+
 // The text for a buffer's drawing area. The table must not be empty.
 QString transform(const QImage& buffer, const std::vector<QChar>& sorted, const QString& lineEnd = QStringLiteral("\r\n"));
 

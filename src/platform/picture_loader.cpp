@@ -1,6 +1,7 @@
 #include "platform/picture_loader.h"
 
 #include "platform/errors.h"
+#include "platform/jpeg_decoder.h"
 #include "platform/paths.h"
 
 #include <QFile>
@@ -23,6 +24,15 @@ QImage loadPictureFile(const QString& path)
         raiseError(err::PermissionDenied);
     file.close();
 
+    if (jpeg::looksLikeJpeg(path)) {
+        try {
+            return jpeg::decodeImage(path);
+        } catch (const PlatformError& e) {
+            // Colour spaces the direct decoder does not turn into RGB are left to Qt's reader.
+            if (!e.description().contains(QLatin1String("unsupported")))
+                throw;
+        }
+    }
     QImageReader reader(path);
     reader.setAutoTransform(false);
     const QSize size = reader.size();

@@ -1,0 +1,196 @@
+#include "platform/jpeg_decoder.h"
+
+#include "platform/errors.h"
+#include "platform/picture_loader.h"
+
+#include <QFile>
+#include <csetjmp>
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include <jpeglib.h>
+#include <jerror.h>
+
+namespace jpeg {
+
+namespace {
+
+struct ErrorManager {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+    bool truncated;
+};
+
+void onError(j_common_ptr cinfo)
+{
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    (*cinfo->err->format_message)(cinfo, err->message);
+    std::longjmp(err->jump, 1);
+}
+
+void onMessage(j_common_ptr cinfo, int level)
+{
+    // A stream that ends early is padded by the decoder with grey; such a picture is not whole.
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF)
+        err->truncated = true;
+}
+
+struct FileCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
+
+enum class Outcome { Done, Failed, Unsupported, TooLarge, Truncated };
+
+// Everything between setjmp and the decoder's calls is plain data, so a jump back skips no destructor.
+Outcome run(FILE* file, bool headerOnly, Info& info, const std::function<void(const Info&)>& header,
+            const std::function<QRgb*(int)>& target, const std::function<void(int)>& ready, char* message)
+{
+    jpeg_decompress_struct cinfo;
+    ErrorManager err;
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = onError;
+    err.pub.emit_message = onMessage;
+    err.truncated = false;
+    err.message[0] = 0;
+    if (setjmp(err.jump)) {
+        std::snprintf(message, JMSG_LENGTH_MAX, "%s", err.message);
+        jpeg_destroy_decompress(&cinfo);
+        return Outcome::Failed;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_stdio_src(&cinfo, file);
+    jpeg_read_header(&cinfo, TRUE);
+    info.width = int(cinfo.image_width);
+    info.height = int(cinfo.image_height);
+    info.progressive = jpeg_has_multiple_scans(&cinfo);
+    if (headerOnly) {
+        jpeg_destroy_decompress(&cinfo);
+        return Outcome::Done;
+    }
+    if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK) {
+        jpeg_destroy_decompress(&cinfo);
+        return Outcome::Unsupported;
+    }
+    if (qint64(info.width) * info.height * 4 > qint64(kPictureAllocationLimitMB) * 1024 * 1024) {
+        jpeg_destroy_decompress(&cinfo);
+        return Outcome::TooLarge;
+    }
+    cinfo.out_color_space = JCS_EXT_BGRA; // QImage's RGB32 byte order on little-endian machines
+    cinfo.dct_method = JDCT_ISLOW;
+    try {
+        header(info);
+    } catch (...) {
+        jpeg_destroy_decompress(&cinfo);
+        throw;
+    }
+    jpeg_start_decompress(&cinfo);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        const int y = int(cinfo.output_scanline);
+        JSAMPROW rows[1];
+        try {
+            rows[0] = reinterpret_cast<JSAMPROW>(target(y));
+        } catch (...) {
+            jpeg_destroy_decompress(&cinfo);
+            throw;
+        }
+        jpeg_read_scanlines(&cinfo, rows, 1);
+        if (err.truncated)
+            break;
+        try {
+            ready(y);
+        } catch (...) {
+            jpeg_destroy_decompress(&cinfo);
+            throw;
+        }
+    }
+    const bool truncated = err.truncated;
+    if (!truncated)
+        jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return truncated ? Outcome::Truncated : Outcome::Done;
+}
+
+std::unique_ptr<FILE, FileCloser> openFile(const QString& path)
+{
+    FILE* f = std::fopen(QFile::encodeName(path).constData(), "rb");
+    if (!f)
+        raiseError(err::PathFileAccess);
+    return std::unique_ptr<FILE, FileCloser>(f);
+}
+
+Info decodeFile(const QString& path, bool headerOnly, const std::function<void(const Info&)>& header,
+                const std::function<QRgb*(int)>& target, const std::function<void(int)>& ready)
+{
+    auto file = openFile(path);
+    Info info;
+    char message[JMSG_LENGTH_MAX] = {0};
+    Outcome outcome;
+    try {
+        outcome = run(file.get(), headerOnly, info, header, target, ready, message);
+    } catch (const std::bad_alloc&) {
+        raiseError(err::OutOfMemory);
+    }
+    switch (outcome) {
+    case Outcome::Done: return info;
+    case Outcome::Unsupported: raiseError(err::InvalidPicture, "Invalid picture (unsupported JPEG colour space)");
+    case Outcome::TooLarge: raiseError(err::OutOfMemory);
+    case Outcome::Truncated: raiseError(err::InvalidPicture, "Invalid picture (the JPEG file ends too early)");
+    case Outcome::Failed: break;
+    }
+    raiseError(err::InvalidPicture, QStringLiteral("Invalid picture (%1)").arg(QString::fromLocal8Bit(message)));
+}
+
+} // namespace
+
+bool looksLikeJpeg(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = f.read(3);
+    return head.size() == 3 && uchar(head[0]) == 0xFF && uchar(head[1]) == 0xD8 && uchar(head[2]) == 0xFF;
+}
+
+Info readInfo(const QString& path)
+{
+    return decodeFile(path, true, [](const Info&) {}, [](int) { return nullptr; }, [](int) {});
+}
+
+void decodeInto(const QString& path, const std::function<void(const Info&)>& header,
+                const std::function<QRgb*(int y)>& target, const std::function<void(int y)>& ready)
+{
+    decodeFile(path, false, header, target, ready);
+}
+
+void decode(const QString& path, const std::function<void(const Info&)>& header,
+            const std::function<void(int y, const QRgb* row)>& row)
+{
+    std::vector<QRgb> line;
+    decodeFile(
+        path, false,
+        [&](const Info& i) {
+            line.assign(size_t(std::max(1, i.width)), 0);
+            header(i);
+        },
+        [&](int) { return line.data(); }, [&](int y) { row(y, line.data()); });
+}
+
+QImage decodeImage(const QString& path)
+{
+    QImage image;
+    decodeInto(
+        path,
+        [&](const Info& info) {
+            image = QImage(info.width, info.height, QImage::Format_RGB32);
+            if (image.isNull())
+                throw std::bad_alloc();
+        },
+        [&](int y) { return reinterpret_cast<QRgb*>(image.scanLine(y)); }, [](int) {});
+    return image;
+}
+
+} // namespace jpeg
