@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up a Debian 12 machine for Tessarine, builds it in Release, and starts it or runs the tests.
-#   ./dev.sh start   install what is missing, build, start the program
+#   ./dev.sh start   install what is missing, build, start the program (without a display: convert the
+#                    sample picture with tessarine-convert and print it)
 #   ./dev.sh test    install what is missing, build, run the whole test suite
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -31,7 +32,10 @@ start)
     install_missing
     build
     if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-        echo "No display found: start Tessarine on a desktop with ./build/tessarine (or: xvfb-run ./build/tessarine)."
+        ./build/tessarine-convert resources/sample.jpg --columns 100
+        echo
+        echo "No display here, so this was tessarine-convert on resources/sample.jpg (see --help)."
+        echo "On a desktop, ./dev.sh start opens the Tessarine window (or: xvfb-run ./build/tessarine)."
         exit 0
     fi
     exec ./build/tessarine "${@:2}"

@@ -1,0 +1,221 @@
+#include "engine/conversion.h"
+#include "engine/glyph_measure.h"
+#include "main_window/frmMain.h"
+#include "platform/forms.h"
+#include "platform/text_box.h"
+#include "platform/text_files.h"
+#include "state/mod_vars.h"
+#include "support/fixture.h"
+#include "support/pictures.h"
+#include "windows/frmAscii.h"
+#include "windows/frmScale.h"
+
+#include <QFontMetricsF>
+#include <QProcess>
+
+namespace {
+
+struct ConverterRun {
+    int status;
+    QByteArray out, err;
+};
+
+ConverterRun convert(const QStringList& args)
+{
+    QProcess p;
+    p.start(QStringLiteral(TESSARINE_CONVERT), args);
+    p.waitForFinished(60000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(), p.readAllStandardError()};
+}
+
+// A picture of at most 256 colours, so it can be written as GIF too, with light and dark areas.
+QImage scene(int w, int h)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int level = ((x * 7 / w) * 36 + (y * 7 / h) * 6) & 0xFF;
+            img.setPixel(x, y, qRgb(level, (level * 3) & 0xFF, 255 - level));
+        }
+    return img;
+}
+
+class Converter : public ProgramTest {
+protected:
+    // The desktop program's result for the same inputs, as its Save as would write it.
+    QByteArray desktopText(const QString& picture, const QString& table, const QString& font, const QString& size,
+                           const QString& h, const QString& v)
+    {
+        writeFile("Tessarine.ini", "");
+        FrmMain* main = start();
+        modVars().pictureFile = picture;
+        main->txtAsciiTable->setText(table);
+        main->txtFont->setText(font);
+        main->txtFontSize->setText(size);
+        frmScale()->txtHorizontal->setText(h);
+        frmScale()->txtVertical->setText(v);
+        if (!(h == "1" && v == "1"))
+            main->mnuScalePicture_Click();
+        main->cmdStart_Click();
+        const QByteArray text = textfile::encode(frmAscii()->text());
+        Forms::instance().destroyAll();
+        resetModVars();
+        return text;
+    }
+};
+
+TEST_F(Converter, GivesTheDesktopProgramsTextForEveryKindOfPicture)
+{
+    const QImage img = scene(120, 90);
+    for (const char* ext : {"bmp", "gif", "jpg"}) {
+        const QString pic = testpic::save(img, path(QString("scene.") + ext));
+        for (const auto& [h, v] : {std::pair<QString, QString>{"1", "1"}, {"4", "8"}, {"3", "5"}}) {
+            SCOPED_TRACE((QString(ext) + " " + h + "x" + v).toStdString());
+            const QByteArray expected = desktopText(pic, "@%#*+=-:. ", "DejaVu Sans Mono", "9", h, v);
+            const ConverterRun r = convert({pic, "--crlf", "--chars", "@%#*+=-:. ", "--font", "DejaVu Sans Mono", "--size", "9",
+                                   "--scale", h + "x" + v});
+            ASSERT_EQ(r.status, 0) << r.err.toStdString();
+            EXPECT_EQ(r.out, expected);
+            EXPECT_FALSE(expected.isEmpty());
+        }
+    }
+}
+
+TEST_F(Converter, StreamedAndWholeDecodingGiveTheSameText)
+{
+    const QString pic = testpic::save(testpic::ramp(203, 151), path("ramp.jpg"));
+    const auto m = glyphs::measureTable("@%#*+=-:. ", "Courier New", 8);
+    const conversion::Factors cases[] = {{false, 1, 1}, {true, 4, 8}, {true, 2.5, 3}, {true, 2.6, 1}, {true, 1, 3}};
+    for (const auto& f : cases) {
+        const QString streamed = conversion::convertFile(pic, f, m.chars, "\n", true);
+        const QString whole = conversion::convertFile(pic, f, m.chars, "\n", false);
+        EXPECT_EQ(streamed, whole) << f.h << "x" << f.v;
+        EXPECT_FALSE(streamed.isEmpty());
+    }
+}
+
+TEST_F(Converter, ColumnsKeepThePicturesProportions)
+{
+    const QString pic = testpic::save(scene(600, 400), path("wide.jpg"));
+    for (int columns : {40, 77, 100}) {
+        const ConverterRun r = convert({pic, "--columns", QString::number(columns), "--chars", "#. "});
+        ASSERT_EQ(r.status, 0) << r.err.toStdString();
+        const QList<QByteArray> lines = r.out.split('\n');
+        ASSERT_GE(lines.size(), 2);
+        EXPECT_EQ(lines.first().size(), columns);
+        // Shown in the font's own cells, the text is as wide for its height as the part of the picture it
+        // covers (a run leaves the last four blocks of each direction out of the buffer).
+        const int rows = int(lines.size()) - 1;
+        QImage probe(1, 1, QImage::Format_RGB32);
+        probe.setDotsPerMeterX(qRound(96 / 0.0254));
+        probe.setDotsPerMeterY(qRound(96 / 0.0254));
+        const QFontMetricsF fm(glyphs::measuringFont("Courier New", 8), &probe);
+        const double shown = columns * fm.horizontalAdvance('M') / (rows * fm.height());
+        const double covered = (columns * 604.0 / (columns + 4)) / (rows * 404.0 / (rows + 4));
+        EXPECT_NEAR(shown / covered, 1.0, 0.1) << columns << " columns, " << rows << " rows";
+    }
+}
+
+TEST_F(Converter, SettingsFileStandsForTheOptions)
+{
+    const QString pic = testpic::save(scene(90, 60), path("s.bmp"));
+    writeFile("table.txt", "@#=-. \r\nignored second line");
+    writeFile("my.ini", "version=0.2.17\r\nasciiTableFile=" + path("table.txt").toUtf8() +
+                            "\r\nxScale=3\r\nyScale=6\r\nFont=DejaVu Sans Mono\r\nFontSize=9\r\nunknown=1\r\n");
+    const ConverterRun fromSettings = convert({pic, "--settings", path("my.ini")});
+    const ConverterRun explicitly = convert({pic, "--chars", "@#=-. ", "--font", "DejaVu Sans Mono", "--size", "9", "--scale", "3x6"});
+    ASSERT_EQ(fromSettings.status, 0) << fromSettings.err.toStdString();
+    EXPECT_EQ(fromSettings.out, explicitly.out);
+    writeFile("bad.ini", "Font=x\r\n\r\n");
+    const ConverterRun bad = convert({pic, "--settings", path("bad.ini")});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_TRUE(bad.err.startsWith("tessarine-convert: ")) << bad.err.toStdString();
+}
+
+TEST_F(Converter, OrderListsTheTableDarkestFirst)
+{
+    const ConverterRun r = convert({"--order", "--chars", "@ ."});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QList<QByteArray> lines = r.out.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_TRUE(lines[0].startsWith("@\t"));
+    EXPECT_TRUE(lines[1].startsWith(".\t"));
+    EXPECT_EQ(lines[2], "U+0020\t0");
+    EXPECT_GT(lines[0].split('\t')[1].toInt(), lines[1].split('\t')[1].toInt());
+}
+
+TEST_F(Converter, ExitStatusesAndErrorLines)
+{
+    const QString good = testpic::save(scene(40, 40), path("good.jpg"));
+    writeFile("fake.gif", "GIF89a but nothing else");
+    const ConverterRun some = convert({good, path("missing.jpg"), path("fake.gif"), "-o", path("out")});
+    EXPECT_EQ(some.status, 1);
+    EXPECT_TRUE(QFile::exists(path("out/good.txt")));
+    EXPECT_TRUE(some.err.contains(("tessarine-convert: " + path("missing.jpg") + ": File not found\n").toUtf8())) << some.err.toStdString();
+    EXPECT_TRUE(some.err.contains(("tessarine-convert: " + path("fake.gif") + ": Invalid picture").toUtf8())) << some.err.toStdString();
+
+    const ConverterRun none = convert({path("missing.jpg"), path("fake.gif"), "-o", path("out2")});
+    EXPECT_EQ(none.status, 2);
+    const ConverterRun one = convert({good});
+    EXPECT_EQ(one.status, 0);
+    EXPECT_TRUE(one.err.isEmpty()) << one.err.toStdString();
+
+    const QStringList usage[] = {{},
+                                 {good, "--scale", "0x3"},
+                                 {good, "--scale", "8x"},
+                                 {good, "--scale", "2x2", "--columns", "10"},
+                                 {good, "--bogus"},
+                                 {good, "--table", path("t.txt"), "--chars", "ab"},
+                                 {good, "--chars", ""},
+                                 {good, "--size", "0.5"},
+                                 {good, good}};
+    for (const QStringList& args : usage) {
+        const ConverterRun r = convert(args);
+        EXPECT_EQ(r.status, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.startsWith("tessarine-convert: ")) << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+}
+
+TEST_F(Converter, OutputsLineEndsAndTheDefaultTable)
+{
+    const QString pic = testpic::save(scene(30, 20), path("p.bmp"));
+    const ConverterRun lf = convert({pic, "--chars", "#. "});
+    const ConverterRun crlf = convert({pic, "--chars", "#. ", "--crlf", "-o", path("p.txt")});
+    ASSERT_EQ(crlf.status, 0);
+    EXPECT_TRUE(crlf.out.isEmpty());
+    QByteArray expected = lf.out;
+    expected.replace("\n", "\r\n");
+    EXPECT_EQ(readFile("p.txt"), expected);
+    EXPECT_EQ(lf.out.count('\n'), 20);
+
+    const ConverterRun byDefault = convert({pic});
+    ASSERT_EQ(byDefault.status, 0);
+    QFile shipped(QStringLiteral(TESSARINE_SOURCE_DIR "/resources/default-table.txt"));
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+    const QByteArray table = shipped.readAll();
+    for (char c : byDefault.out)
+        if (c != '\n')
+            ASSERT_TRUE(table.contains(c)) << c;
+
+    const ConverterRun version = convert({"--version"});
+    EXPECT_EQ(version.out, "tessarine-convert 0.2 build 17\n");
+    EXPECT_TRUE(convert({"--help"}).out.contains("--columns"));
+}
+
+TEST_F(Converter, BatchesConvertEachPictureAsAlone)
+{
+    QStringList pics;
+    for (int i = 0; i < 5; ++i)
+        pics << testpic::save(scene(50 + 13 * i, 40 + 7 * i), path(QString("b%1.jpg").arg(i)));
+    const ConverterRun batch = convert(QStringList(pics) << "--scale" << "2x3" << "-o" << path("many"));
+    ASSERT_EQ(batch.status, 0) << batch.err.toStdString();
+    for (int i = 0; i < 5; ++i) {
+        const ConverterRun alone = convert({pics[i], "--scale", "2x3"});
+        QFile f(path(QString("many/b%1.txt").arg(i)));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << i;
+        EXPECT_EQ(f.readAll(), alone.out) << i;
+    }
+}
+
+} // namespace
