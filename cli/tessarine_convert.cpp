@@ -270,10 +270,9 @@ int main(int argc, char* argv[])
             throw UsageError{"--table and --chars exclude each other"};
         if (parser.isSet(scale) && parser.isSet(columns))
             throw UsageError{"--scale and --columns exclude each other"};
+        s.table = defaultTable();
         if (parser.isSet(settingsFile))
             applySettingsFile(parser.value(settingsFile), s);
-        else
-            s.table = defaultTable();
         if (parser.isSet(table)) {
             try {
                 s.table = textfile::readFirstLine(parser.value(table));

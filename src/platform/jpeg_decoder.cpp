@@ -1,9 +1,11 @@
 #include "platform/jpeg_decoder.h"
 
 #include "platform/errors.h"
+#include "platform/paths.h"
 #include "platform/picture_loader.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <csetjmp>
 #include <cstdio>
 #include <memory>
@@ -75,7 +77,7 @@ Outcome run(FILE* file, bool headerOnly, Info& info, const std::function<void(co
         jpeg_destroy_decompress(&cinfo);
         return Outcome::Unsupported;
     }
-    if (qint64(info.width) * info.height * 4 > qint64(kPictureAllocationLimitMB) * 1024 * 1024) {
+    if (qint64(info.width) * info.height * 4 > qint64(pictureAllocationLimitMB()) * 1024 * 1024) {
         jpeg_destroy_decompress(&cinfo);
         return Outcome::TooLarge;
     }
@@ -116,6 +118,7 @@ Outcome run(FILE* file, bool headerOnly, Info& info, const std::function<void(co
 
 std::unique_ptr<FILE, FileCloser> openFile(const QString& path)
 {
+    paths::requireRegularFile(path);
     FILE* f = std::fopen(QFile::encodeName(path).constData(), "rb");
     if (!f)
         raiseError(err::PathFileAccess);
@@ -137,7 +140,8 @@ Info decodeFile(const QString& path, bool headerOnly, const std::function<void(c
     switch (outcome) {
     case Outcome::Done: return info;
     case Outcome::Unsupported: raiseError(err::InvalidPicture, "Invalid picture (unsupported JPEG colour space)");
-    case Outcome::TooLarge: raiseError(err::OutOfMemory);
+    case Outcome::TooLarge:
+        raiseError(err::OutOfMemory, QStringLiteral("Out of memory (the picture is %1 x %2 pixels)").arg(info.width).arg(info.height));
     case Outcome::Truncated: raiseError(err::InvalidPicture, "Invalid picture (the JPEG file ends too early)");
     case Outcome::Failed: break;
     }
@@ -148,6 +152,8 @@ Info decodeFile(const QString& path, bool headerOnly, const std::function<void(c
 
 bool looksLikeJpeg(const QString& path)
 {
+    if (!QFileInfo(path).isFile())
+        return false;
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return false;

@@ -1,5 +1,7 @@
 #include "platform/paths.h"
 
+#include "platform/errors.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -39,6 +41,16 @@ bool folderExists(const QString& filePath)
         return true;
     const QString folder = slash == 0 ? QStringLiteral("/") : filePath.left(slash);
     return QFileInfo(folder).isDir();
+}
+
+void requireRegularFile(const QString& path)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.exists())
+        raiseError(folderExists(path) ? err::FileNotFound : err::PathNotFound);
+    if (!info.isFile())
+        raiseError(err::PathFileAccess, info.isDir() ? QStringLiteral("Path/File access error (a folder)")
+                                                     : QStringLiteral("Path/File access error (not a regular file)"));
 }
 
 } // namespace paths

@@ -15,4 +15,8 @@ QString fileTitle(const QString& path);
 // True when the folder that would hold this file exists (a bare name lives in the current folder).
 bool folderExists(const QString& filePath);
 
+// Raises 53 or 76 when the file is missing, and 75 when the name is a folder, a pipe or a device:
+// reading such a thing would fail or wait for ever.
+void requireRegularFile(const QString& path);
+
 } // namespace paths

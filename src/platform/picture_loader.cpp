@@ -7,22 +7,124 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <atomic>
+#include <cstdlib>
 #include <new>
+
+namespace {
+
+std::atomic<int>& limitMB()
+{
+    static std::atomic<int> limit{2048};
+    return limit;
+}
+
+quint32 le32(const QByteArray& b, int at)
+{
+    return quint32(uchar(b[at])) | quint32(uchar(b[at + 1])) << 8 | quint32(uchar(b[at + 2])) << 16 |
+           quint32(uchar(b[at + 3])) << 24;
+}
+
+quint16 le16(const QByteArray& b, int at)
+{
+    return quint16(uchar(b[at]) | uchar(b[at + 1]) << 8);
+}
+
+[[noreturn]] void truncated()
+{
+    raiseError(err::InvalidPicture, QStringLiteral("Invalid picture (the file ends too early)"));
+}
+
+// Uncompressed bitmaps: the pixel rows must all be there.
+void checkBmp(const QByteArray& b, qint64 fileSize)
+{
+    if (b.size() < 34 || le32(b, 14) < 40)
+        return; // old-style headers are left to the reader
+    const qint64 offset = le32(b, 10);
+    const qint64 width = qint32(le32(b, 18));
+    const qint64 height = qint32(le32(b, 22));
+    const qint64 bits = le16(b, 28);
+    const quint32 compression = le32(b, 30);
+    if (compression != 0 && compression != 3 && compression != 6)
+        return; // run-length data has no fixed size
+    const qint64 rowBytes = (std::abs(width) * bits + 31) / 32 * 4;
+    if (fileSize < offset + rowBytes * std::abs(height))
+        truncated();
+}
+
+// GIF: walk the blocks up to the trailer.
+void checkGif(const QByteArray& b)
+{
+    qsizetype at = 13;
+    if (b.size() < at)
+        truncated();
+    const auto table = [](uchar flags) { return (flags & 0x80) ? 3 * (2 << (flags & 7)) : 0; };
+    at += table(uchar(b[10]));
+    const auto subBlocks = [&] {
+        for (;;) {
+            if (at >= b.size())
+                truncated();
+            const int n = uchar(b[at++]);
+            if (n == 0)
+                return;
+            at += n;
+        }
+    };
+    for (;;) {
+        if (at >= b.size())
+            truncated();
+        const uchar block = uchar(b[at++]);
+        if (block == 0x3B)
+            return; // trailer: the picture is whole
+        if (block == 0x21) {
+            ++at; // label
+            subBlocks();
+        } else if (block == 0x2C) {
+            if (at + 9 > b.size())
+                truncated();
+            at += 8;
+            at += 1 + table(uchar(b[at]));
+            ++at; // smallest code size
+            subBlocks();
+        } else {
+            raiseError(err::InvalidPicture);
+        }
+    }
+}
+
+} // namespace
+
+int pictureAllocationLimitMB()
+{
+    return limitMB();
+}
+
+void setPictureAllocationLimitMB(int megabytes)
+{
+    limitMB() = megabytes;
+}
+
+void requireCompletePicture(const QByteArray& head, qint64 fileSize, const QString& path)
+{
+    Q_UNUSED(path);
+    if (head.startsWith("BM"))
+        checkBmp(head, fileSize);
+    else if (head.startsWith("GIF8"))
+        checkGif(head);
+}
 
 QImage loadPictureFile(const QString& path)
 {
-    QImageReader::setAllocationLimit(kPictureAllocationLimitMB);
-    const QFileInfo info(path);
-    if (path.isEmpty())
-        raiseError(err::FileNotFound);
-    if (!info.exists())
-        raiseError(paths::folderExists(path) ? err::FileNotFound : err::PathNotFound);
-    if (info.isDir())
-        raiseError(err::PathFileAccess);
+    QImageReader::setAllocationLimit(pictureAllocationLimitMB());
+    paths::requireRegularFile(path);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         raiseError(err::PermissionDenied);
+    const qint64 fileSize = file.size();
+    // A GIF is checked whole (its blocks are walked); other kinds need their header only.
+    const QByteArray head = file.peek(6).startsWith("GIF8") ? file.readAll() : file.read(64);
     file.close();
+    requireCompletePicture(head, fileSize, path);
 
     if (jpeg::looksLikeJpeg(path)) {
         try {
@@ -36,8 +138,8 @@ QImage loadPictureFile(const QString& path)
     QImageReader reader(path);
     reader.setAutoTransform(false);
     const QSize size = reader.size();
-    if (size.isValid() && qint64(size.width()) * size.height() * 4 > qint64(kPictureAllocationLimitMB) * 1024 * 1024)
-        raiseError(err::OutOfMemory);
+    if (size.isValid() && qint64(size.width()) * size.height() * 4 > qint64(pictureAllocationLimitMB()) * 1024 * 1024)
+        raiseError(err::OutOfMemory, QStringLiteral("Out of memory (the picture is %1 x %2 pixels)").arg(size.width()).arg(size.height()));
     QImage image;
     try {
         image = reader.read();

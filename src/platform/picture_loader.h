@@ -8,5 +8,11 @@
 // kind) and 7 (too large for memory).
 QImage loadPictureFile(const QString& path);
 
-// The largest picture, in megabytes of decoded pixels, the loader accepts (room for 200 megapixels and more).
-constexpr int kPictureAllocationLimitMB = 2048;
+// The largest picture, in megabytes of decoded pixels, the loader accepts: 2048 by default, room for
+// 500 megapixels. Fuzzing lowers it.
+int pictureAllocationLimitMB();
+void setPictureAllocationLimitMB(int megabytes);
+
+// Raises 481 when a BMP or GIF file ends before the picture its header announces (Qt's readers would
+// return the part they got without a word).
+void requireCompletePicture(const QByteArray& head, qint64 fileSize, const QString& path);

@@ -3,10 +3,13 @@
 #include <QFocusEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <limits>
 
 TextBox::TextBox(QWidget* parent, const QString& name) : QLineEdit(parent)
 {
     setObjectName(name);
+    // Text set by the program (a table file, a settings value) is kept whole; only typing is limited.
+    setMaxLength(std::numeric_limits<int>::max());
 }
 
 void TextBox::setTypingLimit(int characters)

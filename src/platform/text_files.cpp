@@ -102,22 +102,24 @@ QStringList splitLines(const QString& text)
 
 QByteArray readBytes(const QString& path)
 {
-    QFileInfo info(path);
-    if (path.isEmpty() || !info.exists())
-        raiseError(paths::folderExists(path) ? err::FileNotFound : err::PathNotFound);
+    paths::requireRegularFile(path);
     QFile f(path);
-    if (info.isDir() || !f.open(QIODevice::ReadOnly))
+    if (!f.open(QIODevice::ReadOnly))
         raiseError(err::PathFileAccess, QStringLiteral("Path/File access error (%1)").arg(f.errorString()));
     return f.readAll();
 }
 
-QString readFirstLine(const QString& path)
+QString firstLine(const QByteArray& bytes)
 {
-    const QByteArray bytes = readBytes(path);
     qsizetype end = 0;
     while (end < bytes.size() && bytes.at(end) != '\r' && bytes.at(end) != '\n')
         ++end;
     return decode(bytes.left(end));
+}
+
+QString readFirstLine(const QString& path)
+{
+    return firstLine(readBytes(path));
 }
 
 void writeText(const QString& path, const QString& text)

@@ -24,6 +24,9 @@ QStringList splitLines(const QString& text);
 // Reads a whole file; raises 53 (file missing), 76 (folder missing) or 75 (unreadable).
 QByteArray readBytes(const QString& path);
 
+// The first line of a text, without its line end.
+QString firstLine(const QByteArray& bytes);
+
 // The first line of a file, without its line end.
 QString readFirstLine(const QString& path);
 

@@ -6,12 +6,16 @@
 #include "platform/text_files.h"
 #include "state/mod_vars.h"
 #include "support/fixture.h"
+#include "support/hostile.h"
 #include "support/pictures.h"
 #include "windows/frmAscii.h"
 #include "windows/frmScale.h"
 
 #include <QFontMetricsF>
+#include <QDir>
 #include <QProcess>
+#include <QStandardPaths>
+#include <unistd.h>
 
 namespace {
 
@@ -194,9 +198,11 @@ TEST_F(Converter, OutputsLineEndsAndTheDefaultTable)
     QFile shipped(QStringLiteral(TESSARINE_SOURCE_DIR "/resources/default-table.txt"));
     ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
     const QByteArray table = shipped.readAll();
-    for (char c : byDefault.out)
-        if (c != '\n')
+    for (char c : byDefault.out) {
+        if (c != '\n') {
             ASSERT_TRUE(table.contains(c)) << c;
+        }
+    }
 
     const ConverterRun version = convert({"--version"});
     EXPECT_EQ(version.out, "tessarine-convert 0.2 build 17\n");
@@ -216,6 +222,82 @@ TEST_F(Converter, BatchesConvertEachPictureAsAlone)
         ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << i;
         EXPECT_EQ(f.readAll(), alone.out) << i;
     }
+}
+
+TEST_F(Converter, HostileInputsGetALineAndANonZeroStatus)
+{
+    const QString good = testpic::save(scene(40, 30), path("good.bmp"));
+    for (const auto& input : hostile::badPictures(folder())) {
+        const ConverterRun alone = convert({input.path, "--scale", "4x4"});
+        EXPECT_EQ(alone.status, 2) << input.name.toStdString();
+        EXPECT_TRUE(alone.err.startsWith(("tessarine-convert: " + input.path + ": ").toUtf8())) << alone.err.toStdString();
+        EXPECT_EQ(alone.err.count('\n'), 1) << alone.err.toStdString();
+        const ConverterRun mixed = convert({good, input.path, "-o", path("mixed")});
+        EXPECT_EQ(mixed.status, 1) << input.name.toStdString();
+    }
+    const ConverterRun unicode = convert({hostile::unicodePicture(folder()), "--chars", "#. "});
+    EXPECT_EQ(unicode.status, 0) << unicode.err.toStdString();
+    EXPECT_EQ(unicode.out.count('\n'), 30);
+}
+
+TEST_F(Converter, PictureWithoutReadPermission)
+{
+    // Root reads everything, so the converter runs as an ordinary user when the tests run as root.
+    QDir(folder()).mkpath("open");
+    QFile::setPermissions(folder(), QFile::permissions(folder()) | QFileDevice::ExeOther | QFileDevice::ReadOther);
+    QFile::setPermissions(path("open"), QFileDevice::Permissions(0x7755));
+    const QString pic = testpic::save(scene(20, 20), path("open/secret.bmp"));
+    QFile::setPermissions(pic, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QStringList args = {pic};
+    QString program = QStringLiteral(TESSARINE_CONVERT);
+    if (geteuid() == 0) {
+        if (QStandardPaths::findExecutable("setpriv").isEmpty())
+            GTEST_SKIP() << "setpriv is needed to run as an ordinary user";
+        args = QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", program, pic};
+        program = "setpriv";
+    }
+    QProcess p;
+    p.start(program, args);
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QByteArray err = p.readAllStandardError();
+    if (err.contains("Permission denied") == false && p.exitCode() == 126)
+        GTEST_SKIP() << "the build folder is not reachable for an ordinary user";
+    EXPECT_EQ(p.exitCode(), 2) << err.toStdString();
+    EXPECT_TRUE(err.contains((pic + ": Permission denied").toUtf8())) << err.toStdString();
+}
+
+TEST_F(Converter, ExtremeTablesSettingsAndNumbers)
+{
+    const QString pic = testpic::save(scene(40, 30), path("p.bmp"));
+    writeFile("big.txt", QByteArray(10 * 1024 * 1024, 'x'));
+    const ConverterRun big = convert({pic, "--table", path("big.txt")});
+    EXPECT_EQ(big.status, 2);
+    EXPECT_TRUE(big.err.contains("10485760 characters")) << big.err.toStdString();
+
+    QByteArray many;
+    for (int i = 0; i < 100000; ++i)
+        many += "key" + QByteArray::number(i) + "=v\r\n";
+    writeFile("many.ini", many + "xScale=2\ryScale=3\nFontSize=1e308\r\n");
+    const ConverterRun fromMany = convert({pic, "--settings", path("many.ini"), "--chars", "#. "});
+    EXPECT_EQ(fromMany.status, 0) << fromMany.err.toStdString();
+    EXPECT_EQ(fromMany.out, convert({pic, "--scale", "2x3", "--size", "99", "--chars", "#. "}).out);
+
+    writeFile("mega.ini", "Font=" + QByteArray(1024 * 1024, 'W') + "\r\n");
+    EXPECT_EQ(convert({pic, "--settings", path("mega.ini"), "--chars", "#. "}).status, 0);
+    writeFile("garbage.ini", QByteArray("\x01\x02\xff\x00\x10garbage\r\n", 14));
+    EXPECT_EQ(convert({pic, "--settings", path("garbage.ini")}).status, 2);
+    writeFile("factor.ini", "xScale=2147483648\r\nyScale=1\r\n");
+    const ConverterRun overflow = convert({pic, "--settings", path("factor.ini")});
+    EXPECT_EQ(overflow.status, 2);
+    EXPECT_TRUE(overflow.err.contains("Overflow")) << overflow.err.toStdString();
+    writeFile("zero.ini", "xScale=-0\r\nyScale=1\r\n");
+    const ConverterRun zero = convert({pic, "--settings", path("zero.ini")});
+    EXPECT_EQ(zero.status, 2);
+    EXPECT_TRUE(zero.err.contains("Division by zero")) << zero.err.toStdString();
+
+    EXPECT_EQ(convert({pic, "--font", QString(10000, 'F'), "--chars", "#. "}).status, 0);
+    EXPECT_EQ(convert({pic, "--size", "1e308", "--chars", "#. "}).out, convert({pic, "--size", "99", "--chars", "#. "}).out);
+    EXPECT_EQ(convert({pic, "--scale", "2147483648x1"}).status, 2);
 }
 
 } // namespace

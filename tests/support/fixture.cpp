@@ -29,9 +29,9 @@ std::optional<QString> ScriptedDialogs::nextFile(const char* kind, const CommonD
 {
     kinds.emplace_back(QString::fromLatin1(kind));
     fileRequests.push_back(r);
-    if (files.empty())
-        return std::nullopt;
-    auto answer = files.front();
+    if (files.empty() || !files.front())
+        return files.empty() ? std::nullopt : (files.pop_front(), std::nullopt);
+    const QString answer = *files.front();
     files.pop_front();
     return answer;
 }
@@ -40,9 +40,9 @@ std::optional<CommonDialog::FontChoice> ScriptedDialogs::font(const CommonDialog
 {
     kinds.emplace_back(QStringLiteral("font"));
     fontRequests.emplace_back(initial, fixedOnly);
-    if (fonts.empty())
-        return std::nullopt;
-    auto answer = fonts.front();
+    if (fonts.empty() || !fonts.front())
+        return fonts.empty() ? std::nullopt : (fonts.pop_front(), std::nullopt);
+    const CommonDialog::FontChoice answer = *fonts.front();
     fonts.pop_front();
     return answer;
 }
