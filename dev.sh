@@ -3,15 +3,17 @@
 #   ./dev.sh start   install what is missing, build, start the program (without a display: convert the
 #                    sample picture with tessarine-convert and print it)
 #   ./dev.sh test    install what is missing, build, run the whole test suite
+#   ./dev.sh sanitize  the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer (clang),
+#                    then every fuzz target briefly on its corpus
 set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(g++ cmake ninja-build qt6-base-dev libjpeg62-turbo-dev libgtest-dev libgmock-dev libbenchmark-dev
-          fonts-liberation fonts-dejavu-core xvfb xauth)
+          fonts-liberation fonts-dejavu-core xvfb xauth xdotool)
 
 install_missing() {
     local missing=()
-    for p in "${PACKAGES[@]}"; do
+    for p in "${PACKAGES[@]}" "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return
@@ -45,8 +47,19 @@ test)
     build
     QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure --parallel 2
     ;;
+sanitize)
+    install_missing clang libclang-rt-14-dev
+    CC=clang CXX=clang++ cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DTESSARINE_SANITIZE=ON -DTESSARINE_FUZZ=ON \
+        -DTESSARINE_BUILD_BENCH=OFF >/dev/null
+    cmake --build build-sanitize --parallel
+    ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        LSAN_OPTIONS=suppressions="$PWD/tests/fuzz/lsan.supp" \
+        QT_QPA_PLATFORM=offscreen ctest --test-dir build-sanitize --output-on-failure --parallel 2
+    tests/fuzz/run.sh "${FUZZ_SECONDS:-10}" build-sanitize
+    ;;
 *)
-    echo "usage: $0 start|test" >&2
+    echo "usage: $0 start|test|sanitize" >&2
     exit 2
     ;;
 esac

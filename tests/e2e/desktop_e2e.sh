@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Drives the real desktop program under Xvfb as a person would: switch scaling on through the Picture
+# menu, press Start with the mouse, save the result through the Save as dialog, quit with Ctrl+Q. Then
+# the saved text must equal tessarine-convert's for the same inputs, and the settings file written at
+# shut-down must hold what the session left.
+#   desktop_e2e.sh BUILD_DIR SOURCE_DIR
+set -euo pipefail
+build=$(cd "$1" && pwd)
+source=$(cd "$2" && pwd)
+if [ -z "${TESSARINE_E2E_INNER:-}" ]; then
+    command -v xvfb-run >/dev/null && command -v xdotool >/dev/null || { echo "needs xvfb-run and xdotool"; exit 1; }
+    export TESSARINE_E2E_INNER=1
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+fi
+
+work=$(mktemp -d)
+trap 'kill $pid 2>/dev/null || true; rm -rf "$work"' EXIT
+cp "$build/tessarine" "$work/"
+cp "$source/resources/sample.jpg" "$work/sample.jpg"
+printf '@%%#*+=-:. ' > "$work/table.txt"
+printf 'version=0.2.17\r\nasciiTableFile=%s\r\npictureFile=%s\r\nxScale=8\r\nyScale=16\r\nFont=Courier New\r\nFontSize=8\r\n' \
+    "$work/table.txt" "$work/sample.jpg" > "$work/Tessarine.ini"
+cp "$work/Tessarine.ini" "$work/start.ini"
+
+fail() { echo "e2e: $*" >&2; exit 1; }
+wait_window() { # name pattern, seconds
+    for _ in $(seq 1 $(( $2 * 10 ))); do
+        w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1) && [ -n "$w" ] && { echo "$w"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; sleep 0.3; }
+
+export QT_QPA_PLATFORM=xcb     # the real display, whatever the test runner set for the other tests
+export QT_QPA_PLATFORMTHEME=  # Qt's own dialogs, the same on every desktop
+(cd "$work" && ./tessarine) &
+pid=$!
+main=$(wait_window 'Tessarine \(Lumagraf\)' 20) || fail "the main window did not appear"
+sleep 1
+
+# Picture > Scale.. switches scaling on and shows the scale window.
+focus "$main"
+xdotool key alt+c
+sleep 0.5
+xdotool key s
+wait_window '^Scale Picture$' 10 >/dev/null || fail "the scale window did not appear"
+
+# Start, clicked with the mouse in the middle of the button.
+focus "$main"
+eval "$(xdotool getwindowgeometry --shell "$main")"
+xdotool mousemove $(( X + 84 )) $(( Y + HEIGHT - 53 )) click 1
+ascii=$(wait_window '^Ascii$' 30) || fail "the result window did not appear after Start"
+sleep 0.5
+
+# File > Save as.. and the dialog's file name.
+focus "$ascii"
+xdotool key alt+f
+sleep 0.5
+xdotool key s
+dialog=$(wait_window 'Save Ascii-File as' 10) || fail "the Save as dialog did not appear"
+focus "$dialog"
+xdotool type --delay 5 "$work/result.txt"
+xdotool key Return
+for _ in $(seq 1 50); do [ -s "$work/result.txt" ] && break; sleep 0.1; done
+[ -s "$work/result.txt" ] || fail "the result was not saved"
+
+# Quit with Ctrl+Q.
+focus "$main"
+xdotool key ctrl+q
+for _ in $(seq 1 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+kill -0 $pid 2>/dev/null && fail "the program did not end on Ctrl+Q"
+
+export QT_QPA_PLATFORM=offscreen
+expected=$("$build/tessarine-convert" "$work/sample.jpg" --settings "$work/start.ini" --crlf | od -An -tx1 | md5sum)
+actual=$(od -An -tx1 "$work/result.txt" | md5sum)
+[ "$expected" = "$actual" ] || {
+    "$build/tessarine-convert" "$work/sample.jpg" --settings "$work/start.ini" --crlf > "$work/expected.txt"
+    diff <(tr -d '\r' < "$work/expected.txt") <(tr -d '\r' < "$work/result.txt") | head -20
+    fail "the saved text differs from tessarine-convert's"
+}
+
+ini=$(cat "$work/Tessarine.ini")
+for line in "version=0.2.17" "asciiTablePath=" "asciiTableFile=$work/table.txt" "picturePath=" "pictureFile=$work/sample.jpg" \
+    "xScale=8" "yScale=16" "Font=Courier New" "FontSize=8" "asciiPath=$work/" "asciiFile=$work/result.txt"; do
+    grep -qxF "$line"$'\r' <<<"$ini" || fail "the settings file lacks the line $line"
+done
+[ "$(wc -l < "$work/Tessarine.ini")" -eq 11 ] || fail "the settings file does not have eleven lines"
+echo "e2e: converted, saved $(wc -l < "$work/result.txt") lines equal to tessarine-convert's, settings written"
