@@ -8,6 +8,7 @@
 #include "platform/message_box.h"
 #include "platform/numbers.h"
 #include "platform/shapes.h"
+#include "platform/stopwatch.h"
 #include "platform/surface_widget.h"
 #include "platform/text_box.h"
 #include "platform/yield.h"
@@ -20,7 +21,6 @@
 #include "windows/frmSource.h"
 
 #include <QAction>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -136,13 +136,12 @@ void FrmMain::calcBuffer()
 
     disableAll();
     yieldToWindowSystem();
-    QElapsedTimer clock; // monotonic: a run across midnight still counts the right seconds
-    clock.start();
+    const Stopwatch clock;
     qint64 lastYield = -1;
     lastProgressPixels_ = -1;
     averageBlocks(src.image(), hStep, vStep, buf.mutableImage(), [&](int y) {
         setProgress(double(y) / src.outerHeight());
-        const qint64 ms = clock.elapsed();
+        const qint64 ms = clock.elapsedMs();
         // Yield in every tenth second; at most every 20 ms, so the window stays responsive without the
         // event loop costing more than the averaging.
         if ((ms / 1000) % 10 == 0 && (lastYield < 0 || ms - lastYield >= 20)) {
@@ -151,7 +150,7 @@ void FrmMain::calcBuffer()
         }
     });
     buf.changed();
-    setStatus(status() + " ok.   (" + QString::number(clock.elapsed() / 1000) + "s)");
+    setStatus(status() + " ok.   (" + QString::number(clock.elapsedSeconds()) + "s)");
     setProgress(1.0);
     enableAll();
 }

@@ -3,6 +3,7 @@
 #include <QFocusEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QValidator>
 #include <limits>
 
 TextBox::TextBox(QWidget* parent, const QString& name) : QLineEdit(parent)
@@ -12,16 +13,33 @@ TextBox::TextBox(QWidget* parent, const QString& name) : QLineEdit(parent)
     setMaxLength(std::numeric_limits<int>::max());
 }
 
+namespace {
+
+// Refuses edits that would make the text longer than the limit; a validator sees typing and pasting
+// alike, and never text that the program sets.
+class LengthLimit : public QValidator {
+public:
+    LengthLimit(QLineEdit* box, int limit) : QValidator(box), limit_(limit), length_(box->text().size())
+    {
+        // The box has already changed its text when it asks; the length before the edit is kept here.
+        connect(box, &QLineEdit::textChanged, this, [this](const QString& text) { length_ = text.size(); });
+    }
+
+    State validate(QString& input, int&) const override
+    {
+        return input.size() <= limit_ || input.size() <= length_ ? Acceptable : Invalid;
+    }
+
+private:
+    int limit_;
+    qsizetype length_;
+};
+
+} // namespace
+
 void TextBox::setTypingLimit(int characters)
 {
-    typingLimit_ = characters;
-}
-
-bool TextBox::roomFor(const QString& typed) const
-{
-    if (typingLimit_ < 0)
-        return true;
-    return text().size() - selectedText().size() + typed.size() <= typingLimit_;
+    setValidator(new LengthLimit(this, characters));
 }
 
 void TextBox::keyPressEvent(QKeyEvent* event)
@@ -40,18 +58,7 @@ void TextBox::keyPressEvent(QKeyEvent* event)
     if (mods & Qt::AltModifier)
         shift |= 4;
     emit keyDown(code, shift);
-    if (!event->text().isEmpty() && event->text().at(0).isPrint() && !roomFor(event->text()))
-        return;
     QLineEdit::keyPressEvent(event);
-}
-
-void TextBox::inputMethodEvent(QInputMethodEvent* event)
-{
-    if (!roomFor(event->commitString())) {
-        event->ignore();
-        return;
-    }
-    QLineEdit::inputMethodEvent(event);
 }
 
 void TextBox::focusOutEvent(QFocusEvent* event)

@@ -12,7 +12,8 @@ public:
 
     TextBox(QWidget* parent, const QString& name);
 
-    // The number of characters the user can type (code may set any text).
+    // The number of characters the user can type or paste; text set by the program may be longer, and
+    // the user may still shorten it.
     void setTypingLimit(int characters);
 
 signals:
@@ -26,9 +27,4 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
-    void inputMethodEvent(QInputMethodEvent* event) override;
-
-private:
-    bool roomFor(const QString& typed) const;
-    int typingLimit_ = -1;
 };

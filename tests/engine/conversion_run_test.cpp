@@ -2,6 +2,7 @@
 #include "platform/forms.h"
 #include "platform/message_box.h"
 #include "platform/shapes.h"
+#include "platform/stopwatch.h"
 #include "platform/surface_widget.h"
 #include "platform/text_box.h"
 #include "state/mod_vars.h"
@@ -121,6 +122,24 @@ TEST_F(ConversionRun, ScaledRouteAveragesBlocksAndShowsTheBuffer)
     expectAllEnabled(main);
 }
 
+TEST_F(ConversionRun, TimingTextCountsWholeElapsedSeconds)
+{
+    const QString pic = testpic::save(testpic::ramp(40, 40), path("p.bmp"));
+    FrmMain* main = startWith(pic, true, "2", "2");
+    // The clock reads the start once, then the end for every later reading.
+    const std::tuple<qint64, qint64, QString> rows[] = {{100600, 100900, "(0s)"},
+                                                        {100400, 103100, "(2s)"},
+                                                        {86399500, 86401200, "(1s)"}}; // across midnight
+    for (const auto& [from, to, text] : rows) {
+        int readings = 0;
+        Stopwatch::setClock([&, from = from, to = to] { return readings++ == 0 ? from : to; });
+        statuses.clear();
+        main->cmdStart_Click();
+        EXPECT_EQ(bufferStageStatus(), "Calculating Buffer.. ok.   " + text);
+    }
+    Stopwatch::setClock({});
+}
+
 TEST_F(ConversionRun, FractionalFactorsSizeByTheFractionAndBlockByTheRoundedValue)
 {
     const QString pic = testpic::save(testpic::filled(100, 20, qRgb(0, 0, 200)), path("p.bmp"));
@@ -197,6 +216,21 @@ TEST_F(ConversionRun, PictureProblemsAreReportedThroughTheSameHandler)
     EXPECT_EQ(boxes.size(), 1u);
     modVars().pictureFile = path("nowhere/p.bmp");
     expectRefused(main, 76, "Path not found");
+}
+
+TEST_F(ConversionRun, PicturesBeyondQtsDefaultAllocationLimitLoad)
+{
+    // 8200 x 8200 pixels take 269 MB decoded, more than Qt's readers allow by default (256 MB).
+    QImage big(8200, 8200, QImage::Format_RGB32);
+    big.fill(qRgb(40, 80, 120));
+    const QString pic = path("big.png");
+    ASSERT_TRUE(big.save(pic, "PNG", 100));
+    big = QImage();
+    FrmMain* main = startWith(pic, true, "100", "200");
+    main->cmdStart_Click();
+    EXPECT_TRUE(boxes.empty()) << (boxes.empty() ? "" : boxes[0].text.toStdString());
+    EXPECT_EQ(buffer().outerWidth(), 82);
+    EXPECT_EQ(buffer().point(5, 5), 40 | (80 << 8) | (120 << 16));
 }
 
 TEST_F(ConversionRun, BufferWiderThan32767PixelsIsRefused)

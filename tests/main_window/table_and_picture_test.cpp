@@ -10,7 +10,9 @@
 
 #include <QAction>
 #include <QDir>
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 
@@ -208,8 +210,16 @@ TEST_F(MainCommands, TableBoxTakesAtMost256TypedCharacters)
     QCoreApplication::sendEvent(main->txtAsciiTable, &c);
     EXPECT_EQ(main->txtAsciiTable->text().size(), 256);
     EXPECT_TRUE(main->txtAsciiTable->text().endsWith("ab"));
-    main->txtAsciiTable->setText(QString(300, 'x')); // code may set any text
+    QGuiApplication::clipboard()->setText(QString(50, 'p'));
+    main->txtAsciiTable->setText(QString(230, 'a'));
+    main->txtAsciiTable->end(false);
+    main->txtAsciiTable->paste();
+    EXPECT_EQ(main->txtAsciiTable->text().size(), 230) << "a paste past the limit is refused";
+    main->txtAsciiTable->setText(QString(300, 'x')); // the program may set any text
     EXPECT_EQ(main->txtAsciiTable->text().size(), 300);
+    QKeyEvent backspace(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier);
+    QCoreApplication::sendEvent(main->txtAsciiTable, &backspace);
+    EXPECT_EQ(main->txtAsciiTable->text().size(), 299) << "and the user may shorten it";
 }
 
 TEST_F(MainCommands, ShowTableWithSelectedFontFollowsTheFontBox)
