@@ -3,8 +3,7 @@
 #include <QApplication>
 #include <QStringList>
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessarine"));
     // The argument text after the program's name, as one text.

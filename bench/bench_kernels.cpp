@@ -12,8 +12,7 @@
 namespace {
 
 // An 18-megapixel picture (5640 x 3172, the size of a large camera photo) with varied content.
-const QImage& photo()
-{
+const QImage& photo() {
     static const QImage img = [] {
         QImage i(5640, 3172, QImage::Format_RGB32);
         std::mt19937 rng(7);
@@ -27,8 +26,7 @@ const QImage& photo()
     return img;
 }
 
-void BM_BlockAverage(benchmark::State& state)
-{
+void BM_BlockAverage(benchmark::State& state) {
     const QImage& src = photo();
     const int h = int(state.range(0)), v = int(state.range(1));
     QImage buffer((src.width() + 4) / h - 4, (src.height() + 4) / v - 4, QImage::Format_RGB32);
@@ -42,8 +40,7 @@ void BM_BlockAverage(benchmark::State& state)
 BENCHMARK(BM_BlockAverage)->Args({8, 16})->Args({2, 2})->Args({1, 3})->Unit(benchmark::kMillisecond);
 
 // Measuring a full table of 256 characters at the largest size a run allows.
-void BM_MeasureTable256At99(benchmark::State& state)
-{
+void BM_MeasureTable256At99(benchmark::State& state) {
     QString table;
     for (int i = 0; i < 256; ++i)
         table += QChar(0x20 + i % 95 + (i >= 190 ? 0xA0 - 0x20 : 0));
@@ -55,8 +52,7 @@ void BM_MeasureTable256At99(benchmark::State& state)
 BENCHMARK(BM_MeasureTable256At99)->Unit(benchmark::kMillisecond);
 
 // Mapping an unscaled 18-megapixel buffer to text.
-void BM_Transform18MP(benchmark::State& state)
-{
+void BM_Transform18MP(benchmark::State& state) {
     const QString table = QStringLiteral("@%#*+=-:. ");
     const std::vector<QChar> sorted(table.begin(), table.end());
     for (auto _ : state) {
@@ -70,8 +66,7 @@ BENCHMARK(BM_Transform18MP)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv); // fonts need a GUI application
     benchmark::Initialize(&argc, argv);

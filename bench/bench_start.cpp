@@ -21,13 +21,13 @@
 
 namespace {
 
-QString makePhoto(const QTemporaryDir& dir)
-{
+QString makePhoto(const QTemporaryDir& dir) {
     QImage img(5640, 3172, QImage::Format_RGB32);
     for (int y = 0; y < img.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
         for (int x = 0; x < img.width(); ++x) {
-            const double v = 127 + 60 * std::sin(x / 300.0) * std::cos(y / 200.0) + 30 * std::sin((x + y) / 7.0);
+            const double v =
+                127 + 60 * std::sin(x / 300.0) * std::cos(y / 200.0) + 30 * std::sin((x + y) / 7.0);
             const int g = std::clamp(int(v), 0, 255);
             line[x] = qRgb(g, std::clamp(g + 20, 0, 255), std::clamp(255 - g, 0, 255));
         }
@@ -37,16 +37,14 @@ QString makePhoto(const QTemporaryDir& dir)
     return p;
 }
 
-double median(std::vector<double> v)
-{
+double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
 }
 
 } // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir dir;
@@ -60,7 +58,8 @@ int main(int argc, char* argv[])
 
     FrmMain* main = frmMain();
     modVars().pictureFile = photo;
-    main->txtAsciiTable->setText(QStringLiteral(" .'`^\",:;Il!i><~+_-?][}{1)(|\\/tfjrxnuvczXYUJCLQ0OZmwqpdbkhao*#MW&8%B@$"));
+    main->txtAsciiTable->setText(
+        QStringLiteral(" .'`^\",:;Il!i><~+_-?][}{1)(|\\/tfjrxnuvczXYUJCLQ0OZmwqpdbkhao*#MW&8%B@$"));
     frmScale()->txtHorizontal->setText(h);
     frmScale()->txtVertical->setText(v);
     main->mnuScalePicture_Click();

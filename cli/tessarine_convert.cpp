@@ -3,9 +3,9 @@
 #include "engine/glyph_measure.h"
 #include "engine/text_mapping.h"
 #include "platform/errors.h"
+#include "platform/jpeg_decoder.h"
 #include "platform/numbers.h"
 #include "platform/picture_loader.h"
-#include "platform/jpeg_decoder.h"
 #include "platform/text_files.h"
 #include "state/app_info.h"
 #include "state/settings_file.h"
@@ -21,8 +21,8 @@
 #include <QThread>
 #include <atomic>
 #include <cmath>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <future>
 #include <mutex>
 #include <optional>
@@ -39,9 +39,9 @@ struct UsageError {
     QString message;
 };
 
-void printError(const QString& file, const QString& reason)
-{
-    std::fprintf(stderr, "tessarine-convert: %s%s\n", file.isEmpty() ? "" : qPrintable(file + ": "), qPrintable(reason));
+void printError(const QString& file, const QString& reason) {
+    std::fprintf(stderr, "tessarine-convert: %s%s\n", file.isEmpty() ? "" : qPrintable(file + ": "),
+                 qPrintable(reason));
 }
 
 struct Settings {
@@ -54,8 +54,7 @@ struct Settings {
     bool crlf = false;
 };
 
-QString defaultTable()
-{
+QString defaultTable() {
     const QString beside = QCoreApplication::applicationDirPath() + "/default-table.txt";
     if (QFileInfo::exists(beside))
         return textfile::readFirstLine(beside);
@@ -63,15 +62,13 @@ QString defaultTable()
 }
 
 // The size as the program's size box holds it: a non-negative number, capped at 99 for a run.
-double usableSize(double size)
-{
+double usableSize(double size) {
     if (!(size >= 1))
         throw UsageError{"the font size must be at least 1 point"};
     return std::min(size, kMaxSize);
 }
 
-void applySettingsFile(const QString& path, Settings& s)
-{
+void applySettingsFile(const QString& path, Settings& s) {
     QByteArray bytes;
     try {
         bytes = textfile::readBytes(path);
@@ -109,8 +106,7 @@ void applySettingsFile(const QString& path, Settings& s)
 // fractional factor sizes the buffer, its rounded value sizes the blocks), else the whole factor that
 // comes closest without exceeding it. The vertical factor follows the font's own cell, so the text keeps
 // the picture's proportions.
-conversion::Factors factorsForColumns(QSize picture, int columns, double cellAspect)
-{
+conversion::Factors factorsForColumns(QSize picture, int columns, double cellAspect) {
     const int w = picture.width(), h = picture.height();
     const auto fits = [](int side, double f, int count) {
         const int step = int(num::roundHalfEven(f));
@@ -133,8 +129,7 @@ conversion::Factors factorsForColumns(QSize picture, int columns, double cellAsp
     return f;
 }
 
-double cellAspect(const QFont& font)
-{
+double cellAspect(const QFont& font) {
     QImage probe = QImage(1, 1, QImage::Format_RGB32);
     const int dpm = qRound(96 / 0.0254);
     probe.setDotsPerMeterX(dpm);
@@ -144,8 +139,7 @@ double cellAspect(const QFont& font)
     return width > 0 ? fm.height() / width : 2.0;
 }
 
-QSize pictureSize(const QString& path)
-{
+QSize pictureSize(const QString& path) {
     if (jpeg::looksLikeJpeg(path)) {
         const jpeg::Info info = jpeg::readInfo(path);
         return QSize(info.width, info.height);
@@ -155,37 +149,32 @@ QSize pictureSize(const QString& path)
     return size.isValid() ? size : loadPictureFile(path).size();
 }
 
-QByteArray encodeText(const QString& text, bool crlf)
-{
+QByteArray encodeText(const QString& text, bool crlf) {
     // With CR LF the bytes are those of the desktop program's saved result file.
     return crlf ? textfile::encode(text) : text.toUtf8();
 }
 
-QString describe(QChar c)
-{
+QString describe(QChar c) {
     if (c.isPrint() && !c.isSpace())
         return QString(c);
     return QStringLiteral("U+%1").arg(c.unicode(), 4, 16, QChar('0')).toUpper().replace("U+", "U+");
 }
 
 class Progress {
-public:
+  public:
     Progress(int total, bool enabled) : total_(total), enabled_(enabled) { draw(); }
-    void step()
-    {
+    void step() {
         std::lock_guard<std::mutex> lock(mutex_);
         ++done_;
         draw();
     }
-    ~Progress()
-    {
+    ~Progress() {
         if (enabled_)
             std::fprintf(stderr, "\n");
     }
 
-private:
-    void draw()
-    {
+  private:
+    void draw() {
         if (!enabled_)
             return;
         const int width = 30, filled = total_ ? done_ * width / total_ : width;
@@ -203,14 +192,15 @@ struct Job {
     QString output; // empty: standard output
 };
 
-bool writeOutput(const Job& job, const QByteArray& bytes)
-{
+bool writeOutput(const Job& job, const QByteArray& bytes) {
     if (job.output.isEmpty()) {
-        return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size()) && std::fflush(stdout) == 0;
+        return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size()) &&
+               std::fflush(stdout) == 0;
     }
     QSaveFile f(job.output);
     if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
-        printError(job.picture, "cannot write " + QDir::toNativeSeparators(job.output) + ": " + f.errorString());
+        printError(job.picture,
+                   "cannot write " + QDir::toNativeSeparators(job.output) + ": " + f.errorString());
         return false;
     }
     return true;
@@ -219,14 +209,12 @@ bool writeOutput(const Job& job, const QByteArray& bytes)
 } // namespace
 
 // Qt's own warnings (a missing runtime folder and the like) are not the converter's to report.
-static void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& message)
-{
+static void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
     if (type == QtFatalMsg || qEnvironmentVariableIsSet("TESSARINE_DEBUG"))
         std::fprintf(stderr, "%s\n", qPrintable(message));
 }
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     qInstallMessageHandler(quietMessages);
     QCoreApplication::setApplicationName("tessarine-convert");
     QCoreApplication::setApplicationVersion(app::versionText());
@@ -236,20 +224,33 @@ int main(int argc, char* argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        "Turns pictures (BMP, GIF, JPEG) into text art, exactly as the Tessarine desktop program does: every\n"
+        "Turns pictures (BMP, GIF, JPEG) into text art, exactly as the Tessarine desktop program does: "
+        "every\n"
         "character stands for one block of the picture, chosen by the ink it leaves in the given font.");
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption output({"o", "output"}, "Write to FILE (one picture) or into folder DIR as NAME.txt (several pictures).", "FILE|DIR");
+    const QCommandLineOption output(
+        {"o", "output"}, "Write to FILE (one picture) or into folder DIR as NAME.txt (several pictures).",
+        "FILE|DIR");
     const QCommandLineOption table("table", "Character table file; its first line is the table.", "FILE");
     const QCommandLineOption chars("chars", "The character table given directly.", "TEXT");
-    const QCommandLineOption font("font", "Font to measure the characters in (default \"Courier New\").", "NAME");
-    const QCommandLineOption size("size", "Font size in points (default 8; sizes above 99 are capped at 99).", "POINTS");
-    const QCommandLineOption scale("scale", "Picture pixels per character, horizontally x vertically, whole numbers of at least 1 (default 1x1).", "HxV");
-    const QCommandLineOption columns("columns", "Choose the factors for N characters a line, the vertical one from the font's character cell.", "N");
-    const QCommandLineOption settingsFile("settings", "Take table, font, size and factors from a Tessarine.ini.", "FILE");
-    const QCommandLineOption crlf("crlf", "End lines with CR LF, byte for byte the program's saved result file (default LF).");
-    const QCommandLineOption order("order", "Print the measured table order, darkest first, with each character's ink count, and exit.");
+    const QCommandLineOption font("font", "Font to measure the characters in (default \"Courier New\").",
+                                  "NAME");
+    const QCommandLineOption size("size", "Font size in points (default 8; sizes above 99 are capped at 99).",
+                                  "POINTS");
+    const QCommandLineOption scale(
+        "scale",
+        "Picture pixels per character, horizontally x vertically, whole numbers of at least 1 (default 1x1).",
+        "HxV");
+    const QCommandLineOption columns(
+        "columns",
+        "Choose the factors for N characters a line, the vertical one from the font's character cell.", "N");
+    const QCommandLineOption settingsFile("settings",
+                                          "Take table, font, size and factors from a Tessarine.ini.", "FILE");
+    const QCommandLineOption crlf(
+        "crlf", "End lines with CR LF, byte for byte the program's saved result file (default LF).");
+    const QCommandLineOption order(
+        "order", "Print the measured table order, darkest first, with each character's ink count, and exit.");
     parser.addOptions({output, table, chars, font, size, scale, columns, settingsFile, crlf, order});
     parser.addPositionalArgument("PICTURE", "Pictures to convert.", "PICTURE...");
     if (!parser.parse(arguments)) {
@@ -310,7 +311,9 @@ int main(int argc, char* argv[])
         if (s.table.isEmpty())
             throw UsageError{"the character table is empty"};
         if (s.table.size() > kMaxTable)
-            throw UsageError{QString("the character table has %1 characters; a table holds at most %2").arg(s.table.size()).arg(kMaxTable)};
+            throw UsageError{QString("the character table has %1 characters; a table holds at most %2")
+                                 .arg(s.table.size())
+                                 .arg(kMaxTable)};
 
         const QStringList pictures = parser.positionalArguments();
         if (!parser.isSet(order)) {
@@ -350,7 +353,7 @@ int main(int argc, char* argv[])
     std::shared_future<glyphs::Measured> measured = measuredPromise.get_future().share();
     std::promise<double> aspectPromise; // the font's cell, for --columns
     std::shared_future<double> aspect = aspectPromise.get_future().share();
-    std::promise<void> guiPromise;       // pictures other than JPEG decode through Qt's readers
+    std::promise<void> guiPromise; // pictures other than JPEG decode through Qt's readers
     std::shared_future<void> guiReady = guiPromise.get_future().share();
 
     std::atomic<int> next{0}, failed{0};

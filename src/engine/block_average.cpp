@@ -9,8 +9,7 @@ constexpr int kLaneLimit = 1 << 24;
 // Blocks up to this width sum red and blue of one row in 16-bit lanes (255 x 256 < 2^16).
 constexpr int kPackedLimit = 256;
 
-inline uint32_t roundedQuotient(uint64_t sum, uint64_t area)
-{
+inline uint32_t roundedQuotient(uint64_t sum, uint64_t area) {
     uint64_t q = sum / area;
     const uint64_t twiceRest = 2 * (sum % area);
     if (twiceRest > area || (twiceRest == area && (q & 1)))
@@ -23,15 +22,13 @@ inline uint32_t roundedQuotient(uint64_t sum, uint64_t area)
 BlockAverager::BlockAverager(int srcWidth, int hStep, int vStep, int outWidth, int outHeight)
     : srcWidth_(std::max(0, srcWidth)), hStep_(std::max(1, hStep)), vStep_(std::max(1, vStep)),
       outWidth_(std::max(0, outWidth)), outHeight_(std::max(0, outHeight)),
-      area_(uint64_t(hStep_) * uint64_t(vStep_))
-{
+      area_(uint64_t(hStep_) * uint64_t(vStep_)) {
     const int64_t inPicture = (int64_t(srcWidth_) + hStep_ - 1) / hStep_;
     blocks_ = static_cast<int>(std::min<int64_t>(inPicture, outWidth_));
     sums_.assign(size_t(blocks_) * 3, 0);
 }
 
-int BlockAverager::addRow(const QRgb* row, QRgb* out)
-{
+int BlockAverager::addRow(const QRgb* row, QRgb* out) {
     const int blockRow = rowsSeen_ / vStep_;
     ++rowsSeen_;
     if (blockRow >= outHeight_)
@@ -85,14 +82,15 @@ int BlockAverager::addRow(const QRgb* row, QRgb* out)
     rowsInBlock_ = 0;
     s = sums_.data();
     for (int b = 0; b < blocks_; ++b, s += 3) {
-        out[b] = qRgb(roundedQuotient(s[2], area_), roundedQuotient(s[1], area_), roundedQuotient(s[0], area_));
+        out[b] =
+            qRgb(roundedQuotient(s[2], area_), roundedQuotient(s[1], area_), roundedQuotient(s[0], area_));
         s[0] = s[1] = s[2] = 0;
     }
     return blockRow;
 }
 
-void averageBlocks(const QImage& picture, int hStep, int vStep, QImage& buffer, const std::function<void(int y)>& rowDone)
-{
+void averageBlocks(const QImage& picture, int hStep, int vStep, QImage& buffer,
+                   const std::function<void(int y)>& rowDone) {
     BlockAverager averager(picture.width(), hStep, vStep, buffer.width(), buffer.height());
     std::vector<QRgb> out(size_t(std::max(0, buffer.width())) + 1);
     for (int y = 0; y < picture.height(); ++y) {
@@ -100,7 +98,8 @@ void averageBlocks(const QImage& picture, int hStep, int vStep, QImage& buffer, 
         if (done >= 0) {
             // Columns beyond the stored blocks keep what the buffer held.
             QRgb* line = reinterpret_cast<QRgb*>(buffer.scanLine(done));
-            const int blocks = std::min<int>(buffer.width(), (picture.width() + std::max(1, hStep) - 1) / std::max(1, hStep));
+            const int blocks = std::min<int>(buffer.width(),
+                                             (picture.width() + std::max(1, hStep) - 1) / std::max(1, hStep));
             std::copy_n(out.data(), blocks, line);
         }
         if (rowDone)

@@ -11,7 +11,7 @@
 // Picture pixels right of the picture's edge add nothing but still count in the divisor, so a block
 // that overhangs the edge comes out darker. Blocks outside the buffer are not stored.
 class BlockAverager {
-public:
+  public:
     // outWidth/outHeight: the buffer's drawing area; may be smaller than the number of blocks.
     BlockAverager(int srcWidth, int hStep, int vStep, int outWidth, int outHeight);
 
@@ -21,9 +21,9 @@ public:
 
     int rowsSeen() const { return rowsSeen_; }
 
-private:
+  private:
     int srcWidth_, hStep_, vStep_, outWidth_, outHeight_;
-    int blocks_;   // blocks that are both in the picture and stored in the buffer
+    int blocks_; // blocks that are both in the picture and stored in the buffer
     int rowsInBlock_ = 0;
     int rowsSeen_ = 0;
     uint64_t area_;

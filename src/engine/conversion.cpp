@@ -19,8 +19,7 @@ namespace {
 // Row and column counts of the text stay within 16 bits.
 constexpr int kMaxBufferSide = 32767;
 
-double checkedFactor(double f)
-{
+double checkedFactor(double f) {
     if (f == 0)
         raiseError(err::DivisionByZero);
     if (f < 0)
@@ -32,26 +31,27 @@ double checkedFactor(double f)
 
 // Receives the picture row by row and fills the buffer, averaged or copied.
 class BufferSink {
-public:
+  public:
     explicit BufferSink(const Factors& factors) : factors_(factors) {}
 
-    void start(int pictureWidth, int pictureHeight)
-    {
+    void start(int pictureWidth, int pictureHeight) {
         const QSize outer = bufferOuterSize(pictureWidth + 4, pictureHeight + 4, factors_);
-        buffer_ = QImage(std::max(0, outer.width() - 4), std::max(0, outer.height() - 4), QImage::Format_RGB32);
+        buffer_ =
+            QImage(std::max(0, outer.width() - 4), std::max(0, outer.height() - 4), QImage::Format_RGB32);
         if (buffer_.isNull() && outer.width() > 4 && outer.height() > 4)
             raiseError(err::OutOfMemory);
         buffer_.fill(kBufferBackground); // where no block lands, the background stays
         if (averages(factors_))
-            averager_ = std::make_unique<BlockAverager>(pictureWidth, num::toInt32(factors_.h), num::toInt32(factors_.v),
-                                                        buffer_.width(), buffer_.height());
+            averager_ =
+                std::make_unique<BlockAverager>(pictureWidth, num::toInt32(factors_.h),
+                                                num::toInt32(factors_.v), buffer_.width(), buffer_.height());
         row_.assign(size_t(buffer_.width()) + 1, kBufferBackground);
-        blocks_ = averager_ ? std::min<int>(buffer_.width(), (pictureWidth + num::toInt32(factors_.h) - 1) / num::toInt32(factors_.h))
+        blocks_ = averager_ ? std::min<int>(buffer_.width(), (pictureWidth + num::toInt32(factors_.h) - 1) /
+                                                                 num::toInt32(factors_.h))
                             : buffer_.width();
     }
 
-    void addRow(int y, const QRgb* pixels)
-    {
+    void addRow(int y, const QRgb* pixels) {
         if (!averager_) {
             if (y < buffer_.height())
                 std::copy_n(pixels, buffer_.width(), reinterpret_cast<QRgb*>(buffer_.scanLine(y)));
@@ -68,7 +68,7 @@ public:
     // Where a copied picture row goes: straight into the buffer.
     QRgb* rowOf(int y) { return reinterpret_cast<QRgb*>(buffer_.scanLine(y)); }
 
-private:
+  private:
     Factors factors_;
     QImage buffer_;
     std::vector<QRgb> row_;
@@ -78,13 +78,11 @@ private:
 
 } // namespace
 
-bool averages(const Factors& factors)
-{
+bool averages(const Factors& factors) {
     return factors.scaled && !(factors.h == 1 && factors.v == 1);
 }
 
-QSize bufferOuterSize(int ws, int hs, const Factors& factors)
-{
+QSize bufferOuterSize(int ws, int hs, const Factors& factors) {
     double wb = ws, hb = hs;
     if (factors.scaled) {
         const double h = checkedFactor(factors.h);
@@ -99,12 +97,12 @@ QSize bufferOuterSize(int ws, int hs, const Factors& factors)
     return QSize(int(wb), int(hb));
 }
 
-QImage makeBuffer(const QImage& picture, const Factors& factors)
-{
-    const QImage rgb = picture.format() == QImage::Format_RGB32 ? picture : picture.convertToFormat(QImage::Format_RGB32);
+QImage makeBuffer(const QImage& picture, const Factors& factors) {
+    const QImage rgb =
+        picture.format() == QImage::Format_RGB32 ? picture : picture.convertToFormat(QImage::Format_RGB32);
     if (!averages(factors)) {
         bufferOuterSize(rgb.width() + 4, rgb.height() + 4, factors); // the same limits apply
-        return rgb; // the picture itself is the buffer
+        return rgb;                                                  // the picture itself is the buffer
     }
     BufferSink sink(factors);
     sink.start(rgb.width(), rgb.height());
@@ -113,8 +111,7 @@ QImage makeBuffer(const QImage& picture, const Factors& factors)
     return sink.take();
 }
 
-QImage loadBuffer(const QString& path, const Factors& factors, bool streamJpeg)
-{
+QImage loadBuffer(const QString& path, const Factors& factors, bool streamJpeg) {
     if (streamJpeg && jpeg::looksLikeJpeg(path)) {
         BufferSink sink(factors);
         std::vector<QRgb> line; // rows that are averaged, or lie below a copied buffer
@@ -140,9 +137,8 @@ QImage loadBuffer(const QString& path, const Factors& factors, bool streamJpeg)
     return makeBuffer(loadPictureFile(path), factors);
 }
 
-QString convertFile(const QString& path, const Factors& factors, const std::vector<QChar>& sorted, const QString& lineEnd,
-                    bool streamJpeg)
-{
+QString convertFile(const QString& path, const Factors& factors, const std::vector<QChar>& sorted,
+                    const QString& lineEnd, bool streamJpeg) {
     if (sorted.empty())
         raiseError(err::InvalidArgument, "The character table is empty");
     return mapping::transform(loadBuffer(path, factors, streamJpeg), sorted, lineEnd);

@@ -27,15 +27,13 @@
 
 namespace {
 
-QString sizeCaption(const QString& prefix, int width, int height)
-{
+QString sizeCaption(const QString& prefix, int width, int height) {
     return prefix + QString::number(width) + "x" + QString::number(height);
 }
 
 } // namespace
 
-void FrmMain::setProgress(double fraction)
-{
+void FrmMain::setProgress(double fraction) {
     const double width = shpProcess->widthTwips() * fraction;
     shpPercent->setWidthTwips(width);
     const int pixels = twipsToPixels(width);
@@ -45,30 +43,27 @@ void FrmMain::setProgress(double fraction)
     }
 }
 
-void FrmMain::disableAll()
-{
-    for (QWidget* w : std::initializer_list<QWidget*>{cmdSelectAscii, txtAsciiTable, cmdSelectPic, cmdStart, cmdQuit,
-                                                      frmScale()->txtHorizontal, frmScale()->txtVertical, txtFont,
-                                                      txtFontSize, cmdSelectFont, picSourcePicture})
+void FrmMain::disableAll() {
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             cmdSelectAscii, txtAsciiTable, cmdSelectPic, cmdStart, cmdQuit, frmScale()->txtHorizontal,
+             frmScale()->txtVertical, txtFont, txtFontSize, cmdSelectFont, picSourcePicture})
         w->setEnabled(false);
     for (QMenu* m : {mnuProgram, mnuAsciiTable, mnuPicture, mnuFont, mnuExtras, mnuHelp})
         m->menuAction()->setEnabled(false);
     setCursor(Qt::WaitCursor);
 }
 
-void FrmMain::enableAll()
-{
-    for (QWidget* w : std::initializer_list<QWidget*>{cmdSelectAscii, txtAsciiTable, cmdSelectPic, cmdStart, cmdQuit,
-                                                      frmScale()->txtHorizontal, frmScale()->txtVertical, txtFont,
-                                                      txtFontSize, cmdSelectFont, picSourcePicture})
+void FrmMain::enableAll() {
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             cmdSelectAscii, txtAsciiTable, cmdSelectPic, cmdStart, cmdQuit, frmScale()->txtHorizontal,
+             frmScale()->txtVertical, txtFont, txtFontSize, cmdSelectFont, picSourcePicture})
         w->setEnabled(true);
     for (QMenu* m : {mnuProgram, mnuAsciiTable, mnuPicture, mnuFont, mnuExtras, mnuHelp})
         m->menuAction()->setEnabled(true);
     setCursor(Qt::ArrowCursor);
 }
 
-bool FrmMain::initForms()
-{
+bool FrmMain::initForms() {
     const auto& vars = modVars();
     try {
         const bool sourceIsNew = Forms::instance().find<FrmSource>() == nullptr;
@@ -123,8 +118,7 @@ bool FrmMain::initForms()
     }
 }
 
-void FrmMain::calcBuffer()
-{
+void FrmMain::calcBuffer() {
     FrmSource* source = frmSource();
     FrmBuffer* buffer = frmBuffer();
     const PictureSurface& src = source->pic->surface();
@@ -155,15 +149,17 @@ void FrmMain::calcBuffer()
     enableAll();
 }
 
-bool FrmMain::tableAndFontUsable()
-{
+bool FrmMain::tableAndFontUsable() {
     // A table must have room in the sorted table of a run, and the font must draw something.
     QString problem;
     const qsizetype length = txtAsciiTable->text().size();
     if (length == 0)
-        problem = "The character table is empty. Type the characters the result may use, or open a table file.";
+        problem =
+            "The character table is empty. Type the characters the result may use, or open a table file.";
     else if (length > kMaxTableLength)
-        problem = QString("The character table has %1 characters; a table holds at most %2.").arg(length).arg(kMaxTableLength);
+        problem = QString("The character table has %1 characters; a table holds at most %2.")
+                      .arg(length)
+                      .arg(kMaxTableLength);
     else if (num::val(txtFontSize->text()) < 1)
         problem = "The font size must be at least 1 point.";
     if (problem.isEmpty())
@@ -173,8 +169,7 @@ bool FrmMain::tableAndFontUsable()
     return false;
 }
 
-void FrmMain::cmdStart_Click()
-{
+void FrmMain::cmdStart_Click() {
     if (running_)
         return;
     if (!tableAndFontUsable())

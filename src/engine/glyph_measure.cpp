@@ -7,8 +7,7 @@
 
 namespace glyphs {
 
-void extendInkBox(InkBox& box, const QImage& overlay, int x)
-{
+void extendInkBox(InkBox& box, const QImage& overlay, int x) {
     for (int y = 0; y < overlay.height(); ++y) {
         if (!passesExtent(reinterpret_cast<const QRgb*>(overlay.constScanLine(y))[x]))
             continue;
@@ -21,16 +20,14 @@ void extendInkBox(InkBox& box, const QImage& overlay, int x)
     }
 }
 
-InkBox findInkBox(const QImage& overlay)
-{
+InkBox findInkBox(const QImage& overlay) {
     InkBox box;
     for (int x = 0; x < overlay.width(); ++x)
         extendInkBox(box, overlay, x);
     return box;
 }
 
-int32_t countInk(const QImage& glyph, const InkBox& box)
-{
+int32_t countInk(const QImage& glyph, const InkBox& box) {
     const int x0 = std::max(0, box.minX), x1 = std::min(glyph.width() - 1, box.maxX);
     const int y0 = std::max(0, box.minY), y1 = std::min(glyph.height() - 1, box.maxY);
     int32_t count = 0;
@@ -42,8 +39,7 @@ int32_t countInk(const QImage& glyph, const InkBox& box)
     return count;
 }
 
-void sortDarkestFirst(std::vector<QChar>& chars, std::vector<int32_t>& levels)
-{
+void sortDarkestFirst(std::vector<QChar>& chars, std::vector<int32_t>& levels) {
     // A stable sort on descending counts orders exactly as exchanging strictly lighter neighbours would.
     std::vector<size_t> order(levels.size());
     for (size_t i = 0; i < order.size(); ++i)
@@ -59,13 +55,11 @@ void sortDarkestFirst(std::vector<QChar>& chars, std::vector<int32_t>& levels)
     levels.swap(l);
 }
 
-int surfaceSide(double points)
-{
+int surfaceSide(double points) {
     return std::max(0, int(num::roundHalfEven(points * 30 / 15)));
 }
 
-QFont measuringFont(const QString& name, double points)
-{
+QFont measuringFont(const QString& name, double points) {
     QFont f(name);
     f.setPointSizeF(points > 0 ? points : 1);
     f.setWeight(QFont::Normal);
@@ -78,8 +72,7 @@ QFont measuringFont(const QString& name, double points)
     return f;
 }
 
-Measured measureTable(const QString& table, const QString& fontName, double points)
-{
+Measured measureTable(const QString& table, const QString& fontName, double points) {
     Measured m;
     const QFont font = measuringFont(fontName, points);
     const int side = surfaceSide(points);

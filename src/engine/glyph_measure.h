@@ -15,12 +15,10 @@ namespace glyphs {
 constexpr int kExtentLimit = 0x800000; // a pixel below this belongs to the ink box
 constexpr int kInkLimit = 0x7F7F7F;    // a pixel below this counts as ink
 
-inline bool passesExtent(QRgb p)
-{
+inline bool passesExtent(QRgb p) {
     return ((qBlue(p) << 16) | (qGreen(p) << 8) | qRed(p)) < kExtentLimit;
 }
-inline bool passesInk(QRgb p)
-{
+inline bool passesInk(QRgb p) {
     return ((qBlue(p) << 16) | (qGreen(p) << 8) | qRed(p)) < kInkLimit;
 }
 
@@ -50,8 +48,8 @@ int surfaceSide(double points);
 QFont measuringFont(const QString& name, double points);
 
 struct Measured {
-    std::vector<QChar> chars;     // darkest first
-    std::vector<int32_t> levels;  // ink counts, in the same order
+    std::vector<QChar> chars;    // darkest first
+    std::vector<int32_t> levels; // ink counts, in the same order
     InkBox box;
 };
 

@@ -18,8 +18,7 @@ constexpr int kNearWhite = 0xF8F8F8;
 constexpr int kRed = 0x0000FF;
 } // namespace
 
-void FrmMain::calcChars()
-{
+void FrmMain::calcChars() {
     auto& vars = modVars();
     double size = num::val(txtFontSize->text());
     if (size > kMaxFontSize) {

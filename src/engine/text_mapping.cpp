@@ -2,8 +2,7 @@
 
 namespace mapping {
 
-std::array<QChar, 766> lookupTable(const std::vector<QChar>& sorted)
-{
+std::array<QChar, 766> lookupTable(const std::vector<QChar>& sorted) {
     std::array<QChar, 766> table{};
     const int count = int(sorted.size());
     for (int sum = 0; sum <= 765; ++sum)
@@ -11,8 +10,8 @@ std::array<QChar, 766> lookupTable(const std::vector<QChar>& sorted)
     return table;
 }
 
-void appendRow(QString& text, const QRgb* row, int width, const std::array<QChar, 766>& lut, const QString& lineEnd)
-{
+void appendRow(QString& text, const QRgb* row, int width, const std::array<QChar, 766>& lut,
+               const QString& lineEnd) {
     const qsizetype start = text.size();
     text.resize(start + width);
     QChar* out = text.data() + start;
@@ -23,8 +22,7 @@ void appendRow(QString& text, const QRgb* row, int width, const std::array<QChar
     text.append(lineEnd);
 }
 
-QString transform(const QImage& buffer, const std::vector<QChar>& sorted, const QString& lineEnd)
-{
+QString transform(const QImage& buffer, const std::vector<QChar>& sorted, const QString& lineEnd) {
     if (sorted.empty() || buffer.isNull())
         return {};
     const auto lut = lookupTable(sorted);

@@ -10,8 +10,7 @@
 #include "windows/frmAscii.h"
 #include "windows/frmBuffer.h"
 
-void FrmMain::transformPic()
-{
+void FrmMain::transformPic() {
     const auto& vars = modVars();
     setCursor(Qt::WaitCursor);
     setStatus("Transforming Picture to Ascii..");

@@ -16,8 +16,7 @@ namespace {
 const QString kSaveFilter = QStringLiteral("Text (*.txt)|*.txt");
 } // namespace
 
-void FrmMain::showAsciiTable()
-{
+void FrmMain::showAsciiTable() {
     auto& vars = modVars();
     QString firstLine;
     try {
@@ -31,8 +30,7 @@ void FrmMain::showAsciiTable()
     vars.asciiTableLoading = false;
 }
 
-bool FrmMain::saveAsciiTable()
-{
+bool FrmMain::saveAsciiTable() {
     const QString file = modVars().asciiTableFile;
     try {
         textfile::writeText(file, txtAsciiTable->text());
@@ -45,22 +43,19 @@ bool FrmMain::saveAsciiTable()
     return true;
 }
 
-void FrmMain::txtAsciiTable_Change()
-{
+void FrmMain::txtAsciiTable_Change() {
     if (!modVars().asciiTableLoading)
         mnuSaveAsciiTable->setEnabled(true);
 }
 
-void FrmMain::mnuNewAsciiTable_Click()
-{
+void FrmMain::mnuNewAsciiTable_Click() {
     lblAscii->clear();
     txtAsciiTable->clear();
     modVars().asciiTableFile.clear();
     modVars().asciiTablePath.clear();
 }
 
-void FrmMain::mnuOpenAsciiTable_Click()
-{
+void FrmMain::mnuOpenAsciiTable_Click() {
     auto& vars = modVars();
     const QString chosen = selectFile("Select Ascii-Table..", vars.asciiTablePath, "Ascii (*.txt)|*.txt");
     if (chosen.isEmpty())
@@ -73,8 +68,7 @@ void FrmMain::mnuOpenAsciiTable_Click()
     showAsciiTable();
 }
 
-void FrmMain::saveTableAs(bool proposeCurrentName)
-{
+void FrmMain::saveTableAs(bool proposeCurrentName) {
     CommonDialog& dialog = CommonDialog::instance();
     dialog.cancelError = true;
     dialog.dialogTitle = "Save Ascii-Table as..";
@@ -93,8 +87,7 @@ void FrmMain::saveTableAs(bool proposeCurrentName)
     saveAsciiTable();
 }
 
-void FrmMain::mnuSaveAsciiTable_Click()
-{
+void FrmMain::mnuSaveAsciiTable_Click() {
     if (lblAscii->text().isEmpty()) {
         saveTableAs(false);
         return;
@@ -105,21 +98,18 @@ void FrmMain::mnuSaveAsciiTable_Click()
         saveAsciiTable();
 }
 
-void FrmMain::mnuSaveAsAsciiTable_Click()
-{
+void FrmMain::mnuSaveAsAsciiTable_Click() {
     saveTableAs(true);
 }
 
-void FrmMain::mnuAsciiTableFill_Click()
-{
+void FrmMain::mnuAsciiTableFill_Click() {
     txtAsciiTable->clear();
     // Code 0 cannot stand in the box; every other single-byte code is appended in order.
     for (int code = 1; code <= 255; ++code)
         txtAsciiTable->setText(txtAsciiTable->text() + textfile::fromWindows1252(uchar(code)));
 }
 
-void FrmMain::mnuAsciiTableShowFont_Click()
-{
+void FrmMain::mnuAsciiTableShowFont_Click() {
     auto& vars = modVars();
     QFont f = txtAsciiTable->font();
     if (mnuAsciiTableShowFont->isChecked()) {

@@ -11,29 +11,34 @@
 namespace {
 
 class QtBackend : public CommonDialog::Backend {
-public:
-    std::optional<QString> open(const CommonDialog::FileRequest& r) override { return run(r, QFileDialog::AcceptOpen); }
-    std::optional<QString> save(const CommonDialog::FileRequest& r) override { return run(r, QFileDialog::AcceptSave); }
+  public:
+    std::optional<QString> open(const CommonDialog::FileRequest& r) override {
+        return run(r, QFileDialog::AcceptOpen);
+    }
+    std::optional<QString> save(const CommonDialog::FileRequest& r) override {
+        return run(r, QFileDialog::AcceptSave);
+    }
 
-    std::optional<CommonDialog::FontChoice> font(const CommonDialog::FontChoice& initial, bool fixedPitchOnly) override
-    {
+    std::optional<CommonDialog::FontChoice> font(const CommonDialog::FontChoice& initial,
+                                                 bool fixedPitchOnly) override {
         QFont start(initial.name);
         if (initial.size > 0)
             start.setPointSizeF(initial.size);
         bool ok = false;
         const QFont chosen = QFontDialog::getFont(&ok, start, QApplication::activeWindow(), QString(),
-                                                  fixedPitchOnly ? QFontDialog::MonospacedFonts : QFontDialog::FontDialogOptions());
+                                                  fixedPitchOnly ? QFontDialog::MonospacedFonts
+                                                                 : QFontDialog::FontDialogOptions());
         if (!ok)
             return std::nullopt;
         return CommonDialog::FontChoice{chosen.family(), chosen.pointSizeF()};
     }
 
-private:
-    std::optional<QString> run(const CommonDialog::FileRequest& r, QFileDialog::AcceptMode mode)
-    {
+  private:
+    std::optional<QString> run(const CommonDialog::FileRequest& r, QFileDialog::AcceptMode mode) {
         QFileDialog dialog(QApplication::activeWindow(), r.title, r.initDir, r.filter);
         dialog.setAcceptMode(mode);
-        dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+        dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                           : QFileDialog::AnyFile);
         if (!r.fileName.isEmpty())
             dialog.selectFile(r.fileName);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -42,39 +47,33 @@ private:
     }
 };
 
-std::shared_ptr<CommonDialog::Backend>& currentBackend()
-{
+std::shared_ptr<CommonDialog::Backend>& currentBackend() {
     static std::shared_ptr<CommonDialog::Backend> backend;
     return backend;
 }
 
 } // namespace
 
-CommonDialog& CommonDialog::instance()
-{
+CommonDialog& CommonDialog::instance() {
     static CommonDialog dialog;
     return dialog;
 }
 
-void CommonDialog::setBackend(std::shared_ptr<Backend> backend)
-{
+void CommonDialog::setBackend(std::shared_ptr<Backend> backend) {
     currentBackend() = std::move(backend);
 }
 
-void CommonDialog::reset()
-{
+void CommonDialog::reset() {
     *this = CommonDialog();
 }
 
-CommonDialog::Backend& CommonDialog::backend()
-{
+CommonDialog::Backend& CommonDialog::backend() {
     if (!currentBackend())
         currentBackend() = std::make_shared<QtBackend>();
     return *currentBackend();
 }
 
-QString CommonDialog::qtFilter(const QString& filter)
-{
+QString CommonDialog::qtFilter(const QString& filter) {
     const QStringList parts = filter.split(u'|');
     QStringList out;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
@@ -87,8 +86,7 @@ QString CommonDialog::qtFilter(const QString& filter)
     return out.join(QStringLiteral(";;"));
 }
 
-void CommonDialog::takeFile(const std::optional<QString>& chosen)
-{
+void CommonDialog::takeFile(const std::optional<QString>& chosen) {
     if (!chosen) {
         if (cancelError)
             raiseError(err::Cancel);
@@ -98,18 +96,15 @@ void CommonDialog::takeFile(const std::optional<QString>& chosen)
     fileTitle = paths::fileTitle(fileName);
 }
 
-void CommonDialog::showOpen()
-{
+void CommonDialog::showOpen() {
     takeFile(backend().open({dialogTitle, initDir, qtFilter(filter), fileName, flags}));
 }
 
-void CommonDialog::showSave()
-{
+void CommonDialog::showSave() {
     takeFile(backend().save({dialogTitle, initDir, qtFilter(filter), fileName, flags}));
 }
 
-void CommonDialog::showFont()
-{
+void CommonDialog::showFont() {
     const auto chosen = backend().font({fontName, fontSize}, flags & kFixedPitchOnly);
     if (!chosen) {
         if (cancelError)

@@ -7,7 +7,7 @@
 // The one dialog object behind every Open, Save and Font dialog of the program. Each use sets some
 // properties; the others keep what the previous use left, as users of the object rely on.
 class CommonDialog {
-public:
+  public:
     // Flag bits the program uses.
     static constexpr int kScreenFonts = 1, kPrinterFonts = 2, kHideReadOnly = 4, kFileMustExist = 4096,
                          kFixedPitchOnly = 16384;
@@ -23,7 +23,7 @@ public:
 
     // What actually shows the dialogs; an empty result means the user cancelled.
     class Backend {
-    public:
+      public:
         virtual ~Backend() = default;
         virtual std::optional<QString> open(const FileRequest& request) = 0;
         virtual std::optional<QString> save(const FileRequest& request) = 0;
@@ -49,7 +49,7 @@ public:
     // "Text (*.txt)|*.txt" -> "Text (*.txt)"; pairs become ";;"-separated filters.
     static QString qtFilter(const QString& filter);
 
-private:
+  private:
     void takeFile(const std::optional<QString>& chosen);
     Backend& backend();
 };

@@ -8,8 +8,7 @@
 
 #include <cmath>
 
-void FrmMain::txtFont_Change()
-{
+void FrmMain::txtFont_Change() {
     if (modVars().showTableInFont) {
         QFont f = txtAsciiTable->font();
         f.setFamily(txtFont->text());
@@ -17,8 +16,7 @@ void FrmMain::txtFont_Change()
     }
 }
 
-void FrmMain::txtFontSize_Change()
-{
+void FrmMain::txtFontSize_Change() {
     // The box always holds a non-negative number; writing it back re-enters this handler, which then
     // finds nothing to change.
     QString cleaned;
@@ -31,8 +29,7 @@ void FrmMain::txtFontSize_Change()
         txtFontSize->setText(cleaned);
 }
 
-void FrmMain::txtFontSize_KeyDown(int keyCode, int shift)
-{
+void FrmMain::txtFontSize_KeyDown(int keyCode, int shift) {
     const double step = shift == 1 ? 10 : 1;
     double size = 0;
     try {
@@ -47,8 +44,7 @@ void FrmMain::txtFontSize_KeyDown(int keyCode, int shift)
     }
 }
 
-void FrmMain::fontDialog(int flags)
-{
+void FrmMain::fontDialog(int flags) {
     // A failing step, a cancel among them, is passed over: the boxes then take what the dialog holds.
     CommonDialog& dialog = CommonDialog::instance();
     dialog.fontName = txtFont->text();
@@ -61,22 +57,18 @@ void FrmMain::fontDialog(int flags)
     txtFontSize->setText(num::formatSingle(dialog.fontSize));
 }
 
-void FrmMain::cmdSelectFont_Click()
-{
+void FrmMain::cmdSelectFont_Click() {
     fontDialog(CommonDialog::kFixedPitchOnly | CommonDialog::kScreenFonts | CommonDialog::kPrinterFonts);
 }
 
-void FrmMain::mnuSelectFont_Click()
-{
+void FrmMain::mnuSelectFont_Click() {
     cmdSelectFont_Click();
 }
 
-void FrmMain::txtFont_Click()
-{
+void FrmMain::txtFont_Click() {
     cmdSelectFont_Click();
 }
 
-void FrmMain::mnuSeleftPropFont_Click()
-{
+void FrmMain::mnuSeleftPropFont_Click() {
     fontDialog(CommonDialog::kScreenFonts | CommonDialog::kPrinterFonts);
 }

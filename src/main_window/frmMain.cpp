@@ -20,23 +20,19 @@
 
 namespace {
 
-QString& commandLine()
-{
+QString& commandLine() {
     static QString text;
     return text;
 }
 
-QFont verdana(double points)
-{
+QFont verdana(double points) {
     QFont f(FrmMain::windowFontName());
     f.setPointSizeF(points);
     return f;
 }
 
-
-QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption, double left, double top, double width,
-                  double height)
-{
+QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption, double left, double top,
+                  double width, double height) {
     auto* l = new QLabel(caption, parent);
     l->setObjectName(name);
     placeTwips(l, left, top, width, height);
@@ -46,17 +42,15 @@ QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption, 
 }
 
 QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption, double left, double top,
-                        double width, double height)
-{
+                        double width, double height) {
     auto* b = new QPushButton(caption, parent);
     b->setObjectName(name);
     placeTwips(b, left, top, width, height);
     return b;
 }
 
-TextBox* makeTextBox(QWidget* parent, const QString& name, const QString& text, double left, double top, double width,
-                     double height)
-{
+TextBox* makeTextBox(QWidget* parent, const QString& name, const QString& text, double left, double top,
+                     double width, double height) {
     auto* t = new TextBox(parent, name);
     t->setText(text);
     t->setTextMargins(0, 0, 0, 0);
@@ -64,30 +58,28 @@ TextBox* makeTextBox(QWidget* parent, const QString& name, const QString& text, 
     return t;
 }
 
-FrameBox* makeFrame(QWidget* parent, const QString& name, double left, double top, double width, double height)
-{
+FrameBox* makeFrame(QWidget* parent, const QString& name, double left, double top, double width,
+                    double height) {
     auto* f = new FrameBox(parent, name);
     placeTwips(f, left, top, width, height);
     return f;
 }
 
-QAction* addEntry(QMenu* menu, const QString& name, const QString& caption, const QKeySequence& shortcut = {})
-{
+QAction* addEntry(QMenu* menu, const QString& name, const QString& caption,
+                  const QKeySequence& shortcut = {}) {
     QAction* a = menu->addAction(caption);
     a->setObjectName(name);
     a->setShortcut(shortcut);
     return a;
 }
 
-QAction* addSeparator(QMenu* menu, const QString& name)
-{
+QAction* addSeparator(QMenu* menu, const QString& name) {
     QAction* a = menu->addSeparator();
     a->setObjectName(name);
     return a;
 }
 
-QMenu* addMenu(QMenuBar* bar, const QString& name, const QString& caption)
-{
+QMenu* addMenu(QMenuBar* bar, const QString& name, const QString& caption) {
     QMenu* m = bar->addMenu(caption);
     m->setObjectName(name);
     m->menuAction()->setObjectName(name);
@@ -96,8 +88,7 @@ QMenu* addMenu(QMenuBar* bar, const QString& name, const QString& caption)
 
 // Check marks here are set only by the handlers: the automatic toggle of a checkable entry is undone
 // before its handler runs.
-template <class Fn> void onTriggered(QAction* action, Fn handler)
-{
+template <class Fn> void onTriggered(QAction* action, Fn handler) {
     QObject::connect(action, &QAction::triggered, action, [action, handler] {
         if (action->isCheckable())
             action->setChecked(!action->isChecked());
@@ -107,18 +98,15 @@ template <class Fn> void onTriggered(QAction* action, Fn handler)
 
 } // namespace
 
-FrmMain* frmMain()
-{
+FrmMain* frmMain() {
     return Forms::instance().get<FrmMain>();
 }
 
-void FrmMain::setCommandLine(const QString& arguments)
-{
+void FrmMain::setCommandLine(const QString& arguments) {
     commandLine() = arguments;
 }
 
-FrmMain::FrmMain()
-{
+FrmMain::FrmMain() {
     setObjectName("frmMain");
     setNominalFrame(8, 30);
     setWindowTitle(designCaption());
@@ -127,8 +115,7 @@ FrmMain::FrmMain()
     buildControls();
 }
 
-void FrmMain::buildMenus()
-{
+void FrmMain::buildMenus() {
     QMenuBar* bar = menuBar();
 
     mnuProgram = addMenu(bar, "mnuProgram", "&Program");
@@ -142,7 +129,8 @@ void FrmMain::buildMenus()
     mnu4 = addSeparator(mnuAsciiTable, "mnu4");
     mnuAsciiTableFill = addEntry(mnuAsciiTable, "mnuAsciiTableFill", "&Fill with all possible chars");
     mnu5 = addSeparator(mnuAsciiTable, "mnu5");
-    mnuAsciiTableShowFont = addEntry(mnuAsciiTable, "mnuAsciiTableShowFont", "Show Ascii-Table &with selected font");
+    mnuAsciiTableShowFont =
+        addEntry(mnuAsciiTable, "mnuAsciiTableShowFont", "Show Ascii-Table &with selected font");
     mnuAsciiTableShowFont->setCheckable(true);
 
     mnuPicture = addMenu(bar, "mnuPicture", "Pi&cture");
@@ -156,7 +144,8 @@ void FrmMain::buildMenus()
 
     mnuFont = addMenu(bar, "mnuFont", "&Font");
     mnuSelectFont = addEntry(mnuFont, "mnuSelectFont", "&Select fixed pitch font..");
-    mnuSeleftPropFont = addEntry(mnuFont, "mnuSeleftPropFont", "Select variable pitch font.. (not recommended)");
+    mnuSeleftPropFont =
+        addEntry(mnuFont, "mnuSeleftPropFont", "Select variable pitch font.. (not recommended)");
     mnu1 = addSeparator(mnuFont, "mnu1");
     mnu1->setVisible(false);
     mnuOpenFont = addEntry(mnuFont, "mnuOpenFont", "&Open FontScan..");
@@ -172,7 +161,8 @@ void FrmMain::buildMenus()
     mnuPreferences->setEnabled(false);
 
     mnuExtras = addMenu(bar, "mnuExtras", "&Extras");
-    mnuExtrasFullscreen = addEntry(mnuExtras, "mnuExtrasFullscreen", "&Fullscreen", QKeySequence(Qt::Key_F11));
+    mnuExtrasFullscreen =
+        addEntry(mnuExtras, "mnuExtrasFullscreen", "&Fullscreen", QKeySequence(Qt::Key_F11));
     mnuExtrasFullscreen->setCheckable(true);
 
     mnuHelp = addMenu(bar, "mnuHelp", "&?");
@@ -204,8 +194,7 @@ void FrmMain::buildMenus()
     onTriggered(mnuSeleftPropFont, [this] { mnuSeleftPropFont_Click(); });
 }
 
-void FrmMain::buildControls()
-{
+void FrmMain::buildControls() {
     QWidget* w = client();
     const QFont small = verdana(FrmMain::kSmallFontSize);
 
@@ -278,23 +267,21 @@ void FrmMain::buildControls()
     connect(txtAsciiTable, &QLineEdit::textChanged, this, [this] { txtAsciiTable_Change(); });
     connect(txtFont, &QLineEdit::textChanged, this, [this] { txtFont_Change(); });
     connect(txtFontSize, &QLineEdit::textChanged, this, [this] { txtFontSize_Change(); });
-    connect(txtFontSize, &TextBox::keyDown, this, [this](int key, int shift) { txtFontSize_KeyDown(key, shift); });
+    connect(txtFontSize, &TextBox::keyDown, this,
+            [this](int key, int shift) { txtFontSize_KeyDown(key, shift); });
 }
 
-QString FrmMain::status() const
-{
+QString FrmMain::status() const {
     return lblStatus->text();
 }
 
-void FrmMain::setStatus(const QString& text)
-{
+void FrmMain::setStatus(const QString& text) {
     lblStatus->setText(text);
     lblStatus->adjustSize();
     emit statusChanged(text);
 }
 
-void FrmMain::formLoad()
-{
+void FrmMain::formLoad() {
     auto& vars = modVars();
     QString caption = designCaption();
     if (commandLine() == QLatin1String("-debug")) {
@@ -306,14 +293,14 @@ void FrmMain::formLoad()
     setWidthTwips(8000);
     setHeightTwips(6500);
     // The window manager keeps the user from dragging below the smallest outer size the layout allows.
-    setMinimumSize(twipsToPixels(kMinOuterWidthTwips) - frameWidth(),
-                   twipsToPixels(kMinOuterHeightTwips) - frameHeight() - kMenuHeight + menuBar()->sizeHint().height());
+    setMinimumSize(twipsToPixels(kMinOuterWidthTwips) - frameWidth(), twipsToPixels(kMinOuterHeightTwips) -
+                                                                          frameHeight() - kMenuHeight +
+                                                                          menuBar()->sizeHint().height());
     vars.iniFile = paths::programFolder() + "/" + app::title() + ".ini";
     init();
 }
 
-void FrmMain::formUnload(bool& cancel)
-{
+void FrmMain::formUnload(bool& cancel) {
     if (running_) {
         // A run holds the program until it ends; the close is carried out then.
         cancel = true;
@@ -328,18 +315,15 @@ void FrmMain::formUnload(bool& cancel)
     writeIni();
 }
 
-void FrmMain::cmdQuit_Click()
-{
+void FrmMain::cmdQuit_Click() {
     unload();
 }
 
-void FrmMain::mnuQuit_Click()
-{
+void FrmMain::mnuQuit_Click() {
     unload();
 }
 
-void FrmMain::mnuScalePicture_Click()
-{
+void FrmMain::mnuScalePicture_Click() {
     auto& vars = modVars();
     if (mnuScalePicture->isChecked()) {
         mnuScalePicture->setChecked(false);

@@ -29,7 +29,7 @@ class FrmBuffer;
 
 class FrmMain : public Form {
     Q_OBJECT
-public:
+  public:
     FrmMain();
 
     // The argument text after the program's name, as one text; set before the window is created.
@@ -54,7 +54,8 @@ public:
     void enableAll();
 
     // Picture and file dialogs.
-    QString selectFile(const QString& title, const QString& path = QString(), const QString& filters = QString());
+    QString selectFile(const QString& title, const QString& path = QString(),
+                       const QString& filters = QString());
     void mnuOpenPicture_Click();
     void cmdSelectPic_Click();
     void cmdSelectAscii_Click();
@@ -179,11 +180,11 @@ public:
     QString status() const;
     void setStatus(const QString& text);
 
-signals:
+  signals:
     // Every text the status line shows, in order (a run passes through several).
     void statusChanged(const QString& text);
 
-public:
+  public:
     static constexpr double kMaxFontSize = 99;
     static constexpr double kWindowFontSize = 8.25;
     static constexpr double kSmallFontSize = 6.75;
@@ -192,13 +193,13 @@ public:
 
     static QString designCaption() { return QStringLiteral("Tessarine (Lumagraf)"); }
 
-protected:
+  protected:
     void formLoad() override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void formUnload(bool& cancel) override;
 
-private:
+  private:
     void buildMenus();
     void buildControls();
     void startupError(int number, const QString& description);

@@ -10,14 +10,12 @@
 #include <QPushButton>
 #include <algorithm>
 
-void FrmMain::resizeEvent(QResizeEvent* event)
-{
+void FrmMain::resizeEvent(QResizeEvent* event) {
     Form::resizeEvent(event);
     Form_Resize();
 }
 
-void FrmMain::changeEvent(QEvent* event)
-{
+void FrmMain::changeEvent(QEvent* event) {
     Form::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange)
         Form_Resize();
@@ -28,8 +26,7 @@ namespace {
 constexpr int kFramesBelowPicture = 217;
 } // namespace
 
-void FrmMain::Form_Resize()
-{
+void FrmMain::Form_Resize() {
     if (isMaximized())
         mnuExtrasFullscreen->setChecked(true);
     if (isMinimized())
@@ -84,8 +81,7 @@ void FrmMain::Form_Resize()
     LineSizer2->setPoints(15 * S - 35, LineSizer2->y1(), 15 * S - 240 - 35, LineSizer2->y2());
 }
 
-void FrmMain::mnuExtrasFullscreen_Click()
-{
+void FrmMain::mnuExtrasFullscreen_Click() {
     if (mnuExtrasFullscreen->isChecked()) {
         mnuExtrasFullscreen->setChecked(false);
         setWindowState(windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized));

@@ -10,8 +10,7 @@
 #include <QDir>
 #include <QLabel>
 
-QString FrmMain::selectFile(const QString& title, const QString& path, const QString& filters)
-{
+QString FrmMain::selectFile(const QString& title, const QString& path, const QString& filters) {
     CommonDialog& dialog = CommonDialog::instance();
     if (!path.isEmpty())
         dialog.initDir = path;
@@ -28,8 +27,7 @@ QString FrmMain::selectFile(const QString& title, const QString& path, const QSt
     return dialog.fileName;
 }
 
-void FrmMain::mnuOpenPicture_Click()
-{
+void FrmMain::mnuOpenPicture_Click() {
     auto& vars = modVars();
     const QString chosen =
         selectFile("Select Picture..", vars.picturePath, "Picture (*.bmp;*.gif;*.jpg)|*.bmp;*.gif;*.jpg");
@@ -42,8 +40,8 @@ void FrmMain::mnuOpenPicture_Click()
     try {
         trial.loadPicture(chosen);
     } catch (const PlatformError& e) {
-        mb::show("The file\r\n" + QDir::toNativeSeparators(chosen) + "\r\ncannot be read as a picture: " + e.description() +
-                     ".\r\n\r\nThe picture chosen before stays.",
+        mb::show("The file\r\n" + QDir::toNativeSeparators(chosen) + "\r\ncannot be read as a picture: " +
+                     e.description() + ".\r\n\r\nThe picture chosen before stays.",
                  mb::Exclamation);
         return;
     }
@@ -55,12 +53,10 @@ void FrmMain::mnuOpenPicture_Click()
     picSourcePicture->surface().setPicture(trial.image());
 }
 
-void FrmMain::cmdSelectPic_Click()
-{
+void FrmMain::cmdSelectPic_Click() {
     mnuOpenPicture_Click();
 }
 
-void FrmMain::cmdSelectAscii_Click()
-{
+void FrmMain::cmdSelectAscii_Click() {
     mnuOpenAsciiTable_Click();
 }

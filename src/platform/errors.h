@@ -21,13 +21,13 @@ constexpr int Cancel = 32755;
 } // namespace err
 
 class PlatformError : public std::runtime_error {
-public:
+  public:
     explicit PlatformError(int number, const QString& description = QString());
 
     int number() const { return number_; }
     QString description() const { return description_; }
 
-private:
+  private:
     int number_;
     QString description_;
 };

@@ -12,7 +12,7 @@ class QVBoxLayout;
 // the next use creates it anew.
 class Form : public QWidget {
     Q_OBJECT
-public:
+  public:
     static constexpr int kTwipsPerPixel = 15;
     static constexpr int kMenuHeight = 19; // pixels the outer height allows for a menu bar
 
@@ -41,19 +41,18 @@ public:
     // Unloads as the close box does: runs the unload handler, which may cancel.
     void unload();
 
-protected:
+  protected:
     friend class Forms;
     virtual void formLoad() {}
     virtual void formUnload(bool& cancel) { Q_UNUSED(cancel); }
     // Sizable windows have thicker borders than the fixed working windows.
-    void setNominalFrame(int width, int height)
-    {
+    void setNominalFrame(int width, int height) {
         frameWidth_ = width;
         frameHeight_ = height;
     }
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     int menuBarHeight() const;
     QVBoxLayout* layout_;
     QWidget* client_;
@@ -63,7 +62,6 @@ private:
 };
 
 // Pixels from a twip measure, to the nearest whole pixel.
-inline int twipsToPixels(double twips)
-{
+inline int twipsToPixels(double twips) {
     return qRound(twips / Form::kTwipsPerPixel);
 }

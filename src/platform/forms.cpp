@@ -1,13 +1,11 @@
 #include "platform/forms.h"
 
-Forms& Forms::instance()
-{
+Forms& Forms::instance() {
     static Forms forms;
     return forms;
 }
 
-QList<Form*> Forms::loaded() const
-{
+QList<Form*> Forms::loaded() const {
     QList<Form*> out;
     for (const auto& p : loaded_)
         if (p)
@@ -15,13 +13,11 @@ QList<Form*> Forms::loaded() const
     return out;
 }
 
-void Forms::forget(Form* form)
-{
+void Forms::forget(Form* form) {
     loaded_.removeIf([form](const QPointer<Form>& p) { return p.isNull() || p.data() == form; });
 }
 
-void Forms::destroyAll()
-{
+void Forms::destroyAll() {
     const auto all = loaded_;
     loaded_.clear();
     for (auto it = all.rbegin(); it != all.rend(); ++it)

@@ -8,11 +8,10 @@
 // The program's windows, one instance each, created and loaded on first use, remembered in the
 // order they were loaded (the order shut-down unloads them in, newest first).
 class Forms {
-public:
+  public:
     static Forms& instance();
 
-    template <class T> T* get()
-    {
+    template <class T> T* get() {
         if (T* existing = find<T>())
             return existing;
         T* form = new T();
@@ -21,8 +20,7 @@ public:
         return form;
     }
 
-    template <class T> T* find() const
-    {
+    template <class T> T* find() const {
         for (const auto& p : loaded_)
             if (T* f = qobject_cast<T*>(p.data()))
                 return f;
@@ -34,6 +32,6 @@ public:
     // Deletes every window without running handlers (tests start each case afresh).
     void destroyAll();
 
-private:
+  private:
     QList<QPointer<Form>> loaded_;
 };

@@ -12,8 +12,8 @@
 #include <new>
 #include <vector>
 
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 namespace jpeg {
 
@@ -26,15 +26,13 @@ struct ErrorManager {
     bool truncated;
 };
 
-void onError(j_common_ptr cinfo)
-{
+void onError(j_common_ptr cinfo) {
     auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
     (*cinfo->err->format_message)(cinfo, err->message);
     std::longjmp(err->jump, 1);
 }
 
-void onMessage(j_common_ptr cinfo, int level)
-{
+void onMessage(j_common_ptr cinfo, int level) {
     // A stream that ends early is padded by the decoder with grey; such a picture is not whole.
     auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
     if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF)
@@ -49,8 +47,7 @@ enum class Outcome { Done, Failed, Unsupported, TooLarge, Truncated };
 
 // Everything between setjmp and the decoder's calls is plain data, so a jump back skips no destructor.
 Outcome run(FILE* file, bool headerOnly, Info& info, const std::function<void(const Info&)>& header,
-            const std::function<QRgb*(int)>& target, const std::function<void(int)>& ready, char* message)
-{
+            const std::function<QRgb*(int)>& target, const std::function<void(int)>& ready, char* message) {
     jpeg_decompress_struct cinfo;
     ErrorManager err;
     cinfo.err = jpeg_std_error(&err.pub);
@@ -116,8 +113,7 @@ Outcome run(FILE* file, bool headerOnly, Info& info, const std::function<void(co
     return truncated ? Outcome::Truncated : Outcome::Done;
 }
 
-std::unique_ptr<FILE, FileCloser> openFile(const QString& path)
-{
+std::unique_ptr<FILE, FileCloser> openFile(const QString& path) {
     paths::requireRegularFile(path);
     FILE* f = std::fopen(QFile::encodeName(path).constData(), "rb");
     if (!f)
@@ -126,8 +122,7 @@ std::unique_ptr<FILE, FileCloser> openFile(const QString& path)
 }
 
 Info decodeFile(const QString& path, bool headerOnly, const std::function<void(const Info&)>& header,
-                const std::function<QRgb*(int)>& target, const std::function<void(int)>& ready)
-{
+                const std::function<QRgb*(int)>& target, const std::function<void(int)>& ready) {
     auto file = openFile(path);
     Info info;
     char message[JMSG_LENGTH_MAX] = {0};
@@ -138,20 +133,26 @@ Info decodeFile(const QString& path, bool headerOnly, const std::function<void(c
         raiseError(err::OutOfMemory);
     }
     switch (outcome) {
-    case Outcome::Done: return info;
-    case Outcome::Unsupported: raiseError(err::InvalidPicture, "Invalid picture (unsupported JPEG colour space)");
+    case Outcome::Done:
+        return info;
+    case Outcome::Unsupported:
+        raiseError(err::InvalidPicture, "Invalid picture (unsupported JPEG colour space)");
     case Outcome::TooLarge:
-        raiseError(err::OutOfMemory, QStringLiteral("Out of memory (the picture is %1 x %2 pixels)").arg(info.width).arg(info.height));
-    case Outcome::Truncated: raiseError(err::InvalidPicture, "Invalid picture (the JPEG file ends too early)");
-    case Outcome::Failed: break;
+        raiseError(
+            err::OutOfMemory,
+            QStringLiteral("Out of memory (the picture is %1 x %2 pixels)").arg(info.width).arg(info.height));
+    case Outcome::Truncated:
+        raiseError(err::InvalidPicture, "Invalid picture (the JPEG file ends too early)");
+    case Outcome::Failed:
+        break;
     }
-    raiseError(err::InvalidPicture, QStringLiteral("Invalid picture (%1)").arg(QString::fromLocal8Bit(message)));
+    raiseError(err::InvalidPicture,
+               QStringLiteral("Invalid picture (%1)").arg(QString::fromLocal8Bit(message)));
 }
 
 } // namespace
 
-bool looksLikeJpeg(const QString& path)
-{
+bool looksLikeJpeg(const QString& path) {
     if (!QFileInfo(path).isFile())
         return false;
     QFile f(path);
@@ -161,20 +162,18 @@ bool looksLikeJpeg(const QString& path)
     return head.size() == 3 && uchar(head[0]) == 0xFF && uchar(head[1]) == 0xD8 && uchar(head[2]) == 0xFF;
 }
 
-Info readInfo(const QString& path)
-{
-    return decodeFile(path, true, [](const Info&) {}, [](int) { return nullptr; }, [](int) {});
+Info readInfo(const QString& path) {
+    return decodeFile(
+        path, true, [](const Info&) {}, [](int) { return nullptr; }, [](int) {});
 }
 
 void decodeInto(const QString& path, const std::function<void(const Info&)>& header,
-                const std::function<QRgb*(int y)>& target, const std::function<void(int y)>& ready)
-{
+                const std::function<QRgb*(int y)>& target, const std::function<void(int y)>& ready) {
     decodeFile(path, false, header, target, ready);
 }
 
 void decode(const QString& path, const std::function<void(const Info&)>& header,
-            const std::function<void(int y, const QRgb* row)>& row)
-{
+            const std::function<void(int y, const QRgb* row)>& row) {
     std::vector<QRgb> line;
     decodeFile(
         path, false,
@@ -185,8 +184,7 @@ void decode(const QString& path, const std::function<void(const Info&)>& header,
         [&](int) { return line.data(); }, [&](int y) { row(y, line.data()); });
 }
 
-QImage decodeImage(const QString& path)
-{
+QImage decodeImage(const QString& path) {
     QImage image;
     decodeInto(
         path,

@@ -12,21 +12,20 @@ namespace num {
 
 namespace {
 
-bool isSkipped(QChar c)
-{
+bool isSkipped(QChar c) {
     return c == u' ' || c == u'\t' || c == u'\n';
 }
 
 // Reads "&H..." or "&O..." digits (blanks already removed); the value is 16-bit signed for up to four hex
 // digits (six octal) and 32-bit signed for longer ones, as the platform's own conversion does.
-double radixValue(const std::string& digits, int radix)
-{
+double radixValue(const std::string& digits, int radix) {
     if (digits.empty())
         return 0;
     uint64_t v = 0;
     for (char c : digits) {
-        v = v * radix + static_cast<uint64_t>(std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
-                                                                                        : std::toupper(c) - 'A' + 10);
+        v = v * radix + static_cast<uint64_t>(std::isdigit(static_cast<unsigned char>(c))
+                                                  ? c - '0'
+                                                  : std::toupper(c) - 'A' + 10);
         if (v > 0xFFFFFFFFull)
             raiseError(err::Overflow);
     }
@@ -38,8 +37,7 @@ double radixValue(const std::string& digits, int radix)
 
 } // namespace
 
-double val(const QString& text)
-{
+double val(const QString& text) {
     std::string s;
     s.reserve(text.size());
     for (QChar c : text) {
@@ -55,7 +53,8 @@ double val(const QString& text)
             std::string digits;
             for (i = 2; i < s.size(); ++i) {
                 const char c = s[i];
-                const bool ok = radix == 16 ? std::isxdigit(static_cast<unsigned char>(c)) : (c >= '0' && c <= '7');
+                const bool ok =
+                    radix == 16 ? std::isxdigit(static_cast<unsigned char>(c)) : (c >= '0' && c <= '7');
                 if (!ok)
                     break;
                 digits.push_back(c);
@@ -81,7 +80,8 @@ double val(const QString& text)
     }
     if (!digits)
         return 0;
-    if (i < s.size() && (std::toupper(static_cast<unsigned char>(s[i])) == 'E' || std::toupper(static_cast<unsigned char>(s[i])) == 'D')) {
+    if (i < s.size() && (std::toupper(static_cast<unsigned char>(s[i])) == 'E' ||
+                         std::toupper(static_cast<unsigned char>(s[i])) == 'D')) {
         size_t j = i + 1;
         std::string exponent = "e";
         if (j < s.size() && (s[j] == '+' || s[j] == '-'))
@@ -100,8 +100,7 @@ double val(const QString& text)
     return v;
 }
 
-double strictToDouble(const QString& text)
-{
+double strictToDouble(const QString& text) {
     const QString t = text.trimmed();
     if (t.isEmpty())
         raiseError(err::TypeMismatch);
@@ -111,7 +110,8 @@ double strictToDouble(const QString& text)
         const QChar kind = t.size() > 1 ? t.at(1).toUpper() : QChar();
         bool ok = !rest.isEmpty() && (kind == u'H' || kind == u'O');
         for (QChar c : rest)
-            ok = ok && (kind == u'H' ? QStringLiteral("0123456789abcdefABCDEF").contains(c) : (c >= u'0' && c <= u'7'));
+            ok = ok && (kind == u'H' ? QStringLiteral("0123456789abcdefABCDEF").contains(c)
+                                     : (c >= u'0' && c <= u'7'));
         if (!ok)
             raiseError(err::TypeMismatch);
         return val(t);
@@ -132,21 +132,18 @@ double strictToDouble(const QString& text)
     return v;
 }
 
-double roundHalfEven(double value)
-{
+double roundHalfEven(double value) {
     return std::nearbyint(value); // the default rounding mode is to nearest, ties to even
 }
 
-int16_t toInt16(double value)
-{
+int16_t toInt16(double value) {
     const double r = roundHalfEven(value);
     if (!(r >= -32768.0 && r <= 32767.0))
         raiseError(err::Overflow);
     return static_cast<int16_t>(r);
 }
 
-int32_t toInt32(double value)
-{
+int32_t toInt32(double value) {
     const double r = roundHalfEven(value);
     if (!(r >= -2147483648.0 && r <= 2147483647.0))
         raiseError(err::Overflow);
@@ -154,8 +151,7 @@ int32_t toInt32(double value)
 }
 
 namespace {
-QString formatDigits(double value, int digits)
-{
+QString formatDigits(double value, int digits) {
     if (value == 0)
         return QStringLiteral("0");
     char buf[64];
@@ -168,13 +164,11 @@ QString formatDigits(double value, int digits)
 }
 } // namespace
 
-QString format(double value)
-{
+QString format(double value) {
     return formatDigits(value, 15);
 }
 
-QString formatSingle(double value)
-{
+QString formatSingle(double value) {
     return formatDigits(double(float(value)), 7);
 }
 

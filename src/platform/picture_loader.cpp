@@ -13,31 +13,26 @@
 
 namespace {
 
-std::atomic<int>& limitMB()
-{
+std::atomic<int>& limitMB() {
     static std::atomic<int> limit{2048};
     return limit;
 }
 
-quint32 le32(const QByteArray& b, int at)
-{
+quint32 le32(const QByteArray& b, int at) {
     return quint32(uchar(b[at])) | quint32(uchar(b[at + 1])) << 8 | quint32(uchar(b[at + 2])) << 16 |
            quint32(uchar(b[at + 3])) << 24;
 }
 
-quint16 le16(const QByteArray& b, int at)
-{
+quint16 le16(const QByteArray& b, int at) {
     return quint16(uchar(b[at]) | uchar(b[at + 1]) << 8);
 }
 
-[[noreturn]] void truncated()
-{
+[[noreturn]] void truncated() {
     raiseError(err::InvalidPicture, QStringLiteral("Invalid picture (the file ends too early)"));
 }
 
 // Uncompressed bitmaps: the pixel rows must all be there.
-void checkBmp(const QByteArray& b, qint64 fileSize)
-{
+void checkBmp(const QByteArray& b, qint64 fileSize) {
     if (b.size() < 34 || le32(b, 14) < 40)
         return; // old-style headers are left to the reader
     const qint64 offset = le32(b, 10);
@@ -53,8 +48,7 @@ void checkBmp(const QByteArray& b, qint64 fileSize)
 }
 
 // GIF: walk the blocks up to the trailer.
-void checkGif(const QByteArray& b)
-{
+void checkGif(const QByteArray& b) {
     qsizetype at = 13;
     if (b.size() < at)
         truncated();
@@ -94,18 +88,15 @@ void checkGif(const QByteArray& b)
 
 } // namespace
 
-int pictureAllocationLimitMB()
-{
+int pictureAllocationLimitMB() {
     return limitMB();
 }
 
-void setPictureAllocationLimitMB(int megabytes)
-{
+void setPictureAllocationLimitMB(int megabytes) {
     limitMB() = megabytes;
 }
 
-void requireCompletePicture(const QByteArray& head, qint64 fileSize, const QString& path)
-{
+void requireCompletePicture(const QByteArray& head, qint64 fileSize, const QString& path) {
     Q_UNUSED(path);
     if (head.startsWith("BM"))
         checkBmp(head, fileSize);
@@ -113,8 +104,7 @@ void requireCompletePicture(const QByteArray& head, qint64 fileSize, const QStri
         checkGif(head);
 }
 
-QImage loadPictureFile(const QString& path)
-{
+QImage loadPictureFile(const QString& path) {
     QImageReader::setAllocationLimit(pictureAllocationLimitMB());
     paths::requireRegularFile(path);
     QFile file(path);
@@ -138,8 +128,11 @@ QImage loadPictureFile(const QString& path)
     QImageReader reader(path);
     reader.setAutoTransform(false);
     const QSize size = reader.size();
-    if (size.isValid() && qint64(size.width()) * size.height() * 4 > qint64(pictureAllocationLimitMB()) * 1024 * 1024)
-        raiseError(err::OutOfMemory, QStringLiteral("Out of memory (the picture is %1 x %2 pixels)").arg(size.width()).arg(size.height()));
+    if (size.isValid() &&
+        qint64(size.width()) * size.height() * 4 > qint64(pictureAllocationLimitMB()) * 1024 * 1024)
+        raiseError(err::OutOfMemory, QStringLiteral("Out of memory (the picture is %1 x %2 pixels)")
+                                         .arg(size.width())
+                                         .arg(size.height()));
     QImage image;
     try {
         image = reader.read();
@@ -148,7 +141,8 @@ QImage loadPictureFile(const QString& path)
     }
     if (image.isNull()) {
         if (reader.error() == QImageReader::InvalidDataError && size.isValid() &&
-            qint64(size.width()) * size.height() > 0 && reader.errorString().contains(QLatin1String("alloc"), Qt::CaseInsensitive))
+            qint64(size.width()) * size.height() > 0 &&
+            reader.errorString().contains(QLatin1String("alloc"), Qt::CaseInsensitive))
             raiseError(err::OutOfMemory);
         raiseError(err::InvalidPicture);
     }

@@ -11,18 +11,15 @@
 #include <QSaveFile>
 #include <algorithm>
 
-QRgb toQRgb(int bgr)
-{
+QRgb toQRgb(int bgr) {
     return qRgb(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
 }
 
-int fromQRgb(QRgb rgb)
-{
+int fromQRgb(QRgb rgb) {
     return qRed(rgb) | (qGreen(rgb) << 8) | (qBlue(rgb) << 16);
 }
 
-QImage blankSurfaceImage(int width, int height, QRgb fill)
-{
+QImage blankSurfaceImage(int width, int height, QRgb fill) {
     QImage img(std::max(0, width), std::max(0, height), QImage::Format_RGB32);
     if (img.isNull() && width > 0 && height > 0)
         raiseError(err::OutOfMemory);
@@ -33,8 +30,7 @@ QImage blankSurfaceImage(int width, int height, QRgb fill)
     return img;
 }
 
-void drawTextOn(QImage& image, int x, int y, const QString& text, const QFont& font, QRgb colour)
-{
+void drawTextOn(QImage& image, int x, int y, const QString& text, const QFont& font, QRgb colour) {
     if (image.isNull() || text.isEmpty())
         return;
     QPainter p(&image);
@@ -44,19 +40,16 @@ void drawTextOn(QImage& image, int x, int y, const QString& text, const QFont& f
 }
 
 namespace {
-QImage blankImage(int w, int h, int bgr)
-{
+QImage blankImage(int w, int h, int bgr) {
     return blankSurfaceImage(w, h, toQRgb(bgr));
 }
 } // namespace
 
-PictureSurface::PictureSurface(int border) : border_(border)
-{
+PictureSurface::PictureSurface(int border) : border_(border) {
     image_ = blankImage(0, 0, backColor_);
 }
 
-void PictureSurface::setOuterSize(int width, int height)
-{
+void PictureSurface::setOuterSize(int width, int height) {
     const int w = std::max(0, width - 2 * border_);
     const int h = std::max(0, height - 2 * border_);
     if (w == image_.width() && h == image_.height())
@@ -65,13 +58,13 @@ void PictureSurface::setOuterSize(int width, int height)
     const int cw = std::min(w, image_.width());
     const int ch = std::min(h, image_.height());
     for (int y = 0; y < ch; ++y)
-        std::copy_n(reinterpret_cast<const QRgb*>(image_.constScanLine(y)), cw, reinterpret_cast<QRgb*>(next.scanLine(y)));
+        std::copy_n(reinterpret_cast<const QRgb*>(image_.constScanLine(y)), cw,
+                    reinterpret_cast<QRgb*>(next.scanLine(y)));
     image_ = next;
     notify();
 }
 
-void PictureSurface::loadPicture(const QString& path)
-{
+void PictureSurface::loadPicture(const QString& path) {
     if (path.isEmpty()) {
         image_ = blankImage(autoSize_ ? 0 : image_.width(), autoSize_ ? 0 : image_.height(), backColor_);
         notify();
@@ -86,39 +79,35 @@ void PictureSurface::loadPicture(const QString& path)
         const int cw = std::min(next.width(), picture.width());
         const int ch = std::min(next.height(), picture.height());
         for (int y = 0; y < ch; ++y)
-            std::copy_n(reinterpret_cast<const QRgb*>(picture.constScanLine(y)), cw, reinterpret_cast<QRgb*>(next.scanLine(y)));
+            std::copy_n(reinterpret_cast<const QRgb*>(picture.constScanLine(y)), cw,
+                        reinterpret_cast<QRgb*>(next.scanLine(y)));
         image_ = next;
     }
     notify();
 }
 
-void PictureSurface::setPicture(const QImage& image)
-{
+void PictureSurface::setPicture(const QImage& image) {
     image_ = image;
     notify();
 }
 
-int PictureSurface::point(int x, int y) const
-{
+int PictureSurface::point(int x, int y) const {
     if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height())
         return -1;
     return fromQRgb(reinterpret_cast<const QRgb*>(image_.constScanLine(y))[x]) & 0xFFFFFF;
 }
 
-void PictureSurface::ensureDetached()
-{
+void PictureSurface::ensureDetached() {
     if (image_.format() != QImage::Format_RGB32)
         image_ = image_.convertToFormat(QImage::Format_RGB32);
 }
 
-QImage& PictureSurface::mutableImage()
-{
+QImage& PictureSurface::mutableImage() {
     ensureDetached();
     return image_;
 }
 
-void PictureSurface::pset(int x, int y, int bgr)
-{
+void PictureSurface::pset(int x, int y, int bgr) {
     if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height())
         return;
     ensureDetached();
@@ -126,8 +115,7 @@ void PictureSurface::pset(int x, int y, int bgr)
     notify();
 }
 
-void PictureSurface::drawBox(int x1, int y1, int x2, int y2, int bgr)
-{
+void PictureSurface::drawBox(int x1, int y1, int x2, int y2, int bgr) {
     ensureDetached();
     QPainter p(&image_);
     p.setPen(QColor(toQRgb(bgr)));
@@ -136,22 +124,19 @@ void PictureSurface::drawBox(int x1, int y1, int x2, int y2, int bgr)
     notify();
 }
 
-void PictureSurface::cls()
-{
+void PictureSurface::cls() {
     image_ = blankImage(image_.width(), image_.height(), backColor_);
     currentX_ = 0;
     currentY_ = 0;
     notify();
 }
 
-void PictureSurface::setCurrent(int x, int y)
-{
+void PictureSurface::setCurrent(int x, int y) {
     currentX_ = x;
     currentY_ = y;
 }
 
-void PictureSurface::print(const QString& text)
-{
+void PictureSurface::print(const QString& text) {
     if (image_.isNull())
         return;
     ensureDetached();
@@ -161,8 +146,7 @@ void PictureSurface::print(const QString& text)
     notify();
 }
 
-void PictureSurface::saveBmp(const QString& path) const
-{
+void PictureSurface::saveBmp(const QString& path) const {
     if (!paths::folderExists(path))
         raiseError(err::PathNotFound);
     QSaveFile f(path);
@@ -170,12 +154,13 @@ void PictureSurface::saveBmp(const QString& path) const
         raiseError(err::PathFileAccess, QStringLiteral("Path/File access error (%1)").arg(f.errorString()));
     QImageWriter writer(&f, "bmp");
     if (!writer.write(image_) || !f.commit())
-        raiseError(err::PathFileAccess,
-                   QStringLiteral("Path/File access error (%1)").arg(writer.error() != QImageWriter::UnknownError ? writer.errorString() : f.errorString()));
+        raiseError(
+            err::PathFileAccess,
+            QStringLiteral("Path/File access error (%1)")
+                .arg(writer.error() != QImageWriter::UnknownError ? writer.errorString() : f.errorString()));
 }
 
-void PictureSurface::notify()
-{
+void PictureSurface::notify() {
     if (changed)
         changed();
 }

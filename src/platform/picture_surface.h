@@ -20,7 +20,7 @@ QImage blankSurfaceImage(int width, int height, QRgb fill);
 // Positions count whole pixels from the top-left pixel of the drawing area. It survives hiding; the
 // widget that shows it repaints through the change callback.
 class PictureSurface {
-public:
+  public:
     explicit PictureSurface(int border = 0);
 
     int border() const { return border_; }
@@ -66,7 +66,7 @@ public:
     // The surface resolution: a font size in points gives the pixel sizes of a 96 dpi screen.
     static constexpr int kDotsPerInch = 96;
 
-private:
+  private:
     void notify();
     void ensureDetached();
 

@@ -7,7 +7,7 @@
 // and filled bars (the progress groove and its fill).
 class LineShape : public QWidget {
     Q_OBJECT
-public:
+  public:
     enum class Tone { Shadow, White };
     LineShape(QWidget* parent, const QString& name, Tone tone, double x1, double y1, double x2, double y2);
 
@@ -18,10 +18,10 @@ public:
     void setPoints(double x1, double y1, double x2, double y2);
     void setX2(double x2) { setPoints(x1_, y1_, x2, y2_); }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
 
-private:
+  private:
     void place();
     Tone tone_;
     double x1_, y1_, x2_, y2_;
@@ -29,9 +29,10 @@ private:
 
 class BarShape : public QWidget {
     Q_OBJECT
-public:
+  public:
     // An invalid fill colour draws an outline in the shadow colour instead of a filled bar.
-    BarShape(QWidget* parent, const QString& name, QColor fill, double left, double top, double width, double height);
+    BarShape(QWidget* parent, const QString& name, QColor fill, double left, double top, double width,
+             double height);
 
     double widthTwips() const { return width_; }
     void setWidthTwips(double width);
@@ -40,10 +41,10 @@ public:
     void setHeightTwips(double height);
     void setFill(QColor fill);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
 
-private:
+  private:
     void place();
     QColor fill_;
     double left_, top_, width_, height_;
@@ -53,10 +54,10 @@ private:
 // top, as captioned frames draw theirs.
 class FrameBox : public QWidget {
     Q_OBJECT
-public:
+  public:
     FrameBox(QWidget* parent, const QString& name);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
 };
 

@@ -4,14 +4,12 @@
 
 namespace {
 
-std::function<qint64()>& testClock()
-{
+std::function<qint64()>& testClock() {
     static std::function<qint64()> now;
     return now;
 }
 
-qint64 now()
-{
+qint64 now() {
     if (testClock())
         return testClock()();
     static const QElapsedTimer monotonic = [] {
@@ -24,16 +22,12 @@ qint64 now()
 
 } // namespace
 
-Stopwatch::Stopwatch() : start_(now())
-{
-}
+Stopwatch::Stopwatch() : start_(now()) {}
 
-qint64 Stopwatch::elapsedMs() const
-{
+qint64 Stopwatch::elapsedMs() const {
     return now() - start_;
 }
 
-void Stopwatch::setClock(std::function<qint64()> n)
-{
+void Stopwatch::setClock(std::function<qint64()> n) {
     testClock() = std::move(n);
 }

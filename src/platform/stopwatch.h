@@ -6,7 +6,7 @@
 // Time since a stage started, on a monotonic clock: a run that passes midnight, or a clock set back
 // meanwhile, still counts the right seconds.
 class Stopwatch {
-public:
+  public:
     Stopwatch();
     qint64 elapsedMs() const;
     // Whole seconds, rounded down.
@@ -15,6 +15,6 @@ public:
     // Tests give their own clock (milliseconds); an empty function restores the monotonic one.
     static void setClock(std::function<qint64()> now);
 
-private:
+  private:
     qint64 start_;
 };

@@ -3,8 +3,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-SurfaceWidget::SurfaceWidget(QWidget* parent, const QString& name, int border) : QWidget(parent), surface_(border)
-{
+SurfaceWidget::SurfaceWidget(QWidget* parent, const QString& name, int border)
+    : QWidget(parent), surface_(border) {
     setObjectName(name);
     surface_.changed = [this] {
         if (width() != surface_.outerWidth() || height() != surface_.outerHeight())
@@ -13,19 +13,16 @@ SurfaceWidget::SurfaceWidget(QWidget* parent, const QString& name, int border) :
     };
 }
 
-void SurfaceWidget::setOuterSize(int width, int height)
-{
+void SurfaceWidget::setOuterSize(int width, int height) {
     surface_.setOuterSize(width, height);
     fitToSurface();
 }
 
-void SurfaceWidget::fitToSurface()
-{
+void SurfaceWidget::fitToSurface() {
     resize(surface_.outerWidth(), surface_.outerHeight());
 }
 
-void SurfaceWidget::paintEvent(QPaintEvent* event)
-{
+void SurfaceWidget::paintEvent(QPaintEvent* event) {
     QPainter p(this);
     const int b = surface_.border();
     p.fillRect(rect(), palette().color(QPalette::Window));
@@ -52,8 +49,7 @@ void SurfaceWidget::paintEvent(QPaintEvent* event)
         p.drawImage(target, surface_.image(), target.translated(-b, -b));
 }
 
-void SurfaceWidget::mouseReleaseEvent(QMouseEvent* event)
-{
+void SurfaceWidget::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
         emit clicked();
     QWidget::mouseReleaseEvent(event);

@@ -8,7 +8,7 @@
 // surface's border.
 class SurfaceWidget : public QWidget {
     Q_OBJECT
-public:
+  public:
     SurfaceWidget(QWidget* parent, const QString& name, int border);
 
     PictureSurface& surface() { return surface_; }
@@ -17,13 +17,13 @@ public:
     void setOuterSize(int width, int height);
     void fitToSurface();
 
-signals:
+  signals:
     void clicked();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
-private:
+  private:
     PictureSurface surface_;
 };

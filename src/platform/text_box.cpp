@@ -6,8 +6,7 @@
 #include <QValidator>
 #include <limits>
 
-TextBox::TextBox(QWidget* parent, const QString& name) : QLineEdit(parent)
-{
+TextBox::TextBox(QWidget* parent, const QString& name) : QLineEdit(parent) {
     setObjectName(name);
     // Text set by the program (a table file, a settings value) is kept whole; only typing is limited.
     setMaxLength(std::numeric_limits<int>::max());
@@ -18,32 +17,28 @@ namespace {
 // Refuses edits that would make the text longer than the limit; a validator sees typing and pasting
 // alike, and never text that the program sets.
 class LengthLimit : public QValidator {
-public:
-    LengthLimit(QLineEdit* box, int limit) : QValidator(box), limit_(limit), length_(box->text().size())
-    {
+  public:
+    LengthLimit(QLineEdit* box, int limit) : QValidator(box), limit_(limit), length_(box->text().size()) {
         // The box has already changed its text when it asks; the length before the edit is kept here.
         connect(box, &QLineEdit::textChanged, this, [this](const QString& text) { length_ = text.size(); });
     }
 
-    State validate(QString& input, int&) const override
-    {
+    State validate(QString& input, int&) const override {
         return input.size() <= limit_ || input.size() <= length_ ? Acceptable : Invalid;
     }
 
-private:
+  private:
     int limit_;
     qsizetype length_;
 };
 
 } // namespace
 
-void TextBox::setTypingLimit(int characters)
-{
+void TextBox::setTypingLimit(int characters) {
     setValidator(new LengthLimit(this, characters));
 }
 
-void TextBox::keyPressEvent(QKeyEvent* event)
-{
+void TextBox::keyPressEvent(QKeyEvent* event) {
     int code = event->key();
     if (code == Qt::Key_Up)
         code = kKeyUp;
@@ -61,23 +56,20 @@ void TextBox::keyPressEvent(QKeyEvent* event)
     QLineEdit::keyPressEvent(event);
 }
 
-void TextBox::focusOutEvent(QFocusEvent* event)
-{
+void TextBox::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
     // Switching to another application's window or opening a menu is not leaving the field.
     if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
         emit lostFocus();
 }
 
-void TextBox::focusInEvent(QFocusEvent* event)
-{
+void TextBox::focusInEvent(QFocusEvent* event) {
     QLineEdit::focusInEvent(event);
     if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
         emit gotFocus();
 }
 
-void TextBox::mousePressEvent(QMouseEvent* event)
-{
+void TextBox::mousePressEvent(QMouseEvent* event) {
     QLineEdit::mousePressEvent(event);
     emit clicked();
 }

@@ -6,7 +6,7 @@
 // (1 Shift, 2 Ctrl, 4 Alt) before handling the key itself, and focus changes and clicks as events.
 class TextBox : public QLineEdit {
     Q_OBJECT
-public:
+  public:
     static constexpr int kKeyUp = 38;
     static constexpr int kKeyDown = 40;
 
@@ -16,13 +16,13 @@ public:
     // the user may still shorten it.
     void setTypingLimit(int characters);
 
-signals:
+  signals:
     void keyDown(int keyCode, int shift);
     void lostFocus();
     void gotFocus();
     void clicked();
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;

@@ -14,13 +14,12 @@ namespace textfile {
 namespace {
 
 // Codes 0x80 to 0x9F; the rest of Windows-1252 is Latin-1. Undefined codes map to the C1 control.
-constexpr std::array<char16_t, 32> kHigh = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr std::array<char16_t, 32> kHigh = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                            0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                            0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                            0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-int toWindows1252(QChar c)
-{
+int toWindows1252(QChar c) {
     const char16_t u = c.unicode();
     if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
         return u;
@@ -30,8 +29,7 @@ int toWindows1252(QChar c)
     return -1;
 }
 
-bool hasMultiByteSequence(const QByteArray& bytes)
-{
+bool hasMultiByteSequence(const QByteArray& bytes) {
     for (char c : bytes)
         if (static_cast<unsigned char>(c) >= 0x80)
             return true;
@@ -40,23 +38,20 @@ bool hasMultiByteSequence(const QByteArray& bytes)
 
 } // namespace
 
-QChar fromWindows1252(unsigned char code)
-{
+QChar fromWindows1252(unsigned char code) {
     if (code >= 0x80 && code < 0xA0)
         return QChar(kHigh[code - 0x80]);
     return QChar(code);
 }
 
-bool fitsWindows1252(const QString& text)
-{
+bool fitsWindows1252(const QString& text) {
     for (QChar c : text)
         if (toWindows1252(c) < 0)
             return false;
     return true;
 }
 
-QString decode(const QByteArray& bytes)
-{
+QString decode(const QByteArray& bytes) {
     if (hasMultiByteSequence(bytes)) {
         QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         const QString s = utf8(bytes);
@@ -70,8 +65,7 @@ QString decode(const QByteArray& bytes)
     return s;
 }
 
-QByteArray encode(const QString& text)
-{
+QByteArray encode(const QString& text) {
     if (!fitsWindows1252(text))
         return text.toUtf8();
     QByteArray b;
@@ -81,8 +75,7 @@ QByteArray encode(const QString& text)
     return b;
 }
 
-QStringList splitLines(const QString& text)
-{
+QStringList splitLines(const QString& text) {
     QStringList lines;
     qsizetype start = 0;
     const qsizetype n = text.size();
@@ -100,8 +93,7 @@ QStringList splitLines(const QString& text)
     return lines;
 }
 
-QByteArray readBytes(const QString& path)
-{
+QByteArray readBytes(const QString& path) {
     paths::requireRegularFile(path);
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
@@ -109,21 +101,18 @@ QByteArray readBytes(const QString& path)
     return f.readAll();
 }
 
-QString firstLine(const QByteArray& bytes)
-{
+QString firstLine(const QByteArray& bytes) {
     qsizetype end = 0;
     while (end < bytes.size() && bytes.at(end) != '\r' && bytes.at(end) != '\n')
         ++end;
     return decode(bytes.left(end));
 }
 
-QString readFirstLine(const QString& path)
-{
+QString readFirstLine(const QString& path) {
     return firstLine(readBytes(path));
 }
 
-void writeText(const QString& path, const QString& text)
-{
+void writeText(const QString& path, const QString& text) {
     if (!paths::folderExists(path))
         raiseError(err::PathNotFound);
     QSaveFile f(path);

@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 
-void yieldToWindowSystem()
-{
+void yieldToWindowSystem() {
     QCoreApplication::processEvents();
 }

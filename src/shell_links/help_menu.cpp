@@ -6,47 +6,44 @@
 #include "state/app_info.h"
 #include "windows/frmSource.h"
 
-QString FrmMain::aboutText()
-{
-    return QStringList{app::title(), "Version " + app::versionText(), app::creditLine(), QString(), QString(30, u'_'),
-                       modStdClients::homePageHost(), modStdClients::supportAddress()}
+QString FrmMain::aboutText() {
+    return QStringList{app::title(),
+                       "Version " + app::versionText(),
+                       app::creditLine(),
+                       QString(),
+                       QString(30, u'_'),
+                       modStdClients::homePageHost(),
+                       modStdClients::supportAddress()}
         .join(QStringLiteral("\r\n"));
 }
 
-void FrmMain::mnuHelpHelp_Click()
-{
+void FrmMain::mnuHelpHelp_Click() {
     QString address = paths::programFolder() + "/help.html";
     modStdClients::openWebBrowser(address, "local");
 }
 
-void FrmMain::mnuHelpAbout_Click()
-{
+void FrmMain::mnuHelpAbout_Click() {
     mb::show(aboutText(), mb::Information, app::title());
 }
 
-void FrmMain::mnuHelpHomepage_Click()
-{
+void FrmMain::mnuHelpHomepage_Click() {
     QString address = modStdClients::homePageHost() + "/?category=8&item=40";
     modStdClients::openWebBrowser(address, QString());
 }
 
-void FrmMain::mnuHelpEmail_Click()
-{
+void FrmMain::mnuHelpEmail_Click() {
     modStdClients::openMailClient(modStdClients::supportAddress(), QString(), QString());
 }
 
-void FrmMain::mnuHelpBugreport_Click()
-{
+void FrmMain::mnuHelpBugreport_Click() {
     modStdClients::openMailClient(modStdClients::supportAddress(), "[Bugreport] - ",
                                   "Bugreport: " + app::title() + " [Version " + app::versionText() + "]");
 }
 
-void FrmMain::picSourcePicture_Click()
-{
+void FrmMain::picSourcePicture_Click() {
     frmSource()->show();
 }
 
-void FrmMain::mnuPictureShow_Click()
-{
+void FrmMain::mnuPictureShow_Click() {
     picSourcePicture_Click();
 }

@@ -7,26 +7,24 @@
 
 namespace modStdClients {
 
-QString supportAddress()
-{
+QString supportAddress() {
     return QStringLiteral("support@tessarine.example.org");
 }
 
-QString homePageHost()
-{
+QString homePageHost() {
     return QStringLiteral("www.tessarine.example.org");
 }
 
-void openMailClient(const QString& address, const QString& subject, const QString& body)
-{
-    shell::execute({nullptr, "Open", "mailto:" + address + "?Subject=" + subject + "&Body=" + body, QString(), QString(), 1});
+void openMailClient(const QString& address, const QString& subject, const QString& body) {
+    shell::execute({nullptr, "Open", "mailto:" + address + "?Subject=" + subject + "&Body=" + body, QString(),
+                    QString(), 1});
 }
 
-void openWebBrowser(QString& address, const QString& mode)
-{
+void openWebBrowser(QString& address, const QString& mode) {
     if (address.left(7) != QLatin1String("http://") && mode != QLatin1String("local"))
         address = "http://" + address;
-    shell::execute({Forms::instance().find<FrmMain>(), "Open", address, QString(), paths::programFolder(), 1});
+    shell::execute(
+        {Forms::instance().find<FrmMain>(), "Open", address, QString(), paths::programFolder(), 1});
 }
 
 } // namespace modStdClients

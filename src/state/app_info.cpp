@@ -2,23 +2,19 @@
 
 namespace app {
 
-QString title()
-{
+QString title() {
     return QStringLiteral("Tessarine");
 }
 
-QString versionText()
-{
+QString versionText() {
     return QStringLiteral("%1.%2 build %3").arg(kMajor).arg(kMinor).arg(kRevision);
 }
 
-QString settingsVersion()
-{
+QString settingsVersion() {
     return QStringLiteral("%1.%2.%3").arg(kMajor).arg(kMinor).arg(kRevision);
 }
 
-QString creditLine()
-{
+QString creditLine() {
     return QStringLiteral("pictures into text art, by the Tessarine team");
 }
 

@@ -9,8 +9,8 @@ constexpr int kMajor = 0;
 constexpr int kMinor = 2;
 constexpr int kRevision = 17;
 
-QString title();          // "Tessarine"
-QString versionText();    // "0.2 build 17"
+QString title();           // "Tessarine"
+QString versionText();     // "0.2 build 17"
 QString settingsVersion(); // "0.2.17"
 QString creditLine();
 

@@ -1,12 +1,10 @@
 #include "state/mod_vars.h"
 
-ModVars& modVars()
-{
+ModVars& modVars() {
     static ModVars vars;
     return vars;
 }
 
-void resetModVars()
-{
+void resetModVars() {
     modVars() = ModVars{};
 }

@@ -5,23 +5,21 @@
 
 namespace settings {
 
-Line parseLine(const QString& line)
-{
+Line parseLine(const QString& line) {
     const qsizetype p = line.indexOf(u'=');
     if (p < 0)
         raiseError(err::InvalidArgument);
     return {line.left(p), line.mid(p + 1)};
 }
 
-const QStringList& appliedKeys()
-{
-    static const QStringList keys = {"asciiTablePath", "asciiTableFile", "picturePath", "pictureFile", "xScale",
-                                     "yScale",         "Font",           "FontSize",    "asciiFile",   "asciiPath"};
+const QStringList& appliedKeys() {
+    static const QStringList keys = {"asciiTablePath", "asciiTableFile", "picturePath", "pictureFile",
+                                     "xScale",         "yScale",         "Font",        "FontSize",
+                                     "asciiFile",      "asciiPath"};
     return keys;
 }
 
-QStringList fileLines(const Values& v)
-{
+QStringList fileLines(const Values& v) {
     return {
         "version=" + app::settingsVersion(),
         "asciiTablePath=" + v.asciiTablePath,

@@ -18,23 +18,20 @@
 
 namespace {
 
-QString errorBoxText(const PlatformError& e)
-{
+QString errorBoxText(const PlatformError& e) {
     return "ERROR:\r\n" + e.description() + "\r\n\r\n(" + QString::number(e.number()) + ")";
 }
 
 } // namespace
 
-void FrmMain::startupError(int number, const QString& description)
-{
+void FrmMain::startupError(int number, const QString& description) {
     const PlatformError e(number, description);
     mb::show(errorBoxText(e), mb::Exclamation, app::title() + ", init");
     mb::show(app::title() + " can't be executed.", mb::Critical, app::title());
     startupFailed_ = true;
 }
 
-void FrmMain::init()
-{
+void FrmMain::init() {
     const QString iniFile = modVars().iniFile;
     QByteArray bytes;
     try {
@@ -74,8 +71,7 @@ void FrmMain::init()
         setStatus("Waiting.");
 }
 
-void FrmMain::setIniVars(QString& dummy)
-{
+void FrmMain::setIniVars(QString& dummy) {
     auto& vars = modVars();
     const settings::Line line = settings::parseLine(dummy);
     const QString& key = line.key;
@@ -109,8 +105,7 @@ void FrmMain::setIniVars(QString& dummy)
     }
 }
 
-void FrmMain::writeIni()
-{
+void FrmMain::writeIni() {
     const auto& vars = modVars();
     settings::Values v;
     v.asciiTablePath = vars.asciiTablePath;

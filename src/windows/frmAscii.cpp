@@ -21,13 +21,11 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 
-FrmAscii* frmAscii()
-{
+FrmAscii* frmAscii() {
     return Forms::instance().get<FrmAscii>();
 }
 
-FrmAscii::FrmAscii()
-{
+FrmAscii::FrmAscii() {
     setObjectName("frmAscii");
     setWindowTitle("Ascii");
     QMenuBar* bar = menuBar();
@@ -78,8 +76,7 @@ FrmAscii::FrmAscii()
     setClientSize(twipsToPixels(7560), twipsToPixels(5040));
 }
 
-bool FrmAscii::eventFilter(QObject* watched, QEvent* event)
-{
+bool FrmAscii::eventFilter(QObject* watched, QEvent* event) {
     if (watched == txt && event->type() == QEvent::ShortcutOverride) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const QKeySequence pressed(key->keyCombination());
@@ -90,22 +87,19 @@ bool FrmAscii::eventFilter(QObject* watched, QEvent* event)
     return Form::eventFilter(watched, event);
 }
 
-QString FrmAscii::text() const
-{
+QString FrmAscii::text() const {
     QString t = txt->toPlainText();
     t.replace(QChar::LineFeed, QStringLiteral("\r\n"));
     return t;
 }
 
-void FrmAscii::setText(const QString& text)
-{
+void FrmAscii::setText(const QString& text) {
     // The box keeps lines as blocks; a final line end leaves an empty last block, which reads back as
     // the same final line end.
     txt->setPlainText(text);
 }
 
-void FrmAscii::setTextFont(const QString& name, double points)
-{
+void FrmAscii::setTextFont(const QString& name, double points) {
     QFont f = txt->font();
     f.setFamily(name);
     if (points >= kSmallestTextSize)
@@ -113,27 +107,23 @@ void FrmAscii::setTextFont(const QString& name, double points)
     txt->setFont(f);
 }
 
-void FrmAscii::Form_Resize()
-{
+void FrmAscii::Form_Resize() {
     txt->setGeometry(0, 0, clientWidth(), clientHeight());
     mnuMaximize->setText(isMaximized() ? "[x] Maximized" : "[ ] Maximized");
 }
 
-void FrmAscii::resizeEvent(QResizeEvent* event)
-{
+void FrmAscii::resizeEvent(QResizeEvent* event) {
     Form::resizeEvent(event);
     Form_Resize();
 }
 
-void FrmAscii::changeEvent(QEvent* event)
-{
+void FrmAscii::changeEvent(QEvent* event) {
     Form::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange)
         Form_Resize();
 }
 
-void FrmAscii::mnuFileSaveAs_Click()
-{
+void FrmAscii::mnuFileSaveAs_Click() {
     auto& vars = modVars();
     CommonDialog& dialog = CommonDialog::instance();
     dialog.cancelError = true;
@@ -155,13 +145,11 @@ void FrmAscii::mnuFileSaveAs_Click()
     }
 }
 
-void FrmAscii::mnuFileClose_Click()
-{
+void FrmAscii::mnuFileClose_Click() {
     hide();
 }
 
-void FrmAscii::mnuEditCopy_Click()
-{
+void FrmAscii::mnuEditCopy_Click() {
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
     QString selected = txt->textCursor().selectedText();
@@ -169,16 +157,15 @@ void FrmAscii::mnuEditCopy_Click()
     clipboard->setText(selected);
 }
 
-void FrmAscii::mnuEditSelectAll_Click()
-{
+void FrmAscii::mnuEditSelectAll_Click() {
     txt->selectAll();
 }
 
-void FrmAscii::mnuFontSelect_Click()
-{
+void FrmAscii::mnuFontSelect_Click() {
     auto& vars = modVars();
     if (!vars.fontWarningShown) {
-        mb::show("Changing the Font of a transformed picture can produce unexpected Results.", mb::Information);
+        mb::show("Changing the Font of a transformed picture can produce unexpected Results.",
+                 mb::Information);
         vars.fontWarningShown = true;
     }
     CommonDialog& dialog = CommonDialog::instance();
@@ -192,8 +179,7 @@ void FrmAscii::mnuFontSelect_Click()
     setTextFont(dialog.fontName, dialog.fontSize);
 }
 
-void FrmAscii::changeTextSize(double delta)
-{
+void FrmAscii::changeTextSize(double delta) {
     const double next = txt->font().pointSizeF() + delta;
     if (next < kSmallestTextSize)
         return;
@@ -202,26 +188,22 @@ void FrmAscii::changeTextSize(double delta)
     txt->setFont(f);
 }
 
-void FrmAscii::mnuFontIncrease_Click()
-{
+void FrmAscii::mnuFontIncrease_Click() {
     changeTextSize(1);
 }
 
-void FrmAscii::mnuFontDecrease_Click()
-{
+void FrmAscii::mnuFontDecrease_Click() {
     changeTextSize(-1);
 }
 
-void FrmAscii::mnuMaximize_Click()
-{
+void FrmAscii::mnuMaximize_Click() {
     if (isMaximized())
         showNormal();
     else
         showMaximized();
 }
 
-void FrmAscii::mnuHelp_Click()
-{
+void FrmAscii::mnuHelp_Click() {
     QString address = paths::programFolder() + "/help.html";
     modStdClients::openWebBrowser(address, "local");
 }

@@ -9,7 +9,7 @@ class QPlainTextEdit;
 // The result of a run: the text art, which the user may edit, copy, re-font and save.
 class FrmAscii : public Form {
     Q_OBJECT
-public:
+  public:
     FrmAscii();
 
     QPlainTextEdit* txt;
@@ -44,12 +44,12 @@ public:
     // The smallest text size the box takes, in points.
     static constexpr double kSmallestTextSize = 1;
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void Form_Resize();
     void changeTextSize(double delta);
 };

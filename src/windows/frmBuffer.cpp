@@ -5,21 +5,19 @@
 #include "platform/errors.h"
 #include "platform/forms.h"
 #include "platform/message_box.h"
+#include "platform/surface_widget.h"
 #include "platform/text_box.h"
 #include "state/mod_vars.h"
 #include "windows/frmScale.h"
-#include "platform/surface_widget.h"
 
 #include <QAction>
 #include <QMenuBar>
 
-FrmBuffer* frmBuffer()
-{
+FrmBuffer* frmBuffer() {
     return Forms::instance().get<FrmBuffer>();
 }
 
-FrmBuffer::FrmBuffer()
-{
+FrmBuffer::FrmBuffer() {
     setObjectName("frmBuffer");
     setWindowTitle("Buffer");
     mnuSaveBuffer = menuBar()->addAction("&Save..");
@@ -29,8 +27,7 @@ FrmBuffer::FrmBuffer()
     connect(mnuSaveBuffer, &QAction::triggered, this, [this] { mnuSaveBuffer_Click(); });
 }
 
-QString FrmBuffer::proposedName()
-{
+QString FrmBuffer::proposedName() {
     const QString& picture = modVars().pictureFile;
     const qsizetype dot = picture.lastIndexOf(u'.');
     const QString stem = dot < 0 ? picture : picture.left(dot);
@@ -39,8 +36,7 @@ QString FrmBuffer::proposedName()
     return stem + " scale_" + frmScale()->txtHorizontal->text() + "-" + frmScale()->txtVertical->text();
 }
 
-void FrmBuffer::mnuSaveBuffer_Click()
-{
+void FrmBuffer::mnuSaveBuffer_Click() {
     CommonDialog& dialog = CommonDialog::instance();
     dialog.cancelError = true;
     dialog.dialogTitle = "Save scaled Picture as..";

@@ -8,7 +8,7 @@ class SurfaceWidget;
 // The buffer: one pixel for every character of the result.
 class FrmBuffer : public Form {
     Q_OBJECT
-public:
+  public:
     FrmBuffer();
 
     SurfaceWidget* pic;

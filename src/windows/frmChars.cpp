@@ -3,13 +3,11 @@
 #include "platform/forms.h"
 #include "platform/surface_widget.h"
 
-FrmChars* frmChars()
-{
+FrmChars* frmChars() {
     return Forms::instance().get<FrmChars>();
 }
 
-FrmChars::FrmChars()
-{
+FrmChars::FrmChars() {
     setObjectName("frmChars");
     setWindowTitle("Chars");
     picChar = new SurfaceWidget(client(), "picChar", 0);

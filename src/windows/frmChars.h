@@ -8,7 +8,7 @@ class SurfaceWidget;
 // mode, where it shows the measurement as it happens.
 class FrmChars : public Form {
     Q_OBJECT
-public:
+  public:
     FrmChars();
 
     SurfaceWidget* picChar;

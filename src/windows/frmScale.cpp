@@ -15,13 +15,11 @@
 #include <QLabel>
 #include <cmath>
 
-FrmScale* frmScale()
-{
+FrmScale* frmScale() {
     return Forms::instance().get<FrmScale>();
 }
 
-FrmScale::FrmScale()
-{
+FrmScale::FrmScale() {
     setObjectName("frmScale");
     setWindowTitle("Scale Picture");
     QFont f(QStringLiteral("Verdana"));
@@ -33,7 +31,8 @@ FrmScale::FrmScale()
     frSettings = new QGroupBox("Settings", w);
     frSettings->setObjectName("frSettings");
     placeTwips(frSettings, 0, 0, 2895, 855);
-    auto label = [this](const QString& name, const QString& caption, double l, double t, double wd, double h) {
+    auto label = [this](const QString& name, const QString& caption, double l, double t, double wd,
+                        double h) {
         auto* lb = new QLabel(caption, frSettings);
         lb->setObjectName(name);
         placeTwips(lb, l, t, wd, h);
@@ -57,18 +56,17 @@ FrmScale::FrmScale()
     // Connected to the state change, so a value set by code runs the handler as a click does.
     connect(chkScalingEnabled, &QCheckBox::stateChanged, this, [this] { chkScalingEnabled_Click(); });
     for (TextBox* field : {txtHorizontal, txtVertical}) {
-        connect(field, &TextBox::keyDown, this, [this, field](int key, int shift) { factor_KeyDown(field, key, shift); });
+        connect(field, &TextBox::keyDown, this,
+                [this, field](int key, int shift) { factor_KeyDown(field, key, shift); });
         connect(field, &TextBox::lostFocus, this, [this, field] { factor_LostFocus(field); });
     }
 }
 
-void FrmScale::formLoad()
-{
+void FrmScale::formLoad() {
     chkScalingEnabled->setChecked(frmMain()->mnuScalePicture->isChecked());
 }
 
-void FrmScale::chkScalingEnabled_Click()
-{
+void FrmScale::chkScalingEnabled_Click() {
     auto& vars = modVars();
     if (vars.scaleCheckSyncing)
         return;
@@ -81,13 +79,13 @@ void FrmScale::chkScalingEnabled_Click()
     txtVertical->setEnabled(on);
 }
 
-void FrmScale::formUnload(bool& cancel)
-{
+void FrmScale::formUnload(bool& cancel) {
     auto& vars = modVars();
     if (!vars.appUnloading) {
-        const int answer = mb::show("If you close the Scale-Window, scaling will be disabled automatically.\r\n\r\n"
-                                    "Do you want to disable scaling?",
-                                    mb::OkCancel | mb::Question);
+        const int answer =
+            mb::show("If you close the Scale-Window, scaling will be disabled automatically.\r\n\r\n"
+                     "Do you want to disable scaling?",
+                     mb::OkCancel | mb::Question);
         if (answer == mb::Cancel) {
             cancel = true;
             vars.appUnloading = true;
@@ -100,8 +98,7 @@ void FrmScale::formUnload(bool& cancel)
     hide();
 }
 
-void FrmScale::factor_KeyDown(TextBox* field, int keyCode, int shift)
-{
+void FrmScale::factor_KeyDown(TextBox* field, int keyCode, int shift) {
     if (keyCode != TextBox::kKeyUp && keyCode != TextBox::kKeyDown)
         return;
     try {
@@ -119,8 +116,7 @@ void FrmScale::factor_KeyDown(TextBox* field, int keyCode, int shift)
     }
 }
 
-void FrmScale::factor_LostFocus(TextBox* field)
-{
+void FrmScale::factor_LostFocus(TextBox* field) {
     try {
         field->setText(num::format(std::fabs(std::floor(num::strictToDouble(field->text())))));
         if (num::val(field->text()) == 0)

@@ -11,7 +11,7 @@ class TextBox;
 // mirrors the main window's "Scale.." check mark. Closing only hides it, so its values survive.
 class FrmScale : public Form {
     Q_OBJECT
-public:
+  public:
     FrmScale();
 
     void chkScalingEnabled_Click();
@@ -26,7 +26,7 @@ public:
     TextBox* txtVertical;
     QCheckBox* chkScalingEnabled;
 
-protected:
+  protected:
     void formLoad() override;
     void formUnload(bool& cancel) override;
 };

@@ -7,27 +7,23 @@
 #include "state/app_info.h"
 #include "state/mod_vars.h"
 
-FrmSource* frmSource()
-{
+FrmSource* frmSource() {
     return Forms::instance().get<FrmSource>();
 }
 
-FrmSource::FrmSource()
-{
+FrmSource::FrmSource() {
     setObjectName("frmSource");
     setWindowTitle("Picture");
     pic = new SurfaceWidget(client(), "pic", 2);
     pic->move(0, 0);
 }
 
-void FrmSource::fitToPicture()
-{
+void FrmSource::fitToPicture() {
     setWidthTwips((pic->surface().outerWidth() + 7) * kTwipsPerPixel);
     setHeightTwips((pic->surface().outerHeight() + 23) * kTwipsPerPixel + 45);
 }
 
-void FrmSource::formLoad()
-{
+void FrmSource::formLoad() {
     try {
         pic->surface().setBackColor(255);
         pic->surface().setAutoSize(true);

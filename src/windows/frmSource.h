@@ -7,7 +7,7 @@ class SurfaceWidget;
 // The source picture at full size; a run loads the picture into it anew every time.
 class FrmSource : public Form {
     Q_OBJECT
-public:
+  public:
     FrmSource();
 
     SurfaceWidget* pic;
@@ -17,10 +17,10 @@ public:
     bool loadedAtCreation() const { return loadedAtCreation_; }
     void clearLoadedAtCreation() { loadedAtCreation_ = false; }
 
-protected:
+  protected:
     void formLoad() override;
 
-private:
+  private:
     bool loadedAtCreation_ = false;
 };
 

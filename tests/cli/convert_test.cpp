@@ -11,8 +11,8 @@
 #include "windows/frmAscii.h"
 #include "windows/frmScale.h"
 
-#include <QFontMetricsF>
 #include <QDir>
+#include <QFontMetricsF>
 #include <QProcess>
 #include <QStandardPaths>
 #include <unistd.h>
@@ -24,17 +24,16 @@ struct ConverterRun {
     QByteArray out, err;
 };
 
-ConverterRun convert(const QStringList& args)
-{
+ConverterRun convert(const QStringList& args) {
     QProcess p;
     p.start(QStringLiteral(TESSARINE_CONVERT), args);
     p.waitForFinished(60000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(), p.readAllStandardError()};
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            p.readAllStandardError()};
 }
 
 // A picture of at most 256 colours, so it can be written as GIF too, with light and dark areas.
-QImage scene(int w, int h)
-{
+QImage scene(int w, int h) {
     QImage img(w, h, QImage::Format_RGB32);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
@@ -45,11 +44,10 @@ QImage scene(int w, int h)
 }
 
 class Converter : public ProgramTest {
-protected:
+  protected:
     // The desktop program's result for the same inputs, as its Save as would write it.
-    QByteArray desktopText(const QString& picture, const QString& table, const QString& font, const QString& size,
-                           const QString& h, const QString& v)
-    {
+    QByteArray desktopText(const QString& picture, const QString& table, const QString& font,
+                           const QString& size, const QString& h, const QString& v) {
         writeFile("Tessarine.ini", "");
         FrmMain* main = start();
         modVars().pictureFile = picture;
@@ -68,16 +66,15 @@ protected:
     }
 };
 
-TEST_F(Converter, GivesTheDesktopProgramsTextForEveryKindOfPicture)
-{
+TEST_F(Converter, GivesTheDesktopProgramsTextForEveryKindOfPicture) {
     const QImage img = scene(120, 90);
     for (const char* ext : {"bmp", "gif", "jpg"}) {
         const QString pic = testpic::save(img, path(QString("scene.") + ext));
         for (const auto& [h, v] : {std::pair<QString, QString>{"1", "1"}, {"4", "8"}, {"3", "5"}}) {
             SCOPED_TRACE((QString(ext) + " " + h + "x" + v).toStdString());
             const QByteArray expected = desktopText(pic, "@%#*+=-:. ", "DejaVu Sans Mono", "9", h, v);
-            const ConverterRun r = convert({pic, "--crlf", "--chars", "@%#*+=-:. ", "--font", "DejaVu Sans Mono", "--size", "9",
-                                   "--scale", h + "x" + v});
+            const ConverterRun r = convert({pic, "--crlf", "--chars", "@%#*+=-:. ", "--font",
+                                            "DejaVu Sans Mono", "--size", "9", "--scale", h + "x" + v});
             ASSERT_EQ(r.status, 0) << r.err.toStdString();
             EXPECT_EQ(r.out, expected);
             EXPECT_FALSE(expected.isEmpty());
@@ -85,11 +82,11 @@ TEST_F(Converter, GivesTheDesktopProgramsTextForEveryKindOfPicture)
     }
 }
 
-TEST_F(Converter, StreamedAndWholeDecodingGiveTheSameText)
-{
+TEST_F(Converter, StreamedAndWholeDecodingGiveTheSameText) {
     const QString pic = testpic::save(testpic::ramp(203, 151), path("ramp.jpg"));
     const auto m = glyphs::measureTable("@%#*+=-:. ", "Courier New", 8);
-    const conversion::Factors cases[] = {{false, 1, 1}, {true, 4, 8}, {true, 2.5, 3}, {true, 2.6, 1}, {true, 1, 3}};
+    const conversion::Factors cases[] = {
+        {false, 1, 1}, {true, 4, 8}, {true, 2.5, 3}, {true, 2.6, 1}, {true, 1, 3}};
     for (const auto& f : cases) {
         const QString streamed = conversion::convertFile(pic, f, m.chars, "\n", true);
         const QString whole = conversion::convertFile(pic, f, m.chars, "\n", false);
@@ -98,8 +95,7 @@ TEST_F(Converter, StreamedAndWholeDecodingGiveTheSameText)
     }
 }
 
-TEST_F(Converter, ColumnsKeepThePicturesProportions)
-{
+TEST_F(Converter, ColumnsKeepThePicturesProportions) {
     const QString pic = testpic::save(scene(600, 400), path("wide.jpg"));
     for (int columns : {40, 77, 100}) {
         const ConverterRun r = convert({pic, "--columns", QString::number(columns), "--chars", "#. "});
@@ -120,14 +116,15 @@ TEST_F(Converter, ColumnsKeepThePicturesProportions)
     }
 }
 
-TEST_F(Converter, SettingsFileStandsForTheOptions)
-{
+TEST_F(Converter, SettingsFileStandsForTheOptions) {
     const QString pic = testpic::save(scene(90, 60), path("s.bmp"));
     writeFile("table.txt", "@#=-. \r\nignored second line");
-    writeFile("my.ini", "version=0.2.17\r\nasciiTableFile=" + path("table.txt").toUtf8() +
-                            "\r\nxScale=3\r\nyScale=6\r\nFont=DejaVu Sans Mono\r\nFontSize=9\r\nunknown=1\r\n");
+    writeFile("my.ini",
+              "version=0.2.17\r\nasciiTableFile=" + path("table.txt").toUtf8() +
+                  "\r\nxScale=3\r\nyScale=6\r\nFont=DejaVu Sans Mono\r\nFontSize=9\r\nunknown=1\r\n");
     const ConverterRun fromSettings = convert({pic, "--settings", path("my.ini")});
-    const ConverterRun explicitly = convert({pic, "--chars", "@#=-. ", "--font", "DejaVu Sans Mono", "--size", "9", "--scale", "3x6"});
+    const ConverterRun explicitly =
+        convert({pic, "--chars", "@#=-. ", "--font", "DejaVu Sans Mono", "--size", "9", "--scale", "3x6"});
     ASSERT_EQ(fromSettings.status, 0) << fromSettings.err.toStdString();
     EXPECT_EQ(fromSettings.out, explicitly.out);
     writeFile("bad.ini", "Font=x\r\n\r\n");
@@ -136,8 +133,7 @@ TEST_F(Converter, SettingsFileStandsForTheOptions)
     EXPECT_TRUE(bad.err.startsWith("tessarine-convert: ")) << bad.err.toStdString();
 }
 
-TEST_F(Converter, OrderListsTheTableDarkestFirst)
-{
+TEST_F(Converter, OrderListsTheTableDarkestFirst) {
     const ConverterRun r = convert({"--order", "--chars", "@ ."});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     const QList<QByteArray> lines = r.out.trimmed().split('\n');
@@ -148,15 +144,17 @@ TEST_F(Converter, OrderListsTheTableDarkestFirst)
     EXPECT_GT(lines[0].split('\t')[1].toInt(), lines[1].split('\t')[1].toInt());
 }
 
-TEST_F(Converter, ExitStatusesAndErrorLines)
-{
+TEST_F(Converter, ExitStatusesAndErrorLines) {
     const QString good = testpic::save(scene(40, 40), path("good.jpg"));
     writeFile("fake.gif", "GIF89a but nothing else");
     const ConverterRun some = convert({good, path("missing.jpg"), path("fake.gif"), "-o", path("out")});
     EXPECT_EQ(some.status, 1);
     EXPECT_TRUE(QFile::exists(path("out/good.txt")));
-    EXPECT_TRUE(some.err.contains(("tessarine-convert: " + path("missing.jpg") + ": File not found\n").toUtf8())) << some.err.toStdString();
-    EXPECT_TRUE(some.err.contains(("tessarine-convert: " + path("fake.gif") + ": Invalid picture").toUtf8())) << some.err.toStdString();
+    EXPECT_TRUE(
+        some.err.contains(("tessarine-convert: " + path("missing.jpg") + ": File not found\n").toUtf8()))
+        << some.err.toStdString();
+    EXPECT_TRUE(some.err.contains(("tessarine-convert: " + path("fake.gif") + ": Invalid picture").toUtf8()))
+        << some.err.toStdString();
 
     const ConverterRun none = convert({path("missing.jpg"), path("fake.gif"), "-o", path("out2")});
     EXPECT_EQ(none.status, 2);
@@ -181,8 +179,7 @@ TEST_F(Converter, ExitStatusesAndErrorLines)
     }
 }
 
-TEST_F(Converter, OutputsLineEndsAndTheDefaultTable)
-{
+TEST_F(Converter, OutputsLineEndsAndTheDefaultTable) {
     const QString pic = testpic::save(scene(30, 20), path("p.bmp"));
     const ConverterRun lf = convert({pic, "--chars", "#. "});
     const ConverterRun crlf = convert({pic, "--chars", "#. ", "--crlf", "-o", path("p.txt")});
@@ -209,12 +206,13 @@ TEST_F(Converter, OutputsLineEndsAndTheDefaultTable)
     EXPECT_TRUE(convert({"--help"}).out.contains("--columns"));
 }
 
-TEST_F(Converter, BatchesConvertEachPictureAsAlone)
-{
+TEST_F(Converter, BatchesConvertEachPictureAsAlone) {
     QStringList pics;
     for (int i = 0; i < 5; ++i)
         pics << testpic::save(scene(50 + 13 * i, 40 + 7 * i), path(QString("b%1.jpg").arg(i)));
-    const ConverterRun batch = convert(QStringList(pics) << "--scale" << "2x3" << "-o" << path("many"));
+    const ConverterRun batch = convert(QStringList(pics) << "--scale"
+                                                         << "2x3"
+                                                         << "-o" << path("many"));
     ASSERT_EQ(batch.status, 0) << batch.err.toStdString();
     for (int i = 0; i < 5; ++i) {
         const ConverterRun alone = convert({pics[i], "--scale", "2x3"});
@@ -224,13 +222,13 @@ TEST_F(Converter, BatchesConvertEachPictureAsAlone)
     }
 }
 
-TEST_F(Converter, HostileInputsGetALineAndANonZeroStatus)
-{
+TEST_F(Converter, HostileInputsGetALineAndANonZeroStatus) {
     const QString good = testpic::save(scene(40, 30), path("good.bmp"));
     for (const auto& input : hostile::badPictures(folder())) {
         const ConverterRun alone = convert({input.path, "--scale", "4x4"});
         EXPECT_EQ(alone.status, 2) << input.name.toStdString();
-        EXPECT_TRUE(alone.err.startsWith(("tessarine-convert: " + input.path + ": ").toUtf8())) << alone.err.toStdString();
+        EXPECT_TRUE(alone.err.startsWith(("tessarine-convert: " + input.path + ": ").toUtf8()))
+            << alone.err.toStdString();
         EXPECT_EQ(alone.err.count('\n'), 1) << alone.err.toStdString();
         const ConverterRun mixed = convert({good, input.path, "-o", path("mixed")});
         EXPECT_EQ(mixed.status, 1) << input.name.toStdString();
@@ -240,11 +238,11 @@ TEST_F(Converter, HostileInputsGetALineAndANonZeroStatus)
     EXPECT_EQ(unicode.out.count('\n'), 30);
 }
 
-TEST_F(Converter, PictureWithoutReadPermission)
-{
+TEST_F(Converter, PictureWithoutReadPermission) {
     // Root reads everything, so the converter runs as an ordinary user when the tests run as root.
     QDir(folder()).mkpath("open");
-    QFile::setPermissions(folder(), QFile::permissions(folder()) | QFileDevice::ExeOther | QFileDevice::ReadOther);
+    QFile::setPermissions(folder(),
+                          QFile::permissions(folder()) | QFileDevice::ExeOther | QFileDevice::ReadOther);
     QFile::setPermissions(path("open"), QFileDevice::Permissions(0x7755));
     const QString pic = testpic::save(scene(20, 20), path("open/secret.bmp"));
     QFile::setPermissions(pic, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
@@ -266,8 +264,7 @@ TEST_F(Converter, PictureWithoutReadPermission)
     EXPECT_TRUE(err.contains((pic + ": Permission denied").toUtf8())) << err.toStdString();
 }
 
-TEST_F(Converter, ExtremeTablesSettingsAndNumbers)
-{
+TEST_F(Converter, ExtremeTablesSettingsAndNumbers) {
     const QString pic = testpic::save(scene(40, 30), path("p.bmp"));
     writeFile("big.txt", QByteArray(10 * 1024 * 1024, 'x'));
     const ConverterRun big = convert({pic, "--table", path("big.txt")});
@@ -296,7 +293,8 @@ TEST_F(Converter, ExtremeTablesSettingsAndNumbers)
     EXPECT_TRUE(zero.err.contains("Division by zero")) << zero.err.toStdString();
 
     EXPECT_EQ(convert({pic, "--font", QString(10000, 'F'), "--chars", "#. "}).status, 0);
-    EXPECT_EQ(convert({pic, "--size", "1e308", "--chars", "#. "}).out, convert({pic, "--size", "99", "--chars", "#. "}).out);
+    EXPECT_EQ(convert({pic, "--size", "1e308", "--chars", "#. "}).out,
+              convert({pic, "--size", "99", "--chars", "#. "}).out);
     EXPECT_EQ(convert({pic, "--scale", "2147483648x1"}).status, 2);
 }
 

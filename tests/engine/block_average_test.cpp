@@ -5,16 +5,14 @@
 
 namespace {
 
-QImage averaged(const QImage& pic, int h, int v, int outW, int outH, QRgb fill = qRgb(255, 0, 0))
-{
+QImage averaged(const QImage& pic, int h, int v, int outW, int outH, QRgb fill = qRgb(255, 0, 0)) {
     QImage out(outW, outH, QImage::Format_RGB32);
     out.fill(fill);
     averageBlocks(pic, h, v, out);
     return out;
 }
 
-TEST(BlockAverage, SingleColourBlocksKeepTheirColourExactly)
-{
+TEST(BlockAverage, SingleColourBlocksKeepTheirColourExactly) {
     for (QRgb c : {qRgb(255, 0, 0), qRgb(0, 0, 15), qRgb(1, 2, 3), qRgb(255, 255, 255)}) {
         const QImage out = averaged(testpic::filled(12, 9, c), 3, 3, 4, 3, qRgb(9, 9, 9));
         for (int y = 0; y < 3; ++y)
@@ -23,8 +21,7 @@ TEST(BlockAverage, SingleColourBlocksKeepTheirColourExactly)
     }
 }
 
-TEST(BlockAverage, HalvesRoundToEven)
-{
+TEST(BlockAverage, HalvesRoundToEven) {
     // Each row pair gives one block of two pixels: (0,1) averages 0.5 -> 0, (1,2) 1.5 -> 2, (2,3) 2.5 -> 2.
     const std::tuple<int, int, int> rows[] = {{0, 1, 0}, {1, 2, 2}, {2, 3, 2}, {3, 4, 4}, {254, 255, 254}};
     for (auto [a, b, expected] : rows) {
@@ -38,8 +35,7 @@ TEST(BlockAverage, HalvesRoundToEven)
     }
 }
 
-TEST(BlockAverage, BottomRowsThatDoNotFillABlockAreDropped)
-{
+TEST(BlockAverage, BottomRowsThatDoNotFillABlockAreDropped) {
     // Factors 1 and 3 on 100 rows: 33 blocks, row 99 is never used, block 0 is rows 0 to 2.
     QImage pic(1, 100, QImage::Format_RGB32);
     for (int y = 0; y < 100; ++y)
@@ -50,16 +46,14 @@ TEST(BlockAverage, BottomRowsThatDoNotFillABlockAreDropped)
     EXPECT_EQ(out.pixel(0, 33), qRgb(7, 7, 7));
 }
 
-TEST(BlockAverage, BlocksOverhangingTheRightEdgeComeOutDarker)
-{
+TEST(BlockAverage, BlocksOverhangingTheRightEdgeComeOutDarker) {
     // Width 5 with blocks 2 wide: the third block has one real pixel and is divided by 2.
     const QImage out = averaged(testpic::filled(5, 2, qRgb(200, 100, 50)), 2, 2, 3, 1);
     EXPECT_EQ(out.pixel(0, 0), qRgb(200, 100, 50));
     EXPECT_EQ(out.pixel(2, 0), qRgb(100, 50, 25));
 }
 
-TEST(BlockAverage, OnlyBlocksInsideTheBufferAreStored)
-{
+TEST(BlockAverage, OnlyBlocksInsideTheBufferAreStored) {
     const QImage pic = testpic::ramp(10, 10);
     const QImage out = averaged(pic, 2, 2, 3, 2, qRgb(1, 1, 1));
     EXPECT_EQ(out.size(), QSize(3, 2));
@@ -71,8 +65,7 @@ TEST(BlockAverage, OnlyBlocksInsideTheBufferAreStored)
     EXPECT_NE(wide.pixel(3, 0), qRgb(1, 1, 1));
 }
 
-TEST(BlockAverage, StreamedRowsGiveTheSameBuffer)
-{
+TEST(BlockAverage, StreamedRowsGiveTheSameBuffer) {
     const QImage pic = testpic::ramp(101, 67);
     const QImage whole = averaged(pic, 4, 3, 24, 21);
     BlockAverager streamed(pic.width(), 4, 3, 24, 21);
@@ -89,8 +82,7 @@ TEST(BlockAverage, StreamedRowsGiveTheSameBuffer)
     EXPECT_EQ(completed, 21);
 }
 
-TEST(BlockAverage, EmptyBufferIsHarmless)
-{
+TEST(BlockAverage, EmptyBufferIsHarmless) {
     QImage none;
     averageBlocks(testpic::ramp(10, 10), 20, 20, none);
     BlockAverager averager(10, 3, 3, -2, -2);

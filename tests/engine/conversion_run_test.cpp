@@ -21,10 +21,9 @@
 namespace {
 
 class ConversionRun : public ProgramTest {
-protected:
+  protected:
     FrmMain* startWith(const QString& picture, bool scaling, const QString& h = "1", const QString& v = "1",
-                       const QString& args = QString())
-    {
+                       const QString& args = QString()) {
         writeFile("Tessarine.ini", "");
         FrmMain* main = start(args);
         modVars().pictureFile = picture;
@@ -33,32 +32,32 @@ protected:
         frmScale()->txtVertical->setText(v);
         if (scaling)
             main->mnuScalePicture_Click();
-        QObject::connect(main, &FrmMain::statusChanged, main, [this](const QString& s) { statuses.append(s); });
+        QObject::connect(main, &FrmMain::statusChanged, main,
+                         [this](const QString& s) { statuses.append(s); });
         return main;
     }
     PictureSurface& buffer() { return frmBuffer()->pic->surface(); }
     // The status line as the buffer stage left it, before the glyph stage began.
-    QString bufferStageStatus() const
-    {
+    QString bufferStageStatus() const {
         const qsizetype glyphs = statuses.indexOf("Reading Ascii-File..");
         return glyphs > 0 ? statuses.at(glyphs - 1) : QString();
     }
     QStringList statuses;
 
-    void expectAllEnabled(FrmMain* m)
-    {
-        for (QWidget* w : std::initializer_list<QWidget*>{m->cmdSelectAscii, m->txtAsciiTable, m->cmdSelectPic, m->cmdStart,
-                                                          m->cmdQuit, frmScale()->txtHorizontal, frmScale()->txtVertical,
-                                                          m->txtFont, m->txtFontSize, m->cmdSelectFont, m->picSourcePicture})
+    void expectAllEnabled(FrmMain* m) {
+        for (QWidget* w : std::initializer_list<QWidget*>{
+                 m->cmdSelectAscii, m->txtAsciiTable, m->cmdSelectPic, m->cmdStart, m->cmdQuit,
+                 frmScale()->txtHorizontal, frmScale()->txtVertical, m->txtFont, m->txtFontSize,
+                 m->cmdSelectFont, m->picSourcePicture})
             EXPECT_TRUE(w->isEnabled()) << qPrintable(w->objectName());
-        for (QMenu* menu : {m->mnuProgram, m->mnuAsciiTable, m->mnuPicture, m->mnuFont, m->mnuExtras, m->mnuHelp})
+        for (QMenu* menu :
+             {m->mnuProgram, m->mnuAsciiTable, m->mnuPicture, m->mnuFont, m->mnuExtras, m->mnuHelp})
             EXPECT_TRUE(menu->menuAction()->isEnabled()) << qPrintable(menu->objectName());
         EXPECT_FALSE(m->cmdStop->isEnabled());
         EXPECT_EQ(m->cursor().shape(), Qt::ArrowCursor);
     }
 
-    void expectRefused(FrmMain* m, int number, const QString& description)
-    {
+    void expectRefused(FrmMain* m, int number, const QString& description) {
         m->cmdStart_Click();
         ASSERT_FALSE(boxes.empty());
         EXPECT_EQ(boxes.back().title, "Tessarine, initForms");
@@ -69,8 +68,7 @@ protected:
     }
 };
 
-TEST_F(ConversionRun, UnscaledRouteCopiesThePictureAndSizesTheWindows)
-{
+TEST_F(ConversionRun, UnscaledRouteCopiesThePictureAndSizesTheWindows) {
     const QString pic = testpic::save(testpic::ramp(320, 240), path("p.bmp"));
     FrmMain* main = startWith(pic, false, "3", "3"); // factors are ignored while scaling is off
     main->cmdStart_Click();
@@ -92,8 +90,7 @@ TEST_F(ConversionRun, UnscaledRouteCopiesThePictureAndSizesTheWindows)
     expectAllEnabled(main);
 }
 
-TEST_F(ConversionRun, ScalingTickedWithBothFactorsOneIsUnscaled)
-{
+TEST_F(ConversionRun, ScalingTickedWithBothFactorsOneIsUnscaled) {
     const QString pic = testpic::save(testpic::ramp(40, 30), path("p.bmp"));
     FrmMain* main = startWith(pic, true, "1", "1");
     main->cmdStart_Click();
@@ -101,8 +98,7 @@ TEST_F(ConversionRun, ScalingTickedWithBothFactorsOneIsUnscaled)
     EXPECT_FALSE(frmBuffer()->isVisible());
 }
 
-TEST_F(ConversionRun, ScaledRouteAveragesBlocksAndShowsTheBuffer)
-{
+TEST_F(ConversionRun, ScaledRouteAveragesBlocksAndShowsTheBuffer) {
     const QImage img = testpic::ramp(320, 240);
     const QString pic = testpic::save(img, path("p.bmp"));
     FrmMain* main = startWith(pic, true, "2", "2");
@@ -122,14 +118,12 @@ TEST_F(ConversionRun, ScaledRouteAveragesBlocksAndShowsTheBuffer)
     expectAllEnabled(main);
 }
 
-TEST_F(ConversionRun, TimingTextCountsWholeElapsedSeconds)
-{
+TEST_F(ConversionRun, TimingTextCountsWholeElapsedSeconds) {
     const QString pic = testpic::save(testpic::ramp(40, 40), path("p.bmp"));
     FrmMain* main = startWith(pic, true, "2", "2");
     // The clock reads the start once, then the end for every later reading.
-    const std::tuple<qint64, qint64, QString> rows[] = {{100600, 100900, "(0s)"},
-                                                        {100400, 103100, "(2s)"},
-                                                        {86399500, 86401200, "(1s)"}}; // across midnight
+    const std::tuple<qint64, qint64, QString> rows[] = {
+        {100600, 100900, "(0s)"}, {100400, 103100, "(2s)"}, {86399500, 86401200, "(1s)"}}; // across midnight
     for (const auto& [from, to, text] : rows) {
         int readings = 0;
         Stopwatch::setClock([&, from = from, to = to] { return readings++ == 0 ? from : to; });
@@ -140,8 +134,7 @@ TEST_F(ConversionRun, TimingTextCountsWholeElapsedSeconds)
     Stopwatch::setClock({});
 }
 
-TEST_F(ConversionRun, FractionalFactorsSizeByTheFractionAndBlockByTheRoundedValue)
-{
+TEST_F(ConversionRun, FractionalFactorsSizeByTheFractionAndBlockByTheRoundedValue) {
     const QString pic = testpic::save(testpic::filled(100, 20, qRgb(0, 0, 200)), path("p.bmp"));
     // 2.5: buffer Int(104 / 2.5) = 41 wide, blocks 2 wide cover it all.
     FrmMain* main = startWith(pic, true, "2.5", "1");
@@ -160,22 +153,17 @@ TEST_F(ConversionRun, FractionalFactorsSizeByTheFractionAndBlockByTheRoundedValu
     EXPECT_EQ(buffer().point(35, 5), 255);
 }
 
-TEST_F(ConversionRun, BadFactorsAreRefusedBeforeAnythingIsDisabled)
-{
+TEST_F(ConversionRun, BadFactorsAreRefusedBeforeAnythingIsDisabled) {
     const QString pic = testpic::save(testpic::ramp(50, 50), path("p.bmp"));
     struct Row {
         QString h, v;
         int number;
         QString description;
     };
-    const Row rows[] = {{"0", "1", 11, "Division by zero"},
-                        {"-0", "2", 11, "Division by zero"},
-                        {"0.5", "2", 11, "Division by zero"},
-                        {"0.4", "1", 11, "Division by zero"},
-                        {"abc", "1", 13, "Type mismatch"},
-                        {"", "1", 13, "Type mismatch"},
-                        {"-2", "1", 380, "Invalid property value"},
-                        {"2147483648", "1", 6, "Overflow"},
+    const Row rows[] = {{"0", "1", 11, "Division by zero"},         {"-0", "2", 11, "Division by zero"},
+                        {"0.5", "2", 11, "Division by zero"},       {"0.4", "1", 11, "Division by zero"},
+                        {"abc", "1", 13, "Type mismatch"},          {"", "1", 13, "Type mismatch"},
+                        {"-2", "1", 380, "Invalid property value"}, {"2147483648", "1", 6, "Overflow"},
                         {"50000", "50000", 6, "Overflow"}};
     FrmMain* main = startWith(pic, true);
     for (const Row& r : rows) {
@@ -193,8 +181,7 @@ TEST_F(ConversionRun, BadFactorsAreRefusedBeforeAnythingIsDisabled)
     EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(ConversionRun, MissingPictureGivesTwoMessagesOnTheFirstRun)
-{
+TEST_F(ConversionRun, MissingPictureGivesTwoMessagesOnTheFirstRun) {
     FrmMain* main = startWith(path("missing.bmp"), false);
     expectRefused(main, 53, "File not found");
     ASSERT_EQ(boxes.size(), 2u);
@@ -205,8 +192,7 @@ TEST_F(ConversionRun, MissingPictureGivesTwoMessagesOnTheFirstRun)
     EXPECT_EQ(boxes.size(), 1u);
 }
 
-TEST_F(ConversionRun, PictureProblemsAreReportedThroughTheSameHandler)
-{
+TEST_F(ConversionRun, PictureProblemsAreReportedThroughTheSameHandler) {
     writeFile("fake.jpg", "JFIF? no");
     FrmMain* main = startWith(path("fake.jpg"), false);
     expectRefused(main, 481, "Invalid picture");
@@ -218,8 +204,7 @@ TEST_F(ConversionRun, PictureProblemsAreReportedThroughTheSameHandler)
     expectRefused(main, 76, "Path not found");
 }
 
-TEST_F(ConversionRun, PicturesBeyondQtsDefaultAllocationLimitLoad)
-{
+TEST_F(ConversionRun, PicturesBeyondQtsDefaultAllocationLimitLoad) {
     // 8200 x 8200 pixels take 269 MB decoded, more than Qt's readers allow by default (256 MB).
     QImage big(8200, 8200, QImage::Format_RGB32);
     big.fill(qRgb(40, 80, 120));
@@ -233,17 +218,16 @@ TEST_F(ConversionRun, PicturesBeyondQtsDefaultAllocationLimitLoad)
     EXPECT_EQ(buffer().point(5, 5), 40 | (80 << 8) | (120 << 16));
 }
 
-TEST_F(ConversionRun, BufferWiderThan32767PixelsIsRefused)
-{
+TEST_F(ConversionRun, BufferWiderThan32767PixelsIsRefused) {
     const QString pic = testpic::save(testpic::filled(32764, 2, qRgb(1, 2, 3)), path("wide.bmp"));
     FrmMain* main = startWith(pic, false);
     expectRefused(main, 6, "Overflow");
 }
 
-TEST_F(ConversionRun, GifAndJpegPicturesRunToo)
-{
+TEST_F(ConversionRun, GifAndJpegPicturesRunToo) {
     for (const char* ext : {"gif", "jpg"}) {
-        const QString pic = testpic::save(testpic::filled(64, 48, qRgb(100, 150, 200)), path(QString("p.") + ext));
+        const QString pic =
+            testpic::save(testpic::filled(64, 48, qRgb(100, 150, 200)), path(QString("p.") + ext));
         FrmMain* main = startWith(pic, true, "8", "8");
         main->cmdStart_Click();
         EXPECT_EQ(buffer().outerWidth(), 8) << ext;
@@ -257,8 +241,7 @@ TEST_F(ConversionRun, GifAndJpegPicturesRunToo)
     }
 }
 
-TEST_F(ConversionRun, ScaleFieldsAreEnabledAfterARunEvenWithScalingOff)
-{
+TEST_F(ConversionRun, ScaleFieldsAreEnabledAfterARunEvenWithScalingOff) {
     const QString pic = testpic::save(testpic::ramp(20, 20), path("p.bmp"));
     FrmMain* main = startWith(pic, true, "2", "2");
     main->mnuScalePicture_Click(); // off again: fields disabled
@@ -269,8 +252,7 @@ TEST_F(ConversionRun, ScaleFieldsAreEnabledAfterARunEvenWithScalingOff)
     EXPECT_FALSE(frmScale()->chkScalingEnabled->isChecked());
 }
 
-TEST_F(ConversionRun, DebugModeShowsTheWorkingWindows)
-{
+TEST_F(ConversionRun, DebugModeShowsTheWorkingWindows) {
     const QString pic = testpic::save(testpic::ramp(20, 20), path("p.bmp"));
     FrmMain* main = startWith(pic, false, "1", "1", "-debug");
     main->cmdStart_Click();
@@ -278,8 +260,7 @@ TEST_F(ConversionRun, DebugModeShowsTheWorkingWindows)
     EXPECT_TRUE(frmBuffer()->isVisible());
 }
 
-TEST_F(ConversionRun, PictureChangedOnDiskIsReadAgain)
-{
+TEST_F(ConversionRun, PictureChangedOnDiskIsReadAgain) {
     const QString pic = testpic::save(testpic::filled(10, 10, qRgb(0, 0, 0)), path("p.bmp"));
     FrmMain* main = startWith(pic, false);
     main->cmdStart_Click();

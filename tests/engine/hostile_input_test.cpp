@@ -19,17 +19,15 @@
 namespace {
 
 class HostileInput : public ProgramTest {
-protected:
-    FrmMain* ready()
-    {
+  protected:
+    FrmMain* ready() {
         writeFile("Tessarine.ini", "");
         FrmMain* main = start();
         main->txtAsciiTable->setText("@#+:. ");
         return main;
     }
     // After any refused input the program still converts a good picture.
-    void expectStillUsable(FrmMain* main)
-    {
+    void expectStillUsable(FrmMain* main) {
         boxes.clear();
         modVars().pictureFile = testpic::save(testpic::ramp(20, 10), path("good.bmp"));
         main->cmdStart_Click();
@@ -38,8 +36,7 @@ protected:
     }
 };
 
-TEST_F(HostileInput, BadPicturesAreReportedAndTheProgramGoesOn)
-{
+TEST_F(HostileInput, BadPicturesAreReportedAndTheProgramGoesOn) {
     FrmMain* main = ready();
     for (const auto& input : hostile::badPictures(folder())) {
         SCOPED_TRACE(input.name.toStdString());
@@ -58,8 +55,7 @@ TEST_F(HostileInput, BadPicturesAreReportedAndTheProgramGoesOn)
     }
 }
 
-TEST_F(HostileInput, BadPicturesThroughTheOpenDialogKeepTheEarlierChoice)
-{
+TEST_F(HostileInput, BadPicturesThroughTheOpenDialogKeepTheEarlierChoice) {
     FrmMain* main = ready();
     const QString good = testpic::save(testpic::ramp(8, 8), path("keep.bmp"));
     dialogs->files = {good};
@@ -74,8 +70,7 @@ TEST_F(HostileInput, BadPicturesThroughTheOpenDialogKeepTheEarlierChoice)
     }
 }
 
-TEST_F(HostileInput, PicturePathWithNonAsciiCharacters)
-{
+TEST_F(HostileInput, PicturePathWithNonAsciiCharacters) {
     FrmMain* main = ready();
     modVars().pictureFile = hostile::unicodePicture(folder());
     main->cmdStart_Click();
@@ -87,8 +82,7 @@ TEST_F(HostileInput, PicturePathWithNonAsciiCharacters)
     EXPECT_EQ(start()->lblPicture->text(), QString::fromUtf8("na\u00efve \u00fcber \u732b.jpg"));
 }
 
-TEST_F(HostileInput, TenMegabyteTableIsShownButNotRun)
-{
+TEST_F(HostileInput, TenMegabyteTableIsShownButNotRun) {
     writeFile("big.txt", QByteArray(10 * 1024 * 1024, 'x'));
     writeIni({"asciiTableFile=" + path("big.txt")});
     FrmMain* main = start();
@@ -101,12 +95,13 @@ TEST_F(HostileInput, TenMegabyteTableIsShownButNotRun)
     expectStillUsable(main);
 }
 
-TEST_F(HostileInput, OddSettingsFiles)
-{
+TEST_F(HostileInput, OddSettingsFiles) {
     // 100000 lines: unknown keys, and a recognised one again and again.
     QByteArray many;
     for (int i = 0; i < 100000; ++i)
-        many += (i % 10 == 0 ? QByteArray("FontSize=") + QByteArray::number(i % 90 + 5) : "key" + QByteArray::number(i) + "=v") + "\r\n";
+        many += (i % 10 == 0 ? QByteArray("FontSize=") + QByteArray::number(i % 90 + 5)
+                             : "key" + QByteArray::number(i) + "=v") +
+                "\r\n";
     writeFile("Tessarine.ini", many);
     FrmMain* main = start();
     EXPECT_FALSE(main->startupFailed());
@@ -117,7 +112,8 @@ TEST_F(HostileInput, OddSettingsFiles)
 
     // A megabyte in one value, for a font name, a size and a picture.
     const QByteArray mega(1024 * 1024, 'W');
-    writeFile("Tessarine.ini", "Font=" + mega + "\r\nFontSize=" + QByteArray(1024 * 1024, '9') + "\r\npictureFile=/" + mega + "\r\n");
+    writeFile("Tessarine.ini", "Font=" + mega + "\r\nFontSize=" + QByteArray(1024 * 1024, '9') +
+                                   "\r\npictureFile=/" + mega + "\r\n");
     main = start();
     EXPECT_FALSE(main->startupFailed());
     EXPECT_EQ(main->txtFont->text().size(), mega.size());
@@ -140,8 +136,7 @@ TEST_F(HostileInput, OddSettingsFiles)
     }
 }
 
-TEST_F(HostileInput, BinaryGarbageInTheSettingsFileEndsStartUpWithAMessage)
-{
+TEST_F(HostileInput, BinaryGarbageInTheSettingsFileEndsStartUpWithAMessage) {
     QByteArray garbage(4096, '\0');
     QRandomGenerator rng(11);
     for (auto& c : garbage)
@@ -155,8 +150,7 @@ TEST_F(HostileInput, BinaryGarbageInTheSettingsFileEndsStartUpWithAMessage)
     EXPECT_EQ(readFile("Tessarine.ini"), garbage) << "a damaged file is left for the user to see";
 }
 
-TEST_F(HostileInput, SettingsFileThatIsAPipeDoesNotHangStartUp)
-{
+TEST_F(HostileInput, SettingsFileThatIsAPipeDoesNotHangStartUp) {
     ASSERT_EQ(mkfifo(QFile::encodeName(iniPath()).constData(), 0600), 0);
     FrmMain* main = start();
     EXPECT_TRUE(main->startupFailed());
@@ -164,8 +158,7 @@ TEST_F(HostileInput, SettingsFileThatIsAPipeDoesNotHangStartUp)
     EXPECT_TRUE(boxes[0].text.contains("not a regular file")) << qPrintable(boxes[0].text);
 }
 
-TEST_F(HostileInput, ExtremeFactorsFontNamesAndSizes)
-{
+TEST_F(HostileInput, ExtremeFactorsFontNamesAndSizes) {
     FrmMain* main = ready();
     modVars().pictureFile = testpic::save(testpic::ramp(30, 20), path("p.bmp"));
     main->mnuScalePicture_Click();

@@ -20,25 +20,23 @@
 namespace {
 
 class RunStages : public ProgramTest {
-protected:
-    FrmMain* prepare(const QImage& picture, const QString& table, const QString& args = QString())
-    {
+  protected:
+    FrmMain* prepare(const QImage& picture, const QString& table, const QString& args = QString()) {
         writeFile("Tessarine.ini", "");
         FrmMain* main = start(args);
         modVars().pictureFile = testpic::save(picture, path("p.bmp"));
         main->txtAsciiTable->setText(table);
-        QObject::connect(main, &FrmMain::statusChanged, main, [this](const QString& s) { statuses.append(s); });
+        QObject::connect(main, &FrmMain::statusChanged, main,
+                         [this](const QString& s) { statuses.append(s); });
         return main;
     }
-    QString expectedText(const QImage& buffer, const QString& table, const QString& font, double size)
-    {
+    QString expectedText(const QImage& buffer, const QString& table, const QString& font, double size) {
         return mapping::transform(buffer, glyphs::measureTable(table, font, size).chars);
     }
     QStringList statuses;
 };
 
-TEST_F(RunStages, ResultMatchesTheKernelsAndIsShownInTheChosenFont)
-{
+TEST_F(RunStages, ResultMatchesTheKernelsAndIsShownInTheChosenFont) {
     const QImage pic = testpic::ramp(60, 40);
     FrmMain* main = prepare(pic, "@#+=-:. ");
     main->txtFont->setText("DejaVu Sans Mono");
@@ -57,21 +55,25 @@ TEST_F(RunStages, ResultMatchesTheKernelsAndIsShownInTheChosenFont)
     EXPECT_FALSE(Forms::instance().find<FrmChars>()->isVisible());
 }
 
-TEST_F(RunStages, StatusLineWalksThroughTheStages)
-{
+TEST_F(RunStages, StatusLineWalksThroughTheStages) {
     FrmMain* main = prepare(testpic::ramp(8, 8), "@. ");
     main->cmdStart_Click();
-    const QStringList expected = {"Preparing Buffer..", "Preparing Buffer.. ok.", "Reading Ascii-File..", "Analizing Font..",
-                                  "Analizing Chars..", "Analizing Chars.. ok.", "Transforming Picture to Ascii..",
+    const QStringList expected = {"Preparing Buffer..",
+                                  "Preparing Buffer.. ok.",
+                                  "Reading Ascii-File..",
+                                  "Analizing Font..",
+                                  "Analizing Chars..",
+                                  "Analizing Chars.. ok.",
+                                  "Transforming Picture to Ascii..",
                                   "Transforming Picture to Ascii.. ok."};
     EXPECT_EQ(statuses, expected);
     EXPECT_EQ(main->cursor().shape(), Qt::ArrowCursor);
     EXPECT_TRUE(main->cmdStart->isEnabled());
 }
 
-TEST_F(RunStages, SizeAbove99IsCappedAndWrittenBack)
-{
-    for (const auto& [typed, used] : {std::pair<QString, QString>{"120", "99"}, {"99", "99"}, {"12.5", "12.5"}}) {
+TEST_F(RunStages, SizeAbove99IsCappedAndWrittenBack) {
+    for (const auto& [typed, used] :
+         {std::pair<QString, QString>{"120", "99"}, {"99", "99"}, {"12.5", "12.5"}}) {
         FrmMain* main = prepare(testpic::ramp(4, 4), "@ ");
         main->txtFontSize->setText(typed);
         main->cmdStart_Click();
@@ -83,13 +85,13 @@ TEST_F(RunStages, SizeAbove99IsCappedAndWrittenBack)
     }
 }
 
-TEST_F(RunStages, UnusableTablesAndSizesDoNotStartARun)
-{
+TEST_F(RunStages, UnusableTablesAndSizesDoNotStartARun) {
     struct Row {
         QString table, size, message;
     };
     const Row rows[] = {
-        {"", "8", "The character table is empty. Type the characters the result may use, or open a table file."},
+        {"", "8",
+         "The character table is empty. Type the characters the result may use, or open a table file."},
         {QString(257, '#'), "8", "The character table has 257 characters; a table holds at most 256."},
         {"@ ", "0.5", "The font size must be at least 1 point."},
         {"@ ", "0", "The font size must be at least 1 point."},
@@ -111,8 +113,7 @@ TEST_F(RunStages, UnusableTablesAndSizesDoNotStartARun)
     }
 }
 
-TEST_F(RunStages, FullTableOf256IsAccepted)
-{
+TEST_F(RunStages, FullTableOf256IsAccepted) {
     QString table;
     for (int i = 0; i < 256; ++i)
         table += QChar(0x21 + i % 94);
@@ -123,15 +124,13 @@ TEST_F(RunStages, FullTableOf256IsAccepted)
     EXPECT_EQ(frmAscii()->text().size(), 4 * 18);
 }
 
-TEST_F(RunStages, ThreeByTwoPictureGivesTenCharacters)
-{
+TEST_F(RunStages, ThreeByTwoPictureGivesTenCharacters) {
     FrmMain* main = prepare(testpic::ramp(3, 2), "@");
     main->cmdStart_Click();
     EXPECT_EQ(frmAscii()->text(), "@@@\r\n@@@\r\n");
 }
 
-TEST_F(RunStages, SecondRunReplacesTheFirstResultEntirely)
-{
+TEST_F(RunStages, SecondRunReplacesTheFirstResultEntirely) {
     FrmMain* main = prepare(testpic::filled(30, 20, qRgb(0, 0, 0)), "#. ");
     main->cmdStart_Click();
     ASSERT_EQ(frmAscii()->text(), QString(("##############################\r\n")).repeated(20));
@@ -141,8 +140,7 @@ TEST_F(RunStages, SecondRunReplacesTheFirstResultEntirely)
     EXPECT_EQ(frmAscii()->text(), "     \r\n     \r\n");
 }
 
-TEST_F(RunStages, ScaledRunMapsTheAveragedBuffer)
-{
+TEST_F(RunStages, ScaledRunMapsTheAveragedBuffer) {
     const QImage pic = testpic::ramp(64, 48);
     FrmMain* main = prepare(pic, "@%#*+=-:. ");
     frmScale()->txtHorizontal->setText("4");
@@ -154,8 +152,7 @@ TEST_F(RunStages, ScaledRunMapsTheAveragedBuffer)
     EXPECT_EQ(frmAscii()->text(), expectedText(buffer, "@%#*+=-:. ", "Courier New", 8));
 }
 
-TEST_F(RunStages, DebugModeShowsTheCharacterSurfaceBesideTheBuffer)
-{
+TEST_F(RunStages, DebugModeShowsTheCharacterSurfaceBesideTheBuffer) {
     FrmMain* main = prepare(testpic::ramp(20, 10), "@. ", "-debug");
     main->cmdStart_Click();
     FrmChars* chars = frmChars();

@@ -13,8 +13,7 @@
 #include <cstdlib>
 
 namespace {
-FrmMain* window()
-{
+FrmMain* window() {
     static FrmMain* main = [] {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
@@ -30,8 +29,7 @@ FrmMain* window()
 }
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FrmMain* main = window();
     QString line = textfile::decode(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
     // The line's value may name a file; only names inside the working folder are tried, so the

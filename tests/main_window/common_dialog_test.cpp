@@ -6,16 +6,15 @@ namespace {
 
 using SharedDialog = ProgramTest;
 
-TEST(DialogFilter, DescriptionAndPatternPairsBecomeQtFilters)
-{
+TEST(DialogFilter, DescriptionAndPatternPairsBecomeQtFilters) {
     EXPECT_EQ(CommonDialog::qtFilter("Text (*.txt)|*.txt"), "Text (*.txt)");
-    EXPECT_EQ(CommonDialog::qtFilter("Picture (*.bmp;*.gif;*.jpg)|*.bmp;*.gif;*.jpg"), "Picture (*.bmp *.gif *.jpg)");
+    EXPECT_EQ(CommonDialog::qtFilter("Picture (*.bmp;*.gif;*.jpg)|*.bmp;*.gif;*.jpg"),
+              "Picture (*.bmp *.gif *.jpg)");
     EXPECT_EQ(CommonDialog::qtFilter("Bitmap|*.bmp|All|*.*"), "Bitmap (*.bmp);;All (*.*)");
     EXPECT_EQ(CommonDialog::qtFilter(""), "");
 }
 
-TEST_F(SharedDialog, PropertiesSetByOneUseStayForTheNext)
-{
+TEST_F(SharedDialog, PropertiesSetByOneUseStayForTheNext) {
     CommonDialog& d = CommonDialog::instance();
     d.initDir = "/first";
     d.dialogTitle = "One";
@@ -37,8 +36,7 @@ TEST_F(SharedDialog, PropertiesSetByOneUseStayForTheNext)
     EXPECT_EQ(dialogs->kinds, (std::vector<QString>{"open", "save"}));
 }
 
-TEST_F(SharedDialog, CancelRaisesOnlyWhenAskedTo)
-{
+TEST_F(SharedDialog, CancelRaisesOnlyWhenAskedTo) {
     CommonDialog& d = CommonDialog::instance();
     d.fileName = "kept.txt";
     d.showOpen(); // no answer scripted: cancelled

@@ -10,23 +10,20 @@
 namespace {
 
 class Layout : public ProgramTest {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         ProgramTest::SetUp();
         writeFile("Tessarine.ini", "");
         main = start();
     }
-    void layOut(int clientWidth, int clientHeight)
-    {
+    void layOut(int clientWidth, int clientHeight) {
         main->setClientSize(clientWidth, clientHeight);
         main->Form_Resize();
     }
     FrmMain* main = nullptr;
 };
 
-TEST_F(Layout, FiguresAtTheDesignedClientSize)
-{
+TEST_F(Layout, FiguresAtTheDesignedClientSize) {
     layOut(697, 273);
     EXPECT_EQ(main->frStatus->y(), 240);
     EXPECT_EQ(main->frProcess->y(), 176);
@@ -53,8 +50,7 @@ TEST_F(Layout, FiguresAtTheDesignedClientSize)
     EXPECT_DOUBLE_EQ(twipRect(main->txtFontSize).left(), 1710);
 }
 
-TEST_F(Layout, WindowNeverGetsSmallerThanItsMinimum)
-{
+TEST_F(Layout, WindowNeverGetsSmallerThanItsMinimum) {
     layOut(100, 50);
     EXPECT_EQ(main->widthTwips(), FrmMain::kMinOuterWidthTwips);
     EXPECT_EQ(main->heightTwips(), FrmMain::kMinOuterHeightTwips);
@@ -62,8 +58,7 @@ TEST_F(Layout, WindowNeverGetsSmallerThanItsMinimum)
     EXPECT_DOUBLE_EQ(twipRect(main->cmdQuit).left(), 2400);
 }
 
-TEST_F(Layout, VeryWideWindowsStillStretchTheControls)
-{
+TEST_F(Layout, VeryWideWindowsStillStretchTheControls) {
     for (int w : {2184, 2185, 2560, 3840}) {
         layOut(w, 600);
         EXPECT_DOUBLE_EQ(twipRect(main->txtAsciiTable).width(), 15.0 * w - 535) << w;
@@ -76,8 +71,7 @@ TEST_F(Layout, VeryWideWindowsStillStretchTheControls)
     }
 }
 
-TEST_F(Layout, MinimisedWindowIsLeftAsItWas)
-{
+TEST_F(Layout, MinimisedWindowIsLeftAsItWas) {
     layOut(697, 273);
     main->setWindowState(Qt::WindowMinimized);
     main->setClientSize(900, 500);
@@ -88,8 +82,7 @@ TEST_F(Layout, MinimisedWindowIsLeftAsItWas)
     EXPECT_EQ(main->frStatus->y(), 500 - 33);
 }
 
-TEST_F(Layout, FullscreenCheckMarkRules)
-{
+TEST_F(Layout, FullscreenCheckMarkRules) {
     EXPECT_FALSE(main->mnuExtrasFullscreen->isChecked());
     main->setWindowState(Qt::WindowMaximized); // through the title bar
     EXPECT_TRUE(main->mnuExtrasFullscreen->isChecked());

@@ -9,9 +9,9 @@
 #include "support/pictures.h"
 
 #include <QAction>
-#include <QDir>
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QDir>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,9 +19,8 @@
 namespace {
 
 class MainCommands : public ProgramTest {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         ProgramTest::SetUp();
         writeFile("Tessarine.ini", "");
         main = start();
@@ -29,8 +28,7 @@ protected:
     FrmMain* main = nullptr;
 };
 
-TEST_F(MainCommands, OpenPictureTakesNameFolderLabelAndPreview)
-{
+TEST_F(MainCommands, OpenPictureTakesNameFolderLabelAndPreview) {
     QDir(folder()).mkpath("pics");
     const QString pic = testpic::save(testpic::filled(30, 20, qRgb(10, 20, 30)), path("pics/cat.bmp"));
     modVars().picturePath = path("pics") + "/";
@@ -50,8 +48,7 @@ TEST_F(MainCommands, OpenPictureTakesNameFolderLabelAndPreview)
     EXPECT_EQ(main->picSourcePicture->surface().point(5, 5), 0x1E140A);
 }
 
-TEST_F(MainCommands, CancelledOrUnreadablePictureLeavesTheEarlierChoice)
-{
+TEST_F(MainCommands, CancelledOrUnreadablePictureLeavesTheEarlierChoice) {
     const QString good = testpic::save(testpic::filled(8, 8, qRgb(0, 0, 0)), path("good.bmp"));
     writeFile("bad.jpg", "no picture here");
     dialogs->files = {good, std::nullopt, path("bad.jpg")};
@@ -68,15 +65,13 @@ TEST_F(MainCommands, CancelledOrUnreadablePictureLeavesTheEarlierChoice)
     EXPECT_EQ(main->picSourcePicture->surface().point(1, 1), 0);
 }
 
-TEST_F(MainCommands, EmptyPictureFolderKeepsTheDialogsLastFolder)
-{
+TEST_F(MainCommands, EmptyPictureFolderKeepsTheDialogsLastFolder) {
     CommonDialog::instance().initDir = "/left/by/the/table/dialog";
     main->mnuOpenPicture_Click();
     EXPECT_EQ(dialogs->fileRequests.at(0).initDir, "/left/by/the/table/dialog");
 }
 
-TEST_F(MainCommands, TableOpensThroughMenuAndButtonAlike)
-{
+TEST_F(MainCommands, TableOpensThroughMenuAndButtonAlike) {
     writeFile("t1.txt", "ab\r\ncd");
     writeFile("t2.txt", "xyz");
     dialogs->files = {path("t1.txt"), path("t2.txt")};
@@ -93,8 +88,7 @@ TEST_F(MainCommands, TableOpensThroughMenuAndButtonAlike)
     EXPECT_FALSE(main->mnuSaveAsciiTable->isEnabled());
 }
 
-TEST_F(MainCommands, SaveWritesTheBoxExactlyAndDisablesSave)
-{
+TEST_F(MainCommands, SaveWritesTheBoxExactlyAndDisablesSave) {
     main->txtAsciiTable->setText("abc");
     EXPECT_TRUE(main->mnuSaveAsciiTable->isEnabled());
     dialogs->files = {path("abc.txt")};
@@ -110,8 +104,7 @@ TEST_F(MainCommands, SaveWritesTheBoxExactlyAndDisablesSave)
     EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(MainCommands, SaveOfANamedTableAsksFirst)
-{
+TEST_F(MainCommands, SaveOfANamedTableAsksFirst) {
     writeFile("t.txt", "old");
     modVars().asciiTableFile = path("t.txt");
     main->lblAscii->setText("t.txt");
@@ -129,8 +122,7 @@ TEST_F(MainCommands, SaveOfANamedTableAsksFirst)
     EXPECT_TRUE(dialogs->kinds.empty());
 }
 
-TEST_F(MainCommands, NewThenSaveAsksForAName)
-{
+TEST_F(MainCommands, NewThenSaveAsksForAName) {
     modVars().asciiTableFile = path("t.txt");
     modVars().asciiTablePath = folder() + "/";
     main->lblAscii->setText("t.txt");
@@ -146,8 +138,7 @@ TEST_F(MainCommands, NewThenSaveAsksForAName)
     EXPECT_TRUE(modVars().asciiTableFile.isEmpty());
 }
 
-TEST_F(MainCommands, SaveAsProposesTheCurrentName)
-{
+TEST_F(MainCommands, SaveAsProposesTheCurrentName) {
     main->lblAscii->setText("mine.txt");
     main->txtAsciiTable->setText("#+");
     dialogs->files = {path("other")};
@@ -157,8 +148,7 @@ TEST_F(MainCommands, SaveAsProposesTheCurrentName)
     EXPECT_EQ(main->lblAscii->text(), "other");
 }
 
-TEST_F(MainCommands, FillSavesAllSingleByteCodesAndReloadsUpToTheFirstLineEnd)
-{
+TEST_F(MainCommands, FillSavesAllSingleByteCodesAndReloadsUpToTheFirstLineEnd) {
     main->mnuAsciiTableFill->trigger();
     const QString table = main->txtAsciiTable->text();
     ASSERT_EQ(table.size(), 255);
@@ -176,8 +166,7 @@ TEST_F(MainCommands, FillSavesAllSingleByteCodesAndReloadsUpToTheFirstLineEnd)
     EXPECT_EQ(main->txtAsciiTable->text().size(), 9);
 }
 
-TEST_F(MainCommands, UnicodeTableSurvivesSaveAndReload)
-{
+TEST_F(MainCommands, UnicodeTableSurvivesSaveAndReload) {
     const QString blocks = QString::fromUtf8("\u2588\u2593\u2592\u2591 ");
     main->txtAsciiTable->setText(blocks);
     dialogs->files = {path("blocks.txt"), path("blocks.txt")};
@@ -188,8 +177,7 @@ TEST_F(MainCommands, UnicodeTableSurvivesSaveAndReload)
     EXPECT_EQ(main->txtAsciiTable->text(), blocks);
 }
 
-TEST_F(MainCommands, UnwritableTableFileIsReportedAndSaveStaysAvailable)
-{
+TEST_F(MainCommands, UnwritableTableFileIsReportedAndSaveStaysAvailable) {
     main->txtAsciiTable->setText("abc");
     dialogs->files = {path("missing-folder/t.txt")};
     main->mnuSaveAsAsciiTable_Click();
@@ -200,8 +188,7 @@ TEST_F(MainCommands, UnwritableTableFileIsReportedAndSaveStaysAvailable)
     EXPECT_FALSE(QFile::exists(path("missing-folder/t.txt")));
 }
 
-TEST_F(MainCommands, TableBoxTakesAtMost256TypedCharacters)
-{
+TEST_F(MainCommands, TableBoxTakesAtMost256TypedCharacters) {
     main->txtAsciiTable->setText(QString(255, 'a'));
     QKeyEvent b(QEvent::KeyPress, Qt::Key_B, Qt::NoModifier, "b");
     QKeyEvent c(QEvent::KeyPress, Qt::Key_C, Qt::NoModifier, "c");
@@ -222,8 +209,7 @@ TEST_F(MainCommands, TableBoxTakesAtMost256TypedCharacters)
     EXPECT_EQ(main->txtAsciiTable->text().size(), 299) << "and the user may shorten it";
 }
 
-TEST_F(MainCommands, ShowTableWithSelectedFontFollowsTheFontBox)
-{
+TEST_F(MainCommands, ShowTableWithSelectedFontFollowsTheFontBox) {
     main->txtFont->setText("DejaVu Sans Mono");
     main->mnuAsciiTableShowFont->trigger();
     EXPECT_TRUE(main->mnuAsciiTableShowFont->isChecked());

@@ -9,8 +9,7 @@
 
 namespace {
 
-int loadError(PictureSurface& s, const QString& path)
-{
+int loadError(PictureSurface& s, const QString& path) {
     try {
         s.loadPicture(path);
     } catch (const PlatformError& e) {
@@ -19,14 +18,12 @@ int loadError(PictureSurface& s, const QString& path)
     return 0;
 }
 
-TEST(Colours, RedLivesInTheLowByte)
-{
+TEST(Colours, RedLivesInTheLowByte) {
     EXPECT_EQ(toQRgb(0x0000FF), qRgb(255, 0, 0));
     EXPECT_EQ(fromQRgb(qRgb(1, 2, 3)), 0x030201);
 }
 
-TEST(PictureSurface, PointsInsideAndOutside)
-{
+TEST(PictureSurface, PointsInsideAndOutside) {
     PictureSurface s(2);
     s.setBackColor(255);
     s.setOuterSize(14, 8);
@@ -45,8 +42,7 @@ TEST(PictureSurface, PointsInsideAndOutside)
     EXPECT_EQ(s.currentX(), 0);
 }
 
-TEST(PictureSurface, ResizingKeepsTheOverlap)
-{
+TEST(PictureSurface, ResizingKeepsTheOverlap) {
     PictureSurface s;
     s.setBackColor(0xFFFFFF);
     s.setOuterSize(4, 4);
@@ -58,8 +54,7 @@ TEST(PictureSurface, ResizingKeepsTheOverlap)
     EXPECT_EQ(s.point(1, 3), -1);
 }
 
-TEST(PictureSurface, LoadsPicturesAndReportsBadOnes)
-{
+TEST(PictureSurface, LoadsPicturesAndReportsBadOnes) {
     QTemporaryDir dir;
     PictureSurface s(2);
     s.setAutoSize(true);
@@ -86,8 +81,7 @@ TEST(PictureSurface, LoadsPicturesAndReportsBadOnes)
     EXPECT_EQ(s.outerWidth(), 4); // an empty name clears the picture
 }
 
-TEST(PictureSurface, FixedSizeBoxShowsTheTopLeftPart)
-{
+TEST(PictureSurface, FixedSizeBoxShowsTheTopLeftPart) {
     QTemporaryDir dir;
     PictureSurface s;
     s.setBackColor(0);
@@ -98,8 +92,7 @@ TEST(PictureSurface, FixedSizeBoxShowsTheTopLeftPart)
     EXPECT_EQ(s.point(4, 20), 0);
 }
 
-TEST(PictureSurface, SavesTheDrawingAreaAsBitmap)
-{
+TEST(PictureSurface, SavesTheDrawingAreaAsBitmap) {
     QTemporaryDir dir;
     PictureSurface s(2);
     s.setOuterSize(7, 6);

@@ -9,9 +9,8 @@
 namespace {
 
 class HelpMenu : public ProgramTest {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         ProgramTest::SetUp();
         writeFile("Tessarine.ini", "");
         main = start();
@@ -19,8 +18,7 @@ protected:
     FrmMain* main = nullptr;
 };
 
-TEST_F(HelpMenu, ShellReceivesExactlyTheseAddresses)
-{
+TEST_F(HelpMenu, ShellReceivesExactlyTheseAddresses) {
     main->mnuHelpHelp->trigger();
     main->mnuHelpHomepage->trigger();
     main->mnuHelpEmail->trigger();
@@ -33,8 +31,8 @@ TEST_F(HelpMenu, ShellReceivesExactlyTheseAddresses)
     EXPECT_EQ(shellCalls[2].file, "mailto:support@tessarine.example.org?Subject=&Body=");
     EXPECT_EQ(shellCalls[2].owner, nullptr);
     EXPECT_EQ(shellCalls[2].directory, "");
-    EXPECT_EQ(shellCalls[3].file,
-              "mailto:support@tessarine.example.org?Subject=[Bugreport] - &Body=Bugreport: Tessarine [Version 0.2 build 17]");
+    EXPECT_EQ(shellCalls[3].file, "mailto:support@tessarine.example.org?Subject=[Bugreport] - "
+                                  "&Body=Bugreport: Tessarine [Version 0.2 build 17]");
     for (const auto& call : shellCalls) {
         EXPECT_EQ(call.operation, "Open");
         EXPECT_EQ(call.parameters, "");
@@ -43,13 +41,13 @@ TEST_F(HelpMenu, ShellReceivesExactlyTheseAddresses)
     EXPECT_EQ(main->mnuHelpHelp->shortcut(), QKeySequence(Qt::Key_F1));
 }
 
-TEST_F(HelpMenu, WebAddressesGetTheirPrefixOnce)
-{
-    const std::tuple<QString, QString, QString> rows[] = {{"example.org/x", "", "http://example.org/x"},
-                                                          {"http://example.org", "", "http://example.org"},
-                                                          {"HTTP://example.org", "", "http://HTTP://example.org"},
-                                                          {"/opt/t/help.html", "local", "/opt/t/help.html"},
-                                                          {"help.html", "Local", "http://help.html"}};
+TEST_F(HelpMenu, WebAddressesGetTheirPrefixOnce) {
+    const std::tuple<QString, QString, QString> rows[] = {
+        {"example.org/x", "", "http://example.org/x"},
+        {"http://example.org", "", "http://example.org"},
+        {"HTTP://example.org", "", "http://HTTP://example.org"},
+        {"/opt/t/help.html", "local", "/opt/t/help.html"},
+        {"help.html", "Local", "http://help.html"}};
     for (const auto& [in, mode, out] : rows) {
         QString address = in;
         modStdClients::openWebBrowser(address, mode);
@@ -58,15 +56,13 @@ TEST_F(HelpMenu, WebAddressesGetTheirPrefixOnce)
     }
 }
 
-TEST_F(HelpMenu, HelpFromTheRootFolderKeepsTheDoubleSeparator)
-{
+TEST_F(HelpMenu, HelpFromTheRootFolderKeepsTheDoubleSeparator) {
     paths::setProgramFolder("/");
     main->mnuHelpHelp_Click();
     EXPECT_EQ(shellCalls.back().file, "//help.html");
 }
 
-TEST_F(HelpMenu, AboutShowsSevenLines)
-{
+TEST_F(HelpMenu, AboutShowsSevenLines) {
     main->mnuHelpAbout->trigger();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].style, mb::Information);

@@ -16,8 +16,7 @@ namespace {
 
 using Settings = ProgramTest;
 
-TEST(SettingsLine, SplitsAtTheFirstEqualsSign)
-{
+TEST(SettingsLine, SplitsAtTheFirstEqualsSign) {
     const auto l = settings::parseLine("asciiFile=C=D");
     EXPECT_EQ(l.key, "asciiFile");
     EXPECT_EQ(l.value, "C=D");
@@ -27,8 +26,7 @@ TEST(SettingsLine, SplitsAtTheFirstEqualsSign)
     EXPECT_THROW(settings::parseLine("Font"), PlatformError);
 }
 
-TEST_F(Settings, RoundTripRestoresEveryValue)
-{
+TEST_F(Settings, RoundTripRestoresEveryValue) {
     writeFile("table.txt", "@#. ");
     testpic::save(testpic::ramp(30, 20), path("cat.bmp"));
     writeFile("Tessarine.ini", "");
@@ -47,16 +45,27 @@ TEST_F(Settings, RoundTripRestoresEveryValue)
     shutDown(main);
 
     const QByteArray expected = "version=0.2.17\r\n"
-                                "asciiTablePath=" + folder().toUtf8() + "/\r\n"
-                                "asciiTableFile=" + path("table.txt").toUtf8() + "\r\n"
-                                "picturePath=" + folder().toUtf8() + "/\r\n"
-                                "pictureFile=" + path("cat.bmp").toUtf8() + "\r\n"
+                                "asciiTablePath=" +
+                                folder().toUtf8() +
+                                "/\r\n"
+                                "asciiTableFile=" +
+                                path("table.txt").toUtf8() +
+                                "\r\n"
+                                "picturePath=" +
+                                folder().toUtf8() +
+                                "/\r\n"
+                                "pictureFile=" +
+                                path("cat.bmp").toUtf8() +
+                                "\r\n"
                                 "xScale=4\r\n"
                                 "yScale=7\r\n"
                                 "Font=DejaVu Sans Mono\r\n"
                                 "FontSize=10.5\r\n"
-                                "asciiPath=" + folder().toUtf8() + "/\r\n"
-                                "asciiFile=" + path("result.txt").toUtf8() + "\r\n";
+                                "asciiPath=" +
+                                folder().toUtf8() +
+                                "/\r\n"
+                                "asciiFile=" +
+                                path("result.txt").toUtf8() + "\r\n";
     EXPECT_EQ(readFile("Tessarine.ini"), expected);
 
     Forms::instance().destroyAll();
@@ -78,8 +87,7 @@ TEST_F(Settings, RoundTripRestoresEveryValue)
     EXPECT_EQ(modVars().asciiTablePath, folder() + "/");
 }
 
-TEST_F(Settings, KeysAreExactAndLinesApplyInOrder)
-{
+TEST_F(Settings, KeysAreExactAndLinesApplyInOrder) {
     writeIni({"font=Ignored", "Font =Ignored too", "version=9.9.9", "Font=First", "Font=Second",
               "asciiFile=C:=D", "FontSize=12abc"});
     FrmMain* main = start();
@@ -89,11 +97,11 @@ TEST_F(Settings, KeysAreExactAndLinesApplyInOrder)
     EXPECT_EQ(main->txtFontSize->text(), "12"); // the size box cleans what it is given
 }
 
-TEST_F(Settings, EmptyValuesClearPictureAndTable)
-{
+TEST_F(Settings, EmptyValuesClearPictureAndTable) {
     writeFile("t.txt", "abc");
     testpic::save(testpic::filled(4, 4, qRgb(0, 0, 0)), path("p.bmp"));
-    writeIni({"asciiTableFile=" + path("t.txt"), "pictureFile=" + path("p.bmp"), "asciiTableFile=", "pictureFile="});
+    writeIni({"asciiTableFile=" + path("t.txt"), "pictureFile=" + path("p.bmp"),
+              "asciiTableFile=", "pictureFile="});
     FrmMain* main = start();
     EXPECT_EQ(main->txtAsciiTable->text(), "");
     EXPECT_EQ(main->lblAscii->text(), "");
@@ -101,8 +109,7 @@ TEST_F(Settings, EmptyValuesClearPictureAndTable)
     EXPECT_NE(main->picSourcePicture->surface().point(0, 0), 0); // the black picture is gone
 }
 
-TEST_F(Settings, TableFileLoadsOnlyItsFirstLine)
-{
+TEST_F(Settings, TableFileLoadsOnlyItsFirstLine) {
     writeFile("multi.txt", "ab\r\ncd");
     writeFile("cr.txt", "\rxyz");
     writeIni({"asciiTableFile=" + path("multi.txt")});
@@ -117,8 +124,7 @@ TEST_F(Settings, TableFileLoadsOnlyItsFirstLine)
     EXPECT_EQ(main->status(), "Waiting.");
 }
 
-TEST_F(Settings, UnicodeValuesSurviveTheRoundTrip)
-{
+TEST_F(Settings, UnicodeValuesSurviveTheRoundTrip) {
     writeFile("Tessarine.ini", "");
     FrmMain* main = start();
     main->txtFont->setText(QString::fromUtf8("F\u00fcnf \u2588"));

@@ -1,7 +1,7 @@
 #include "main_window/frmMain.h"
-#include "platform/paths.h"
 #include "platform/forms.h"
 #include "platform/message_box.h"
+#include "platform/paths.h"
 #include "platform/surface_widget.h"
 #include "platform/text_box.h"
 #include "state/mod_vars.h"
@@ -21,13 +21,14 @@ namespace {
 
 using StartUp = ProgramTest;
 
-TEST_F(StartUp, CaptionCarriesVersionAndOnlyExactDebugSwitch)
-{
-    const std::pair<QString, bool> rows[] = {{"", false}, {"-debug", true}, {"-Debug", false}, {"-debug x", false}, {"debug", false}};
+TEST_F(StartUp, CaptionCarriesVersionAndOnlyExactDebugSwitch) {
+    const std::pair<QString, bool> rows[] = {
+        {"", false}, {"-debug", true}, {"-Debug", false}, {"-debug x", false}, {"debug", false}};
     for (const auto& [args, debug] : rows) {
         FrmMain* main = start(args);
         const QString caption = main->windowTitle();
-        const QString expectedStart = debug ? "Tessarine (Lumagraf) [DEBUG] 0.2 build 17" : "Tessarine (Lumagraf) 0.2 build 17";
+        const QString expectedStart =
+            debug ? "Tessarine (Lumagraf) [DEBUG] 0.2 build 17" : "Tessarine (Lumagraf) 0.2 build 17";
         EXPECT_TRUE(caption.startsWith(expectedStart)) << qPrintable(args) << ": " << qPrintable(caption);
         EXPECT_GT(caption.size(), expectedStart.size()) << "a credit line follows";
         EXPECT_EQ(modVars().debugMode, debug) << qPrintable(args);
@@ -36,8 +37,7 @@ TEST_F(StartUp, CaptionCarriesVersionAndOnlyExactDebugSwitch)
     }
 }
 
-TEST_F(StartUp, WindowStartsAtItsDesignedOuterSize)
-{
+TEST_F(StartUp, WindowStartsAtItsDesignedOuterSize) {
     FrmMain* main = start();
     EXPECT_EQ(main->widthTwips(), 8000 / 15 * 15); // 533 pixels
     EXPECT_EQ(main->heightTwips(), 6495);          // 433 pixels
@@ -47,8 +47,7 @@ TEST_F(StartUp, WindowStartsAtItsDesignedOuterSize)
     EXPECT_EQ(main->txtFontSize->text(), "8");
 }
 
-TEST_F(StartUp, FirstStartCreatesAnEmptySettingsFile)
-{
+TEST_F(StartUp, FirstStartCreatesAnEmptySettingsFile) {
     FrmMain* main = start();
     EXPECT_FALSE(main->startupFailed());
     EXPECT_TRUE(QFile::exists(iniPath()));
@@ -60,15 +59,14 @@ TEST_F(StartUp, FirstStartCreatesAnEmptySettingsFile)
     EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(StartUp, EmptySettingsFileLeavesWaiting)
-{
+TEST_F(StartUp, EmptySettingsFileLeavesWaiting) {
     writeFile("Tessarine.ini", "");
     EXPECT_EQ(start()->status(), "Waiting.");
 }
 
-TEST_F(StartUp, LineWithoutEqualsSignEndsTheProgram)
-{
-    for (const QByteArray& content : {QByteArray("Font=Arial\r\n\r\nFontSize=9\r\n"), QByteArray("garbage\r\n")}) {
+TEST_F(StartUp, LineWithoutEqualsSignEndsTheProgram) {
+    for (const QByteArray& content :
+         {QByteArray("Font=Arial\r\n\r\nFontSize=9\r\n"), QByteArray("garbage\r\n")}) {
         writeFile("Tessarine.ini", content);
         FrmMain* main = start();
         EXPECT_TRUE(main->startupFailed());
@@ -85,8 +83,7 @@ TEST_F(StartUp, LineWithoutEqualsSignEndsTheProgram)
     }
 }
 
-TEST_F(StartUp, MissingFolderOrFileInALineIsReportedAndReadingGoesOn)
-{
+TEST_F(StartUp, MissingFolderOrFileInALineIsReportedAndReadingGoesOn) {
     QDir(folder()).mkpath("pics");
     for (const QString& missing : {path("gone/cat.bmp"), path("pics/cat.bmp")}) {
         const QStringList lines = {"pictureFile=" + missing, "Font=Arial", "FontSize=12"};
@@ -105,8 +102,7 @@ TEST_F(StartUp, MissingFolderOrFileInALineIsReportedAndReadingGoesOn)
     }
 }
 
-TEST_F(StartUp, UnreadablePictureDoesNotLockTheUserOut)
-{
+TEST_F(StartUp, UnreadablePictureDoesNotLockTheUserOut) {
     writeFile("broken.jpg", "this is no picture");
     writeIni({"pictureFile=" + path("broken.jpg"), "FontSize=11"});
     FrmMain* main = start();
@@ -115,8 +111,7 @@ TEST_F(StartUp, UnreadablePictureDoesNotLockTheUserOut)
     EXPECT_EQ(main->txtFontSize->text(), "11");
 }
 
-TEST_F(StartUp, SettingsFolderThatCannotHoldTheFile)
-{
+TEST_F(StartUp, SettingsFolderThatCannotHoldTheFile) {
     // A program folder that is gone: the settings file can neither be read nor created.
     paths::setProgramFolder(path("vanished"));
     FrmMain* main = start();
@@ -131,8 +126,7 @@ TEST_F(StartUp, SettingsFolderThatCannotHoldTheFile)
     }
 }
 
-TEST_F(StartUp, UnreadableSettingsFileEndsTheProgram)
-{
+TEST_F(StartUp, UnreadableSettingsFileEndsTheProgram) {
     QDir(folder()).mkpath("Tessarine.ini"); // a folder where the file should be
     FrmMain* main = start();
     EXPECT_TRUE(main->startupFailed());
@@ -140,8 +134,7 @@ TEST_F(StartUp, UnreadableSettingsFileEndsTheProgram)
     EXPECT_TRUE(boxes[0].text.endsWith("(75)"));
 }
 
-TEST_F(StartUp, ShutDownUnloadsNewestFirstButTheScaleWindowOnlyHides)
-{
+TEST_F(StartUp, ShutDownUnloadsNewestFirstButTheScaleWindowOnlyHides) {
     testpic::save(testpic::ramp(8, 8), path("p.bmp"));
     writeIni({"pictureFile=" + path("p.bmp"), "xScale=3", "yScale=4"});
     FrmMain* main = start();
@@ -162,8 +155,7 @@ TEST_F(StartUp, ShutDownUnloadsNewestFirstButTheScaleWindowOnlyHides)
     EXPECT_TRUE(ini.contains("\r\nxScale=3\r\nyScale=4\r\n"));
 }
 
-TEST_F(StartUp, QuitButtonAndMenuEntryBothShutDown)
-{
+TEST_F(StartUp, QuitButtonAndMenuEntryBothShutDown) {
     for (int route = 0; route < 2; ++route) {
         FrmMain* main = start();
         QPointer<FrmMain> guard(main);
@@ -174,7 +166,8 @@ TEST_F(StartUp, QuitButtonAndMenuEntryBothShutDown)
             main->mnuQuit->trigger();
         settle();
         EXPECT_TRUE(guard.isNull());
-        EXPECT_TRUE(QString::fromLatin1(readFile("Tessarine.ini")).contains(route == 0 ? "Font=Button\r\n" : "Font=Menu\r\n"));
+        EXPECT_TRUE(QString::fromLatin1(readFile("Tessarine.ini"))
+                        .contains(route == 0 ? "Font=Button\r\n" : "Font=Menu\r\n"));
         Forms::instance().destroyAll();
         resetModVars();
     }

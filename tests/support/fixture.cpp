@@ -10,8 +10,7 @@
 #include <QFile>
 
 namespace {
-QApplication* application()
-{
+QApplication* application() {
     static int argc = 1;
     static char name[] = "tessarine-tests";
     static char* argv[] = {name, nullptr};
@@ -25,8 +24,7 @@ QApplication* application()
 }
 } // namespace
 
-std::optional<QString> ScriptedDialogs::nextFile(const char* kind, const CommonDialog::FileRequest& r)
-{
+std::optional<QString> ScriptedDialogs::nextFile(const char* kind, const CommonDialog::FileRequest& r) {
     kinds.emplace_back(QString::fromLatin1(kind));
     fileRequests.push_back(r);
     if (files.empty() || !files.front())
@@ -36,8 +34,8 @@ std::optional<QString> ScriptedDialogs::nextFile(const char* kind, const CommonD
     return answer;
 }
 
-std::optional<CommonDialog::FontChoice> ScriptedDialogs::font(const CommonDialog::FontChoice& initial, bool fixedOnly)
-{
+std::optional<CommonDialog::FontChoice> ScriptedDialogs::font(const CommonDialog::FontChoice& initial,
+                                                              bool fixedOnly) {
     kinds.emplace_back(QStringLiteral("font"));
     fontRequests.emplace_back(initial, fixedOnly);
     if (fonts.empty() || !fonts.front())
@@ -47,14 +45,12 @@ std::optional<CommonDialog::FontChoice> ScriptedDialogs::font(const CommonDialog
     return answer;
 }
 
-void settle()
-{
+void settle() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCoreApplication::processEvents();
 }
 
-void ProgramTest::SetUp()
-{
+void ProgramTest::SetUp() {
     application();
     ASSERT_TRUE(dir_.isValid());
     paths::setProgramFolder(dir_.path());
@@ -74,14 +70,15 @@ void ProgramTest::SetUp()
             return a;
         }
         switch (style & 7) {
-        case mb::YesNo: return mb::Yes;
-        default: return mb::Ok;
+        case mb::YesNo:
+            return mb::Yes;
+        default:
+            return mb::Ok;
         }
     });
 }
 
-void ProgramTest::TearDown()
-{
+void ProgramTest::TearDown() {
     Forms::instance().destroyAll();
     settle();
     resetModVars();
@@ -93,37 +90,32 @@ void ProgramTest::TearDown()
     paths::setProgramFolder(QString());
 }
 
-void ProgramTest::writeFile(const QString& name, const QByteArray& bytes) const
-{
+void ProgramTest::writeFile(const QString& name, const QByteArray& bytes) const {
     QFile f(path(name));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(bytes);
 }
 
-QByteArray ProgramTest::readFile(const QString& name) const
-{
+QByteArray ProgramTest::readFile(const QString& name) const {
     QFile f(path(name));
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return f.readAll();
 }
 
-void ProgramTest::writeIni(const QStringList& lines) const
-{
+void ProgramTest::writeIni(const QStringList& lines) const {
     QByteArray bytes;
     for (const QString& l : lines)
         bytes += l.toUtf8() + "\r\n";
     writeFile("Tessarine.ini", bytes);
 }
 
-FrmMain* ProgramTest::start(const QString& arguments)
-{
+FrmMain* ProgramTest::start(const QString& arguments) {
     FrmMain::setCommandLine(arguments);
     return frmMain();
 }
 
-void ProgramTest::shutDown(FrmMain* main)
-{
+void ProgramTest::shutDown(FrmMain* main) {
     main->close();
     settle();
 }

@@ -19,10 +19,11 @@ class FrmMain;
 // Dialogs answered from a script: each answer is a file name (or font), or nothing for Cancel. Every
 // request is recorded with the kind of dialog ("open", "save", "font").
 class ScriptedDialogs : public CommonDialog::Backend {
-public:
+  public:
     std::optional<QString> open(const CommonDialog::FileRequest& r) override { return nextFile("open", r); }
     std::optional<QString> save(const CommonDialog::FileRequest& r) override { return nextFile("save", r); }
-    std::optional<CommonDialog::FontChoice> font(const CommonDialog::FontChoice& initial, bool fixedOnly) override;
+    std::optional<CommonDialog::FontChoice> font(const CommonDialog::FontChoice& initial,
+                                                 bool fixedOnly) override;
 
     std::deque<std::optional<QString>> files;
     std::deque<std::optional<CommonDialog::FontChoice>> fonts;
@@ -30,7 +31,7 @@ public:
     std::vector<CommonDialog::FileRequest> fileRequests;
     std::vector<std::pair<CommonDialog::FontChoice, bool>> fontRequests;
 
-private:
+  private:
     std::optional<QString> nextFile(const char* kind, const CommonDialog::FileRequest& r);
 };
 
@@ -44,7 +45,7 @@ struct ShownBox {
 // program folder, no windows, fresh program state, and message boxes that are recorded and answered
 // from a script (the first button when the script is empty).
 class ProgramTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 
@@ -65,7 +66,7 @@ protected:
     std::shared_ptr<ScriptedDialogs> dialogs;
     std::vector<shell::Call> shellCalls;
 
-private:
+  private:
     QTemporaryDir dir_;
 };
 

@@ -11,47 +11,41 @@ namespace hostile {
 
 namespace {
 
-QString write(const QString& path, const QByteArray& bytes)
-{
+QString write(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
         qFatal("cannot write %s", qPrintable(path));
     return path;
 }
 
-QByteArray readAll(const QString& path)
-{
+QByteArray readAll(const QString& path) {
     QFile f(path);
     f.open(QIODevice::ReadOnly);
     return f.readAll();
 }
 
-QByteArray le32(quint32 v)
-{
+QByteArray le32(quint32 v) {
     QByteArray b(4, 0);
     qToLittleEndian(v, b.data());
     return b;
 }
 
-QByteArray le16(quint16 v)
-{
+QByteArray le16(quint16 v) {
     QByteArray b(2, 0);
     qToLittleEndian(v, b.data());
     return b;
 }
 
 // A 24-bit BMP header announcing the given size, with a few bytes of pixels.
-QByteArray hugeBmp(quint32 side)
-{
+QByteArray hugeBmp(quint32 side) {
     QByteArray b = "BM" + le32(54 + 16) + le32(0) + le32(54);
-    b += le32(40) + le32(side) + le32(side) + le16(1) + le16(24) + le32(0) + le32(0) + le32(2835) + le32(2835) +
-         le32(0) + le32(0);
+    b += le32(40) + le32(side) + le32(side) + le16(1) + le16(24) + le32(0) + le32(0) + le32(2835) +
+         le32(2835) + le32(0) + le32(0);
     return b + QByteArray(16, '\0');
 }
 
 // A GIF whose screen and image announce 65535 x 65535 pixels (the most the format holds).
-QByteArray hugeGif()
-{
+QByteArray hugeGif() {
     QByteArray b = "GIF89a" + le16(65535) + le16(65535) + QByteArray("\x80\x00\x00", 3) + QByteArray(6, '\0');
     b += ',' + le16(0) + le16(0) + le16(65535) + le16(65535) + QByteArray("\x00\x08\x02\x4c\x01\x00;", 7);
     return b;
@@ -59,8 +53,7 @@ QByteArray hugeGif()
 
 } // namespace
 
-std::vector<Input> badPictures(const QString& folder)
-{
+std::vector<Input> badPictures(const QString& folder) {
     const QDir dir(folder);
     const QImage picture = testpic::ramp(160, 120);
     const QByteArray jpg = readAll(testpic::save(picture, dir.filePath("whole.jpg")));
@@ -86,9 +79,9 @@ std::vector<Input> badPictures(const QString& folder)
     };
 }
 
-QString unicodePicture(const QString& folder)
-{
-    return testpic::save(testpic::ramp(40, 30), QDir(folder).filePath(QString::fromUtf8("na\u00efve \u00fcber \u732b.jpg")));
+QString unicodePicture(const QString& folder) {
+    return testpic::save(testpic::ramp(40, 30),
+                         QDir(folder).filePath(QString::fromUtf8("na\u00efve \u00fcber \u732b.jpg")));
 }
 
 } // namespace hostile

@@ -7,8 +7,8 @@
 namespace hostile {
 
 struct Input {
-    QString name;   // what it is, for messages
-    QString path;   // where it was made
+    QString name; // what it is, for messages
+    QString path; // where it was made
 };
 
 // Pictures that are not whole or not pictures at all: zero bytes, truncated JPEG/GIF/BMP, headers that

@@ -6,8 +6,7 @@
 
 namespace testpic {
 
-QImage ramp(int width, int height)
-{
+QImage ramp(int width, int height) {
     QImage img(width, height, QImage::Format_RGB32);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
@@ -15,8 +14,7 @@ QImage ramp(int width, int height)
     return img;
 }
 
-QImage filled(int width, int height, QRgb colour)
-{
+QImage filled(int width, int height, QRgb colour) {
     QImage img(width, height, QImage::Format_RGB32);
     img.fill(colour);
     return img;
@@ -26,8 +24,7 @@ namespace {
 
 // Qt reads GIF but cannot write it: a minimal GIF89a writer for pictures of at most 256 colours, with
 // literal LZW codes and a clear code often enough that the code width stays at 9 bits.
-void saveGif(const QImage& image, const QString& path)
-{
+void saveGif(const QImage& image, const QString& path) {
     QList<QRgb> palette;
     QByteArray indices;
     for (int y = 0; y < image.height(); ++y)
@@ -89,8 +86,7 @@ void saveGif(const QImage& image, const QString& path)
 
 } // namespace
 
-QString save(const QImage& image, const QString& path)
-{
+QString save(const QImage& image, const QString& path) {
     const QByteArray format = QFileInfo(path).suffix().toLatin1();
     if (format == "gif") {
         saveGif(image, path);

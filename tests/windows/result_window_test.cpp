@@ -16,9 +16,8 @@
 namespace {
 
 class ResultWindow : public ProgramTest {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         ProgramTest::SetUp();
         writeFile("Tessarine.ini", "");
         main = start();
@@ -30,8 +29,7 @@ protected:
     FrmAscii* ascii = nullptr;
 };
 
-TEST_F(ResultWindow, DesignTextAndNoWrapping)
-{
+TEST_F(ResultWindow, DesignTextAndNoWrapping) {
     Forms::instance().destroyAll();
     FrmAscii* fresh = frmAscii();
     EXPECT_EQ(fresh->txt->toPlainText(), "Text1");
@@ -39,8 +37,7 @@ TEST_F(ResultWindow, DesignTextAndNoWrapping)
     EXPECT_EQ(fresh->mnuMaximize->text(), "&Maximize");
 }
 
-TEST_F(ResultWindow, SaveAsWritesTheTextByteForByte)
-{
+TEST_F(ResultWindow, SaveAsWritesTheTextByteForByte) {
     modVars().asciiFile = path("last.txt");
     modVars().asciiPath = folder() + "/";
     dialogs->files = {path("out")};
@@ -57,16 +54,14 @@ TEST_F(ResultWindow, SaveAsWritesTheTextByteForByte)
     EXPECT_EQ(modVars().asciiPath, folder() + "/");
 }
 
-TEST_F(ResultWindow, UserEditsAreSavedAndUnicodeSurvives)
-{
+TEST_F(ResultWindow, UserEditsAreSavedAndUnicodeSurvives) {
     ascii->txt->setPlainText(QString::fromUtf8("\u2588\u2591\nxy"));
     dialogs->files = {path("u.txt")};
     ascii->mnuFileSaveAs_Click();
     EXPECT_EQ(readFile("u.txt"), QString::fromUtf8("\u2588\u2591\r\nxy").toUtf8());
 }
 
-TEST_F(ResultWindow, CancelledSaveAsChangesNothing)
-{
+TEST_F(ResultWindow, CancelledSaveAsChangesNothing) {
     modVars().asciiFile = path("last.txt");
     ascii->mnuFileSaveAs_Click();
     EXPECT_EQ(modVars().asciiFile, path("last.txt"));
@@ -75,8 +70,7 @@ TEST_F(ResultWindow, CancelledSaveAsChangesNothing)
     EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(ResultWindow, FailedSaveIsReportedNotHidden)
-{
+TEST_F(ResultWindow, FailedSaveIsReportedNotHidden) {
     writeFile("keep.txt", "earlier");
     dialogs->files = {path("nowhere/r.txt")};
     ascii->mnuFileSaveAs_Click();
@@ -87,8 +81,7 @@ TEST_F(ResultWindow, FailedSaveIsReportedNotHidden)
     EXPECT_EQ(readFile("keep.txt"), "earlier");
 }
 
-TEST_F(ResultWindow, CopyTakesTheSelectionOnly)
-{
+TEST_F(ResultWindow, CopyTakesTheSelectionOnly) {
     QGuiApplication::clipboard()->setText("stale");
     ascii->mnuEditCopy_Click();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "");
@@ -97,8 +90,7 @@ TEST_F(ResultWindow, CopyTakesTheSelectionOnly)
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "abc\r\ndef\r\n");
 }
 
-TEST_F(ResultWindow, MenuShortcutsWinOverTheTextBoxBindings)
-{
+TEST_F(ResultWindow, MenuShortcutsWinOverTheTextBoxBindings) {
     for (const QKeySequence& key : {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_A),
                                     QKeySequence(Qt::CTRL | Qt::Key_I), QKeySequence(Qt::CTRL | Qt::Key_D)}) {
         QKeyEvent override(QEvent::ShortcutOverride, key[0].key(), key[0].keyboardModifiers());
@@ -108,8 +100,7 @@ TEST_F(ResultWindow, MenuShortcutsWinOverTheTextBoxBindings)
     }
 }
 
-TEST_F(ResultWindow, FontSelectionWarnsOnceAndAppliesEvenACancel)
-{
+TEST_F(ResultWindow, FontSelectionWarnsOnceAndAppliesEvenACancel) {
     main->txtFont->setText("DejaVu Sans Mono");
     CommonDialog::instance().fontSize = 14;
     ascii->mnuFontSelect->trigger(); // cancelled
@@ -128,8 +119,7 @@ TEST_F(ResultWindow, FontSelectionWarnsOnceAndAppliesEvenACancel)
     EXPECT_EQ(main->txtFont->text(), "DejaVu Sans Mono") << "the main window's font is not touched";
 }
 
-TEST_F(ResultWindow, SizeStepsStopAtTheSmallestSize)
-{
+TEST_F(ResultWindow, SizeStepsStopAtTheSmallestSize) {
     ascii->setTextFont("Courier New", 8);
     ascii->mnuFontIncrease->trigger();
     ascii->mnuFontIncrease_Click();
@@ -139,8 +129,7 @@ TEST_F(ResultWindow, SizeStepsStopAtTheSmallestSize)
     EXPECT_DOUBLE_EQ(ascii->txt->font().pointSizeF(), 1.5);
 }
 
-TEST_F(ResultWindow, MaximizeCaptionFollowsTheWindowState)
-{
+TEST_F(ResultWindow, MaximizeCaptionFollowsTheWindowState) {
     EXPECT_EQ(ascii->mnuMaximize->text(), "[ ] Maximized");
     ascii->mnuMaximize->trigger();
     EXPECT_EQ(ascii->mnuMaximize->text(), "[x] Maximized");
@@ -152,16 +141,14 @@ TEST_F(ResultWindow, MaximizeCaptionFollowsTheWindowState)
     EXPECT_EQ(ascii->mnuMaximize->text(), "[ ] Maximized");
 }
 
-TEST_F(ResultWindow, CloseOnlyHides)
-{
+TEST_F(ResultWindow, CloseOnlyHides) {
     ascii->mnuFileClose->trigger();
     EXPECT_FALSE(ascii->isVisible());
     EXPECT_EQ(Forms::instance().find<FrmAscii>(), ascii);
     EXPECT_EQ(ascii->text(), "abc\r\ndef\r\n");
 }
 
-TEST_F(ResultWindow, HelpOpensTheLocalPageThroughTheShell)
-{
+TEST_F(ResultWindow, HelpOpensTheLocalPageThroughTheShell) {
     ascii->mnuHelp->trigger();
     ASSERT_EQ(shellCalls.size(), 1u);
     EXPECT_EQ(shellCalls[0].operation, "Open");

@@ -14,9 +14,8 @@
 namespace {
 
 class ScaleWindow : public ProgramTest {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         ProgramTest::SetUp();
         writeFile("Tessarine.ini", "");
         main = start();
@@ -34,8 +33,7 @@ struct KeyRow {
 
 class ScaleArrowKeys : public ScaleWindow, public ::testing::WithParamInterface<KeyRow> {};
 
-TEST_P(ScaleArrowKeys, StepTheFactor)
-{
+TEST_P(ScaleArrowKeys, StepTheFactor) {
     const KeyRow& r = GetParam();
     for (TextBox* field : {frmScale()->txtHorizontal, frmScale()->txtVertical}) {
         field->setText(r.before);
@@ -44,20 +42,21 @@ TEST_P(ScaleArrowKeys, StepTheFactor)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, ScaleArrowKeys,
-                         ::testing::Values(KeyRow{"UpOne", "1", 38, 0, "2"}, KeyRow{"ShiftUp", "1", 38, 1, "11"},
-                                           KeyRow{"CtrlShiftUp", "1", 38, 3, "2"}, KeyRow{"AltShiftUp", "1", 38, 5, "2"},
-                                           KeyRow{"DownAtOne", "1", 40, 0, "1"}, KeyRow{"ShiftDownFive", "5", 40, 1, "1"},
-                                           KeyRow{"DownFraction", "1.5", 40, 0, "1"}, KeyRow{"NoUpperBound", "999", 38, 0, "1000"},
-                                           KeyRow{"FractionKept", "2.5", 38, 0, "3.5"}, KeyRow{"ShiftDown", "25", 40, 1, "15"},
-                                           KeyRow{"OtherKey", "7", 65, 0, "7"}, KeyRow{"NotANumber", "", 38, 0, ""},
-                                           KeyRow{"Letters", "x", 40, 1, "x"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ScaleArrowKeys,
+    ::testing::Values(KeyRow{"UpOne", "1", 38, 0, "2"}, KeyRow{"ShiftUp", "1", 38, 1, "11"},
+                      KeyRow{"CtrlShiftUp", "1", 38, 3, "2"}, KeyRow{"AltShiftUp", "1", 38, 5, "2"},
+                      KeyRow{"DownAtOne", "1", 40, 0, "1"}, KeyRow{"ShiftDownFive", "5", 40, 1, "1"},
+                      KeyRow{"DownFraction", "1.5", 40, 0, "1"}, KeyRow{"NoUpperBound", "999", 38, 0, "1000"},
+                      KeyRow{"FractionKept", "2.5", 38, 0, "3.5"}, KeyRow{"ShiftDown", "25", 40, 1, "15"},
+                      KeyRow{"OtherKey", "7", 65, 0, "7"}, KeyRow{"NotANumber", "", 38, 0, ""},
+                      KeyRow{"Letters", "x", 40, 1, "x"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(ScaleWindow, LeavingAFieldLeavesAWholeNumberOfAtLeastOne)
-{
-    const std::pair<const char*, const char*> rows[] = {{"2.9", "2"}, {"-2.1", "3"}, {"0.7", "1"}, {"-3", "3"}, {"", "1"},
-                                                        {"abc", "1"}, {"0", "1"}, {"-0.5", "1"}, {"-0", "1"}, {"12", "12"}};
+TEST_F(ScaleWindow, LeavingAFieldLeavesAWholeNumberOfAtLeastOne) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"2.9", "2"}, {"-2.1", "3"}, {"0.7", "1"},  {"-3", "3"}, {"", "1"},
+        {"abc", "1"}, {"0", "1"},    {"-0.5", "1"}, {"-0", "1"}, {"12", "12"}};
     for (auto [before, after] : rows) {
         frmScale()->txtVertical->setText(before);
         frmScale()->factor_LostFocus(frmScale()->txtVertical);
@@ -65,8 +64,7 @@ TEST_F(ScaleWindow, LeavingAFieldLeavesAWholeNumberOfAtLeastOne)
     }
 }
 
-TEST_F(ScaleWindow, RealKeyPressesReachTheHandler)
-{
+TEST_F(ScaleWindow, RealKeyPressesReachTheHandler) {
     FrmScale* scale = frmScale();
     scale->txtHorizontal->setText("4");
     QKeyEvent up(QEvent::KeyPress, Qt::Key_Up, Qt::ShiftModifier);
@@ -74,8 +72,7 @@ TEST_F(ScaleWindow, RealKeyPressesReachTheHandler)
     EXPECT_EQ(scale->txtHorizontal->text(), "14");
 }
 
-TEST_F(ScaleWindow, MenuEntrySwitchesScalingOnAndOff)
-{
+TEST_F(ScaleWindow, MenuEntrySwitchesScalingOnAndOff) {
     EXPECT_FALSE(main->mnuScalePicture->isChecked());
     main->mnuScalePicture->trigger(); // as the user chooses it
     FrmScale* scale = frmScale();
@@ -93,8 +90,7 @@ TEST_F(ScaleWindow, MenuEntrySwitchesScalingOnAndOff)
     EXPECT_TRUE(scale->isVisible()) << "an open window stays open";
 }
 
-TEST_F(ScaleWindow, MenuEntryRestoresAMinimisedWindowWithoutMovingIt)
-{
+TEST_F(ScaleWindow, MenuEntryRestoresAMinimisedWindowWithoutMovingIt) {
     main->mnuScalePicture_Click();
     FrmScale* scale = frmScale();
     scale->move(40, 50);
@@ -105,8 +101,7 @@ TEST_F(ScaleWindow, MenuEntryRestoresAMinimisedWindowWithoutMovingIt)
     EXPECT_EQ(scale->pos(), QPoint(40, 50));
 }
 
-TEST_F(ScaleWindow, CheckBoxKeepsMenuAndFieldsInLine)
-{
+TEST_F(ScaleWindow, CheckBoxKeepsMenuAndFieldsInLine) {
     main->mnuScalePicture_Click();
     FrmScale* scale = frmScale();
     scale->chkScalingEnabled->click();
@@ -118,8 +113,7 @@ TEST_F(ScaleWindow, CheckBoxKeepsMenuAndFieldsInLine)
     EXPECT_TRUE(scale->txtVertical->isEnabled());
 }
 
-TEST_F(ScaleWindow, ValuesSetByTheProgramUnderTheGuardAreNotClicks)
-{
+TEST_F(ScaleWindow, ValuesSetByTheProgramUnderTheGuardAreNotClicks) {
     FrmScale* scale = frmScale();
     modVars().scaleCheckSyncing = true;
     scale->chkScalingEnabled->setChecked(true);
@@ -128,16 +122,14 @@ TEST_F(ScaleWindow, ValuesSetByTheProgramUnderTheGuardAreNotClicks)
     EXPECT_TRUE(scale->txtHorizontal->isEnabled()) << "untouched by the ignored click";
 }
 
-TEST_F(ScaleWindow, LoadedHiddenByTheSettingsItMirrorsTheMenu)
-{
+TEST_F(ScaleWindow, LoadedHiddenByTheSettingsItMirrorsTheMenu) {
     FrmScale* scale = frmScale();
     EXPECT_FALSE(scale->isVisible());
     EXPECT_FALSE(scale->chkScalingEnabled->isChecked());
     EXPECT_EQ(scale->txtHorizontal->text(), "1");
 }
 
-TEST_F(ScaleWindow, CloseAsksOnceCancelKeepsItOpen)
-{
+TEST_F(ScaleWindow, CloseAsksOnceCancelKeepsItOpen) {
     main->mnuScalePicture_Click();
     FrmScale* scale = frmScale();
     answers = {mb::Cancel};
@@ -158,15 +150,15 @@ TEST_F(ScaleWindow, CloseAsksOnceCancelKeepsItOpen)
     EXPECT_EQ(Forms::instance().find<FrmScale>(), scale) << "closing only hides";
 }
 
-TEST_F(ScaleWindow, CloseWithOkSwitchesScalingOffAndLaterClosesAskNothing)
-{
+TEST_F(ScaleWindow, CloseWithOkSwitchesScalingOffAndLaterClosesAskNothing) {
     main->mnuScalePicture_Click();
     FrmScale* scale = frmScale();
     scale->close();
     EXPECT_EQ(boxes.size(), 1u);
     EXPECT_FALSE(scale->isVisible());
     EXPECT_FALSE(main->mnuScalePicture->isChecked());
-    EXPECT_TRUE(scale->chkScalingEnabled->isChecked()) << "the box is left until the menu entry next opens it";
+    EXPECT_TRUE(scale->chkScalingEnabled->isChecked())
+        << "the box is left until the menu entry next opens it";
     main->mnuScalePicture_Click();
     EXPECT_TRUE(scale->isVisible());
     EXPECT_TRUE(scale->chkScalingEnabled->isChecked());

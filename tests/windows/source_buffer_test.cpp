@@ -15,9 +15,8 @@
 namespace {
 
 class SourceAndBuffer : public ProgramTest {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         ProgramTest::SetUp();
         writeFile("Tessarine.ini", "");
         main = start();
@@ -26,8 +25,7 @@ protected:
     FrmMain* main = nullptr;
 };
 
-TEST_F(SourceAndBuffer, ProposedBufferNames)
-{
+TEST_F(SourceAndBuffer, ProposedBufferNames) {
     struct Row {
         QString picture;
         bool scaling;
@@ -48,8 +46,7 @@ TEST_F(SourceAndBuffer, ProposedBufferNames)
     }
 }
 
-TEST_F(SourceAndBuffer, SavingTheBufferWritesABitmapUnderTheExactName)
-{
+TEST_F(SourceAndBuffer, SavingTheBufferWritesABitmapUnderTheExactName) {
     modVars().pictureFile = testpic::save(testpic::ramp(40, 20), path("pic.bmp"));
     frmScale()->txtHorizontal->setText("2");
     frmScale()->txtVertical->setText("2");
@@ -69,8 +66,7 @@ TEST_F(SourceAndBuffer, SavingTheBufferWritesABitmapUnderTheExactName)
     EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(SourceAndBuffer, CancelledOrFailedBufferSave)
-{
+TEST_F(SourceAndBuffer, CancelledOrFailedBufferSave) {
     modVars().pictureFile = testpic::save(testpic::ramp(10, 10), path("pic.bmp"));
     main->cmdStart_Click();
     frmBuffer()->mnuSaveBuffer_Click(); // cancelled
@@ -83,8 +79,7 @@ TEST_F(SourceAndBuffer, CancelledOrFailedBufferSave)
     EXPECT_TRUE(boxes[0].text.contains("Path not found"));
 }
 
-TEST_F(SourceAndBuffer, PreviewClickShowsTheSourceWindowAtThePicturesSize)
-{
+TEST_F(SourceAndBuffer, PreviewClickShowsTheSourceWindowAtThePicturesSize) {
     const QString first = testpic::save(testpic::filled(60, 40, qRgb(255, 0, 0)), path("first.bmp"));
     const QString second = testpic::save(testpic::filled(30, 30, qRgb(0, 0, 255)), path("second.bmp"));
     modVars().pictureFile = first;
@@ -103,8 +98,7 @@ TEST_F(SourceAndBuffer, PreviewClickShowsTheSourceWindowAtThePicturesSize)
     EXPECT_EQ(source->pic->surface().point(1, 1), 0xFF0000);
 }
 
-TEST_F(SourceAndBuffer, SourceWindowReportsAMissingPictureWhenCreated)
-{
+TEST_F(SourceAndBuffer, SourceWindowReportsAMissingPictureWhenCreated) {
     modVars().pictureFile = path("missing.bmp");
     main->picSourcePicture_Click();
     ASSERT_EQ(boxes.size(), 1u);
