@@ -7,15 +7,7 @@
 
 namespace {
 
-class FontSelection : public ProgramTest {
-  protected:
-    void SetUp() override {
-        ProgramTest::SetUp();
-        writeFile("Tessarine.ini", "");
-        main = start();
-    }
-    FrmMain* main = nullptr;
-};
+using FontSelection = StartedProgram;
 
 TEST_F(FontSelection, FixedAndVariablePitchDialogs) {
     main->txtFont->setText("Liberation Mono");

@@ -9,18 +9,12 @@
 
 namespace {
 
-class Layout : public ProgramTest {
+class Layout : public StartedProgram {
   protected:
-    void SetUp() override {
-        ProgramTest::SetUp();
-        writeFile("Tessarine.ini", "");
-        main = start();
-    }
     void layOut(int clientWidth, int clientHeight) {
         main->setClientSize(clientWidth, clientHeight);
         main->Form_Resize();
     }
-    FrmMain* main = nullptr;
 };
 
 TEST_F(Layout, FiguresAtTheDesignedClientSize) {

@@ -18,15 +18,7 @@
 
 namespace {
 
-class MainCommands : public ProgramTest {
-  protected:
-    void SetUp() override {
-        ProgramTest::SetUp();
-        writeFile("Tessarine.ini", "");
-        main = start();
-    }
-    FrmMain* main = nullptr;
-};
+using MainCommands = StartedProgram;
 
 TEST_F(MainCommands, OpenPictureTakesNameFolderLabelAndPreview) {
     QDir(folder()).mkpath("pics");

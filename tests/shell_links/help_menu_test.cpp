@@ -8,15 +8,7 @@
 
 namespace {
 
-class HelpMenu : public ProgramTest {
-  protected:
-    void SetUp() override {
-        ProgramTest::SetUp();
-        writeFile("Tessarine.ini", "");
-        main = start();
-    }
-    FrmMain* main = nullptr;
-};
+using HelpMenu = StartedProgram;
 
 TEST_F(HelpMenu, ShellReceivesExactlyTheseAddresses) {
     main->mnuHelpHelp->trigger();

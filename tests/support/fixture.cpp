@@ -119,3 +119,9 @@ void ProgramTest::shutDown(FrmMain* main) {
     main->close();
     settle();
 }
+
+void StartedProgram::SetUp() {
+    ProgramTest::SetUp();
+    writeFile("Tessarine.ini", "");
+    main = start();
+}

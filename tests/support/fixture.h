@@ -70,5 +70,12 @@ class ProgramTest : public ::testing::Test {
     QTemporaryDir dir_;
 };
 
+// A program started on an empty settings file, with its main window at hand.
+class StartedProgram : public ProgramTest {
+  protected:
+    void SetUp() override;
+    FrmMain* main = nullptr;
+};
+
 // Lets pending events (deferred deletions among them) run.
 void settle();

@@ -13,15 +13,7 @@
 
 namespace {
 
-class ScaleWindow : public ProgramTest {
-  protected:
-    void SetUp() override {
-        ProgramTest::SetUp();
-        writeFile("Tessarine.ini", "");
-        main = start();
-    }
-    FrmMain* main = nullptr;
-};
+using ScaleWindow = StartedProgram;
 
 struct KeyRow {
     const char* name;

@@ -14,15 +14,12 @@
 
 namespace {
 
-class SourceAndBuffer : public ProgramTest {
+class SourceAndBuffer : public StartedProgram {
   protected:
     void SetUp() override {
-        ProgramTest::SetUp();
-        writeFile("Tessarine.ini", "");
-        main = start();
+        StartedProgram::SetUp();
         main->txtAsciiTable->setText("#. ");
     }
-    FrmMain* main = nullptr;
 };
 
 TEST_F(SourceAndBuffer, ProposedBufferNames) {
