@@ -177,6 +177,7 @@ void FrmMain::cmdStart_Click() {
     if (!initForms())
         return;
     running_ = true;
+    Forms::instance().setRunInProgress(true);
     const QString h = frmScale()->txtHorizontal->text();
     const QString v = frmScale()->txtVertical->text();
     double hv = 0, vv = 0;
@@ -203,6 +204,7 @@ void FrmMain::cmdStart_Click() {
     transformPic();
     enableAll();
     running_ = false;
+    Forms::instance().setRunInProgress(false);
     if (closeAfterRun_) {
         closeAfterRun_ = false;
         unload();

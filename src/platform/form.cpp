@@ -76,6 +76,11 @@ void Form::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    if (Forms::instance().runInProgress()) {
+        hide();
+        event->ignore();
+        return;
+    }
     event->accept();
     Forms::instance().forget(this);
     deleteLater();

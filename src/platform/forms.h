@@ -28,10 +28,14 @@ class Forms {
     }
 
     QList<Form*> loaded() const;
+    // While a run works, a window closed from its title bar is only hidden: the run still uses it.
+    bool runInProgress() const { return running_; }
+    void setRunInProgress(bool running) { running_ = running; }
     void forget(Form* form);
     // Deletes every window without running handlers (tests start each case afresh).
     void destroyAll();
 
   private:
     QList<QPointer<Form>> loaded_;
+    bool running_ = false;
 };

@@ -8,6 +8,7 @@
 #include "state/mod_vars.h"
 #include "support/fixture.h"
 #include "support/pictures.h"
+#include "windows/frmAscii.h"
 #include "windows/frmBuffer.h"
 #include "windows/frmScale.h"
 #include "windows/frmSource.h"
@@ -17,6 +18,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 
 namespace {
 
@@ -258,6 +260,23 @@ TEST_F(ConversionRun, DebugModeShowsTheWorkingWindows) {
     main->cmdStart_Click();
     EXPECT_TRUE(frmSource()->isVisible());
     EXPECT_TRUE(frmBuffer()->isVisible());
+}
+
+TEST_F(ConversionRun, ClosingWindowsWhileARunYieldsIsSafe) {
+    const QString pic = testpic::save(testpic::ramp(120, 90), path("p.bmp"));
+    FrmMain* main = startWith(pic, true, "2", "2", "-debug");
+    main->cmdStart_Click(); // the working windows exist and are shown
+    // Close boxes clicked while the run yields: the working windows hide, the main window waits.
+    QTimer::singleShot(0, frmBuffer(), [] { frmBuffer()->close(); });
+    QTimer::singleShot(0, frmSource(), [] { frmSource()->close(); });
+    QTimer::singleShot(0, main, [main] { main->close(); });
+    QPointer<FrmMain> alive(main);
+    statuses.clear();
+    main->cmdStart_Click();
+    EXPECT_EQ(statuses.last(), "Transforming Picture to Ascii.. ok.") << "the run went to its end";
+    settle();
+    EXPECT_TRUE(alive.isNull()) << "the close waited for the end of the run";
+    EXPECT_TRUE(readFile("Tessarine.ini").startsWith("version=0.2.17\r\n"));
 }
 
 TEST_F(ConversionRun, PictureChangedOnDiskIsReadAgain) {
