@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/picture_surface.h"
+
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -25,7 +27,7 @@ QSize bufferOuterSize(int ws, int hs, const Factors& factors);
 bool averages(const Factors& factors);
 
 // The buffer's colour where no block lands (the picture box's background, pure red).
-constexpr QRgb kBufferBackground = 0xFFFF0000;
+constexpr QRgb kBufferBackground = toQRgb(255);
 
 // The buffer's drawing area for a picture file, filled as a run fills it. With `streamJpeg`, a JPEG is
 // averaged while it is decoded. Raises the loader's errors and those of bufferOuterSize.

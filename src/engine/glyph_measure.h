@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/picture_surface.h"
+
 #include <QFont>
 #include <QImage>
 #include <QString>
@@ -16,10 +18,10 @@ constexpr int kExtentLimit = 0x800000; // a pixel below this belongs to the ink 
 constexpr int kInkLimit = 0x7F7F7F;    // a pixel below this counts as ink
 
 inline bool passesExtent(QRgb p) {
-    return ((qBlue(p) << 16) | (qGreen(p) << 8) | qRed(p)) < kExtentLimit;
+    return fromQRgb(p) < kExtentLimit;
 }
 inline bool passesInk(QRgb p) {
-    return ((qBlue(p) << 16) | (qGreen(p) << 8) | qRed(p)) < kInkLimit;
+    return fromQRgb(p) < kInkLimit;
 }
 
 // The smallest rectangle holding every pixel that passes the extent test; minX and minY stay -1 (and

@@ -11,14 +11,6 @@
 #include <QSaveFile>
 #include <algorithm>
 
-QRgb toQRgb(int bgr) {
-    return qRgb(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
-}
-
-int fromQRgb(QRgb rgb) {
-    return qRed(rgb) | (qGreen(rgb) << 8) | (qBlue(rgb) << 16);
-}
-
 QImage blankSurfaceImage(int width, int height, QRgb fill) {
     QImage img(std::max(0, width), std::max(0, height), QImage::Format_RGB32);
     if (img.isNull() && width > 0 && height > 0)

@@ -7,8 +7,12 @@
 
 // Colours are 0x00BBGGRR throughout the program (red in the low byte); these two are the only place
 // where they meet Qt's 0xAARRGGBB.
-QRgb toQRgb(int bgr);
-int fromQRgb(QRgb rgb);
+constexpr QRgb toQRgb(int bgr) {
+    return qRgb(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+}
+constexpr int fromQRgb(QRgb rgb) {
+    return qRed(rgb) | (qGreen(rgb) << 8) | (qBlue(rgb) << 16);
+}
 
 // Draws text with its cell's top-left at (x, y), leaving the background around the glyphs as it was.
 void drawTextOn(QImage& image, int x, int y, const QString& text, const QFont& font, QRgb colour);
