@@ -43,24 +43,23 @@ void FrmMain::setProgress(double fraction) {
     }
 }
 
-void FrmMain::disableAll() {
+void FrmMain::setRunInputsEnabled(bool enabled) {
+    // The controls a run locks, in the order they are locked and unlocked.
     for (QWidget* w : std::initializer_list<QWidget*>{
              cmdSelectAscii, txtAsciiTable, cmdSelectPic, cmdStart, cmdQuit, frmScale()->txtHorizontal,
              frmScale()->txtVertical, txtFont, txtFontSize, cmdSelectFont, picSourcePicture})
-        w->setEnabled(false);
+        w->setEnabled(enabled);
     for (QMenu* m : {mnuProgram, mnuAsciiTable, mnuPicture, mnuFont, mnuExtras, mnuHelp})
-        m->menuAction()->setEnabled(false);
-    setCursor(Qt::WaitCursor);
+        m->menuAction()->setEnabled(enabled);
+    setCursor(enabled ? Qt::ArrowCursor : Qt::WaitCursor);
+}
+
+void FrmMain::disableAll() {
+    setRunInputsEnabled(false);
 }
 
 void FrmMain::enableAll() {
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             cmdSelectAscii, txtAsciiTable, cmdSelectPic, cmdStart, cmdQuit, frmScale()->txtHorizontal,
-             frmScale()->txtVertical, txtFont, txtFontSize, cmdSelectFont, picSourcePicture})
-        w->setEnabled(true);
-    for (QMenu* m : {mnuProgram, mnuAsciiTable, mnuPicture, mnuFont, mnuExtras, mnuHelp})
-        m->menuAction()->setEnabled(true);
-    setCursor(Qt::ArrowCursor);
+    setRunInputsEnabled(true);
 }
 
 bool FrmMain::initForms() {

@@ -204,6 +204,7 @@ class FrmMain : public Form {
     void buildControls();
     void startupError(int number, const QString& description);
     void setProgress(double fraction);
+    void setRunInputsEnabled(bool enabled);
     void fontDialog(int flags);
     void saveTableAs(bool proposeCurrentName);
     bool tableAndFontUsable();
