@@ -53,7 +53,7 @@ sanitize)
         -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DTESSARINE_SANITIZE=ON -DTESSARINE_FUZZ=ON \
         -DTESSARINE_BUILD_BENCH=OFF >/dev/null
     cmake --build build-sanitize --parallel
-    ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         LSAN_OPTIONS=suppressions="$PWD/tests/fuzz/lsan.supp" \
         QT_QPA_PLATFORM=offscreen ctest --test-dir build-sanitize --output-on-failure --parallel 2
     tests/fuzz/run.sh "${FUZZ_SECONDS:-10}" build-sanitize
