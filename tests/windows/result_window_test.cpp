@@ -148,6 +148,18 @@ TEST_F(ResultWindow, CloseOnlyHides) {
     EXPECT_EQ(ascii->text(), "abc\r\ndef\r\n");
 }
 
+TEST_F(ResultWindow, TitleBarCloseUnloadsAndTheNextUseStartsAfresh) {
+    ascii->setTextFont("DejaVu Sans Mono", 20);
+    QPointer<FrmAscii> old(ascii);
+    ascii->close(); // the close box
+    settle();
+    EXPECT_TRUE(old.isNull());
+    EXPECT_EQ(Forms::instance().find<FrmAscii>(), nullptr);
+    FrmAscii* fresh = frmAscii();
+    EXPECT_EQ(fresh->text(), "Text1");
+    EXPECT_NE(fresh->txt->font().pointSizeF(), 20);
+}
+
 TEST_F(ResultWindow, HelpOpensTheLocalPageThroughTheShell) {
     ascii->mnuHelp->trigger();
     ASSERT_EQ(shellCalls.size(), 1u);
