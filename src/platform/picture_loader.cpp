@@ -42,8 +42,10 @@ void checkBmp(const QByteArray& b, qint64 fileSize) {
     const quint32 compression = le32(b, 30);
     if (compression != 0 && compression != 3 && compression != 6)
         return; // run-length data has no fixed size
+    // Header values may be anything: compare without multiplying sizes that could overflow.
     const qint64 rowBytes = (std::abs(width) * bits + 31) / 32 * 4;
-    if (fileSize < offset + rowBytes * std::abs(height))
+    const qint64 room = fileSize - offset;
+    if (room < 0 || (rowBytes > 0 && std::abs(height) > room / rowBytes))
         truncated();
 }
 

@@ -81,6 +81,23 @@ TEST(PictureSurface, LoadsPicturesAndReportsBadOnes) {
     EXPECT_EQ(s.outerWidth(), 4); // an empty name clears the picture
 }
 
+TEST(PictureSurface, BitmapHeadersWithAbsurdSizesAreRefused) {
+    // Found by fuzzing: width, bit depth and height whose product overflowed 64 bits.
+    QTemporaryDir dir;
+    QByteArray bmp("BM\xca\x02\0\0\0\0\0\0\x2a\xff\x3a\0", 14);
+    bmp += QByteArray("\0\xff\0\0\xff\0\x03\x05\xff\x75\x3d\xe0\x66\0\x03\x3e\0\0\0\0", 20);
+    bmp += QByteArray(64, '\x7f');
+    for (const QByteArray& header : {bmp, QByteArray("BM") + QByteArray(60, '\xff')}) {
+        QFile f(dir.filePath("absurd.bmp"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(header);
+        f.close();
+        PictureSurface s;
+        s.setAutoSize(true);
+        EXPECT_EQ(loadError(s, dir.filePath("absurd.bmp")), err::InvalidPicture);
+    }
+}
+
 TEST(PictureSurface, FixedSizeBoxShowsTheTopLeftPart) {
     QTemporaryDir dir;
     PictureSurface s;
