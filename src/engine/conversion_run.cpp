@@ -169,13 +169,12 @@ bool FrmMain::tableAndFontUsable() {
 }
 
 void FrmMain::cmdStart_Click() {
-    if (running_)
+    if (Forms::instance().runInProgress())
         return;
     if (!tableAndFontUsable())
         return;
     if (!initForms())
         return;
-    running_ = true;
     Forms::instance().setRunInProgress(true);
     const QString h = frmScale()->txtHorizontal->text();
     const QString v = frmScale()->txtVertical->text();
@@ -202,7 +201,6 @@ void FrmMain::cmdStart_Click() {
     calcChars();
     transformPic();
     enableAll();
-    running_ = false;
     Forms::instance().setRunInProgress(false);
     if (closeAfterRun_) {
         closeAfterRun_ = false;

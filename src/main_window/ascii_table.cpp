@@ -49,7 +49,7 @@ void FrmMain::txtAsciiTable_Change() {
 }
 
 void FrmMain::mnuNewAsciiTable_Click() {
-    lblAscii->clear();
+    setCaption(lblAscii, QString());
     txtAsciiTable->clear();
     modVars().asciiTableFile.clear();
     modVars().asciiTablePath.clear();
@@ -63,8 +63,7 @@ void FrmMain::mnuOpenAsciiTable_Click() {
     const QString title = CommonDialog::instance().fileTitle;
     vars.asciiTableFile = chosen;
     vars.asciiTablePath = chosen.left(chosen.size() - title.size());
-    lblAscii->setText(title);
-    lblAscii->adjustSize();
+    setCaption(lblAscii, title);
     showAsciiTable();
 }
 
@@ -82,8 +81,7 @@ void FrmMain::saveTableAs(bool proposeCurrentName) {
     auto& vars = modVars();
     vars.asciiTableFile = dialog.fileName;
     vars.asciiTablePath = dialog.fileName.left(dialog.fileName.lastIndexOf(u'/') + 1);
-    lblAscii->setText(dialog.fileTitle);
-    lblAscii->adjustSize();
+    setCaption(lblAscii, dialog.fileTitle);
     saveAsciiTable();
 }
 

@@ -275,9 +275,13 @@ QString FrmMain::status() const {
     return lblStatus->text();
 }
 
+void FrmMain::setCaption(QLabel* label, const QString& text) {
+    label->setText(text);
+    label->adjustSize();
+}
+
 void FrmMain::setStatus(const QString& text) {
-    lblStatus->setText(text);
-    lblStatus->adjustSize();
+    setCaption(lblStatus, text);
     emit statusChanged(text);
 }
 
@@ -301,7 +305,7 @@ void FrmMain::formLoad() {
 }
 
 void FrmMain::formUnload(bool& cancel) {
-    if (running_) {
+    if (Forms::instance().runInProgress()) {
         // A run holds the program until it ends; the close is carried out then.
         cancel = true;
         closeAfterRun_ = true;

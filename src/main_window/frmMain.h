@@ -37,7 +37,6 @@ class FrmMain : public Form {
 
     // True when start-up met an error that ends the program; the window is then never shown.
     bool startupFailed() const { return startupFailed_; }
-    bool isRunning() const { return running_; }
 
     // Start-up and settings.
     void init();
@@ -205,12 +204,13 @@ class FrmMain : public Form {
     void startupError(int number, const QString& description);
     void setProgress(double fraction);
     void setRunInputsEnabled(bool enabled);
+    // Labels size themselves to their text.
+    static void setCaption(QLabel* label, const QString& text);
     void fontDialog(int flags);
     void saveTableAs(bool proposeCurrentName);
     bool tableAndFontUsable();
 
     bool startupFailed_ = false;
-    bool running_ = false;
     bool closeAfterRun_ = false;
     int lastProgressPixels_ = -1;
 };

@@ -48,8 +48,7 @@ void FrmMain::mnuOpenPicture_Click() {
     const QString title = CommonDialog::instance().fileTitle;
     vars.pictureFile = chosen;
     vars.picturePath = chosen.left(chosen.size() - title.size());
-    lblPicture->setText(title);
-    lblPicture->adjustSize();
+    setCaption(lblPicture, title);
     picSourcePicture->surface().setPicture(trial.image());
 }
 

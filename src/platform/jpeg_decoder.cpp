@@ -172,18 +172,6 @@ void decodeInto(const QString& path, const std::function<void(const Info&)>& hea
     decodeFile(path, false, header, target, ready);
 }
 
-void decode(const QString& path, const std::function<void(const Info&)>& header,
-            const std::function<void(int y, const QRgb* row)>& row) {
-    std::vector<QRgb> line;
-    decodeFile(
-        path, false,
-        [&](const Info& i) {
-            line.assign(size_t(std::max(1, i.width)), 0);
-            header(i);
-        },
-        [&](int) { return line.data(); }, [&](int y) { row(y, line.data()); });
-}
-
 QImage decodeImage(const QString& path) {
     QImage image;
     decodeInto(

@@ -21,15 +21,11 @@ bool looksLikeJpeg(const QString& path);
 // Reads only the header.
 Info readInfo(const QString& path);
 
-// Decodes the whole picture; `header` runs once the size is known, then `row` for every row in order,
-// with width RGB32 pixels. Raises 481 for a file that is not a whole JPEG picture (a truncated one
-// among them), 75 when it cannot be read, and 7 when it is too large. Colour spaces the decoder cannot
-// turn into RGB (CMYK) raise 481 with "unsupported" in the description; callers may fall back then.
-void decode(const QString& path, const std::function<void(const Info&)>& header,
-            const std::function<void(int y, const QRgb* row)>& row);
-
-// The same, with the caller choosing where each row is decoded to: `target(y)` gives room for row y
-// (width RGB32 pixels), `ready(y)` says it is filled.
+// Decodes the whole picture: `header` runs once the size is known; then, for every row in order,
+// `target(y)` gives room for it (width RGB32 pixels) and `ready(y)` says it is filled. Raises 481 for a
+// file that is not a whole JPEG picture (a truncated one among them), 75 when it cannot be read, and 7
+// when it is too large. Colour spaces the decoder cannot turn into RGB (CMYK) raise 481 with
+// "unsupported" in the description; callers may fall back then.
 void decodeInto(const QString& path, const std::function<void(const Info&)>& header,
                 const std::function<QRgb*(int y)>& target, const std::function<void(int y)>& ready);
 

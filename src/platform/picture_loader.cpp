@@ -88,6 +88,15 @@ void checkGif(const QByteArray& b) {
     }
 }
 
+// Raises 481 when a BMP or GIF file ends before the picture its header announces (Qt's readers would
+// return the part they got without a word).
+void requireCompletePicture(const QByteArray& head, qint64 fileSize) {
+    if (head.startsWith("BM"))
+        checkBmp(head, fileSize);
+    else if (head.startsWith("GIF8"))
+        checkGif(head);
+}
+
 } // namespace
 
 int pictureAllocationLimitMB() {
@@ -96,14 +105,6 @@ int pictureAllocationLimitMB() {
 
 void setPictureAllocationLimitMB(int megabytes) {
     limitMB() = megabytes;
-}
-
-void requireCompletePicture(const QByteArray& head, qint64 fileSize, const QString& path) {
-    Q_UNUSED(path);
-    if (head.startsWith("BM"))
-        checkBmp(head, fileSize);
-    else if (head.startsWith("GIF8"))
-        checkGif(head);
 }
 
 QImage loadPictureFile(const QString& path) {
@@ -116,7 +117,7 @@ QImage loadPictureFile(const QString& path) {
     // A GIF is checked whole (its blocks are walked); other kinds need their header only.
     const QByteArray head = file.peek(6).startsWith("GIF8") ? file.readAll() : file.read(64);
     file.close();
-    requireCompletePicture(head, fileSize, path);
+    requireCompletePicture(head, fileSize);
 
     if (jpeg::looksLikeJpeg(path)) {
         try {

@@ -12,7 +12,3 @@ QImage loadPictureFile(const QString& path);
 // 500 megapixels. Fuzzing lowers it.
 int pictureAllocationLimitMB();
 void setPictureAllocationLimitMB(int megabytes);
-
-// Raises 481 when a BMP or GIF file ends before the picture its header announces (Qt's readers would
-// return the part they got without a word).
-void requireCompletePicture(const QByteArray& head, qint64 fileSize, const QString& path);

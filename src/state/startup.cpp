@@ -80,15 +80,13 @@ void FrmMain::setIniVars(QString& dummy) {
         vars.asciiTablePath = value;
     } else if (key == QLatin1String("asciiTableFile")) {
         vars.asciiTableFile = value;
-        lblAscii->setText(paths::fileTitle(value));
-        lblAscii->adjustSize();
+        setCaption(lblAscii, paths::fileTitle(value));
         showAsciiTable();
     } else if (key == QLatin1String("picturePath")) {
         vars.picturePath = value;
     } else if (key == QLatin1String("pictureFile")) {
         vars.pictureFile = value;
-        lblPicture->setText(paths::fileTitle(value));
-        lblPicture->adjustSize();
+        setCaption(lblPicture, paths::fileTitle(value));
         picSourcePicture->surface().loadPicture(value);
     } else if (key == QLatin1String("xScale")) {
         frmScale()->txtHorizontal->setText(value);
