@@ -1,4 +1,4 @@
-#include "main_window/frmMain.h"
+#include "ui/main_window/frm_main.h"
 
 #include <QApplication>
 #include <QStringList>

@@ -1,7 +1,8 @@
 // Kernel throughput on photo-sized inputs: run `build/bench/tessarine_bench`.
-#include "engine/block_average.h"
-#include "engine/glyph_measure.h"
-#include "engine/text_mapping.h"
+#include "core/conversion.h"
+#include "core/glyph_measure.h"
+#include "core/pixel_views.h"
+#include "kernels/block_average.h"
 
 #include <QGuiApplication>
 
@@ -31,7 +32,7 @@ void BM_BlockAverage(benchmark::State& state) {
     const int h = int(state.range(0)), v = int(state.range(1));
     QImage buffer((src.width() + 4) / h - 4, (src.height() + 4) / v - 4, QImage::Format_RGB32);
     for (auto _ : state) {
-        averageBlocks(src, h, v, buffer);
+        averageBlocks(pixelView(src), h, v, mutablePixelView(buffer));
         benchmark::DoNotOptimize(buffer.constBits());
     }
     const double pixels = double(src.width()) * src.height();
@@ -53,10 +54,10 @@ BENCHMARK(BM_MeasureTable256At99)->Unit(benchmark::kMillisecond);
 
 // Mapping an unscaled 18-megapixel buffer to text.
 void BM_Transform18MP(benchmark::State& state) {
-    const QString table = QStringLiteral("@%#*+=-:. ");
-    const std::vector<QChar> sorted(table.begin(), table.end());
+    const std::u32string table = U"@%#*+=-:. ";
+    const std::vector<char32_t> sorted(table.begin(), table.end());
     for (auto _ : state) {
-        QString text = mapping::transform(photo(), sorted);
+        QString text = conversion::transform(photo(), sorted);
         benchmark::DoNotOptimize(text.constData());
     }
     const double pixels = double(photo().width()) * photo().height();

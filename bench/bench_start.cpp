@@ -1,14 +1,14 @@
 // A whole Start in the desktop program on a large JPEG, and how much of it is decoding the picture.
 //   build/bench/tessarine_start_bench [photo.jpg] [h v]
 // Without a photo, an 18-megapixel JPEG with smooth shading and fine detail is made first.
-#include "main_window/frmMain.h"
-#include "platform/forms.h"
-#include "platform/message_box.h"
-#include "platform/paths.h"
-#include "platform/picture_loader.h"
-#include "platform/text_box.h"
-#include "state/mod_vars.h"
-#include "windows/frmScale.h"
+#include "core/paths.h"
+#include "core/picture_loader.h"
+#include "ui/main_window/frm_main.h"
+#include "ui/platform/forms.h"
+#include "ui/platform/message_box.h"
+#include "ui/platform/text_box.h"
+#include "ui/state/mod_vars.h"
+#include "ui/windows/frm_scale.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

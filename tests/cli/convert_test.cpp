@@ -1,15 +1,14 @@
-#include "engine/conversion.h"
-#include "engine/glyph_measure.h"
-#include "main_window/frmMain.h"
-#include "platform/forms.h"
-#include "platform/text_box.h"
-#include "platform/text_files.h"
-#include "state/mod_vars.h"
+#include "core/glyph_measure.h"
+#include "core/text_files.h"
 #include "support/fixture.h"
 #include "support/hostile.h"
 #include "support/pictures.h"
-#include "windows/frmAscii.h"
-#include "windows/frmScale.h"
+#include "ui/main_window/frm_main.h"
+#include "ui/platform/forms.h"
+#include "ui/platform/text_box.h"
+#include "ui/state/mod_vars.h"
+#include "ui/windows/frm_ascii.h"
+#include "ui/windows/frm_scale.h"
 
 #include <QDir>
 #include <QFontMetricsF>
@@ -32,15 +31,8 @@ ConverterRun convert(const QStringList& args) {
             p.readAllStandardError()};
 }
 
-// A picture of at most 256 colours, so it can be written as GIF too, with light and dark areas.
 QImage scene(int w, int h) {
-    QImage img(w, h, QImage::Format_RGB32);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const int level = ((x * 7 / w) * 36 + (y * 7 / h) * 6) & 0xFF;
-            img.setPixel(x, y, qRgb(level, (level * 3) & 0xFF, 255 - level));
-        }
-    return img;
+    return testpic::steps(w, h);
 }
 
 class Converter : public ProgramTest {
@@ -79,19 +71,6 @@ TEST_F(Converter, GivesTheDesktopProgramsTextForEveryKindOfPicture) {
             EXPECT_EQ(r.out, expected);
             EXPECT_FALSE(expected.isEmpty());
         }
-    }
-}
-
-TEST_F(Converter, StreamedAndWholeDecodingGiveTheSameText) {
-    const QString pic = testpic::save(testpic::ramp(203, 151), path("ramp.jpg"));
-    const auto m = glyphs::measureTable("@%#*+=-:. ", "Courier New", 8);
-    const conversion::Factors cases[] = {
-        {false, 1, 1}, {true, 4, 8}, {true, 2.5, 3}, {true, 2.6, 1}, {true, 1, 3}};
-    for (const auto& f : cases) {
-        const QString streamed = conversion::convertFile(pic, f, m.chars, "\n", true);
-        const QString whole = conversion::convertFile(pic, f, m.chars, "\n", false);
-        EXPECT_EQ(streamed, whole) << f.h << "x" << f.v;
-        EXPECT_FALSE(streamed.isEmpty());
     }
 }
 

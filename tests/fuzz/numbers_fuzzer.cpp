@@ -1,6 +1,6 @@
 // The lenient and the strict number conversions, and the general number text they write back.
-#include "platform/errors.h"
-#include "platform/numbers.h"
+#include "core/errors.h"
+#include "core/numbers.h"
 
 #include <QString>
 #include <cmath>

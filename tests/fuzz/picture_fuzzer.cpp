@@ -1,8 +1,8 @@
 // Decodes and converts a picture file; the first two bytes choose the factors. Both ways of filling the
 // buffer (streamed while decoding, or from the whole picture) must give the same text.
-#include "engine/conversion.h"
-#include "platform/errors.h"
-#include "platform/picture_loader.h"
+#include "core/conversion.h"
+#include "core/errors.h"
+#include "kernels/memory_limit.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -13,7 +13,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static QTemporaryDir dir;
     static const QString path = [] {
-        setPictureAllocationLimitMB(64); // keep the fuzzer's pictures small
+        memlimit::setPictureAllocationLimitMB(64); // keep the fuzzer's pictures small
         return dir.filePath("picture");
     }();
     if (size < 2)
@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     factors.h = 1 + data[0] % 9;
     factors.v = 1 + data[1] % 9;
     factors.scaled = true;
-    const std::vector<QChar> table = {QChar('#'), QChar('+'), QChar('.'), QChar(' ')};
+    const std::vector<char32_t> table = {U'#', U'+', U'.', U' '};
     QString streamed, whole;
     bool streamedOk = true, wholeOk = true;
     try {

@@ -1,11 +1,11 @@
 // Applies one settings line to a running main window, as start-up does for every line of the file.
-#include "main_window/frmMain.h"
-#include "platform/errors.h"
-#include "platform/message_box.h"
-#include "platform/numbers.h"
-#include "platform/paths.h"
-#include "platform/text_box.h"
-#include "platform/text_files.h"
+#include "core/errors.h"
+#include "core/numbers.h"
+#include "core/paths.h"
+#include "core/text_files.h"
+#include "ui/main_window/frm_main.h"
+#include "ui/platform/message_box.h"
+#include "ui/platform/text_box.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
 // Reads a character table file as the table editor does, and writes a table back.
-#include "platform/text_files.h"
+#include "core/text_files.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,10 +1,10 @@
 #include "support/fixture.h"
 
-#include "main_window/frmMain.h"
-#include "platform/forms.h"
-#include "platform/message_box.h"
-#include "platform/paths.h"
-#include "state/mod_vars.h"
+#include "core/paths.h"
+#include "ui/main_window/frm_main.h"
+#include "ui/platform/forms.h"
+#include "ui/platform/message_box.h"
+#include "ui/state/mod_vars.h"
 
 #include <QApplication>
 #include <QFile>

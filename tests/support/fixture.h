@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 #include <vector>
 
-#include "main_window/common_dialog.h"
-#include "platform/shell.h"
+#include "ui/platform/common_dialog.h"
+#include "ui/platform/shell.h"
 
 #include <memory>
 #include <optional>

@@ -20,6 +20,16 @@ QImage filled(int width, int height, QRgb colour) {
     return img;
 }
 
+QImage steps(int width, int height) {
+    QImage img(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const int level = ((x * 7 / width) * 36 + (y * 7 / height) * 6) & 0xFF;
+            img.setPixel(x, y, qRgb(level, (level * 3) & 0xFF, 255 - level));
+        }
+    return img;
+}
+
 namespace {
 
 // Qt reads GIF but cannot write it: a minimal GIF89a writer for pictures of at most 256 colours, with

@@ -9,6 +9,8 @@ namespace testpic {
 // A picture whose pixel (x, y) has red = x, green = y, blue = x + y (each modulo 256).
 QImage ramp(int width, int height);
 QImage filled(int width, int height, QRgb colour);
+// A picture of at most 256 colours (so it can be written as GIF too), with light and dark areas in steps.
+QImage steps(int width, int height);
 // Saves in the format named by the file's ending ("bmp", "gif", "jpg"); returns the path.
 QString save(const QImage& image, const QString& path);
 

@@ -1,0 +1,124 @@
+#include "options.h"
+
+#include <cstring>
+
+namespace cli {
+
+namespace {
+
+struct Spec {
+    const char* longName;
+    char shortName; // 0: none
+    bool takesValue;
+    std::optional<std::string> Options::*value; // for options with a value
+    bool Options::*flag;                        // for switches
+};
+
+const Spec kSpecs[] = {
+    {"help", 'h', false, nullptr, &Options::help},       {nullptr, '?', false, nullptr, &Options::help},
+    {"version", 'v', false, nullptr, &Options::version}, {"output", 'o', true, &Options::output, nullptr},
+    {"table", 0, true, &Options::table, nullptr},        {"chars", 0, true, &Options::chars, nullptr},
+    {"font", 0, true, &Options::font, nullptr},          {"size", 0, true, &Options::size, nullptr},
+    {"scale", 0, true, &Options::scale, nullptr},        {"columns", 0, true, &Options::columns, nullptr},
+    {"settings", 0, true, &Options::settings, nullptr},  {"crlf", 0, false, nullptr, &Options::crlf},
+    {"order", 0, false, nullptr, &Options::order},
+};
+
+const Spec* findLong(const std::string& name) {
+    for (const Spec& s : kSpecs)
+        if (s.longName && std::strcmp(s.longName, name.c_str()) == 0)
+            return &s;
+    return nullptr;
+}
+
+const Spec* findShort(char c) {
+    for (const Spec& s : kSpecs)
+        if (s.shortName && s.shortName == c)
+            return &s;
+    return nullptr;
+}
+
+} // namespace
+
+Options parseOptions(const std::vector<std::string>& arguments) {
+    Options o;
+    bool optionsEnd = false;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& a = arguments[i];
+        if (optionsEnd || a == "-" || a.size() < 2 || a[0] != '-') {
+            o.pictures.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            optionsEnd = true;
+            continue;
+        }
+        const Spec* spec = nullptr;
+        std::optional<std::string> inlineValue;
+        std::string shown;
+        if (a[1] == '-') {
+            const size_t eq = a.find('=');
+            const std::string name = a.substr(2, eq == std::string::npos ? std::string::npos : eq - 2);
+            if (eq != std::string::npos)
+                inlineValue = a.substr(eq + 1);
+            shown = "--" + name;
+            spec = findLong(name);
+        } else {
+            shown = a.substr(0, 2);
+            spec = findShort(a[1]);
+            if (a.size() > 2)
+                inlineValue = a.substr(2);
+        }
+        if (!spec)
+            throw UsageError("unknown option " + shown + " (see --help)");
+        if (!spec->takesValue) {
+            if (inlineValue)
+                throw UsageError(shown + " takes no value");
+            o.*(spec->flag) = true;
+            continue;
+        }
+        if (!inlineValue) {
+            if (i + 1 >= arguments.size())
+                throw UsageError(shown + " needs a value");
+            inlineValue = arguments[++i];
+        }
+        o.*(spec->value) = *inlineValue;
+    }
+    return o;
+}
+
+std::string helpText() {
+    return R"(Usage: tessarine-convert [options] PICTURE...
+
+Turns pictures (BMP, GIF, JPEG) into text art, exactly as the Tessarine desktop program does: every
+character stands for one block of the picture, chosen by the ink it leaves in the given font.
+A PICTURE named - is read from standard input.
+
+Options:
+  -o, --output FILE|DIR  Write to FILE (one picture) or into folder DIR as NAME.txt (several pictures).
+  --table FILE           Character table file; its first line is the table.
+  --chars TEXT           The character table given directly.
+  --font NAME            Font to measure the characters in (default "Courier New").
+  --size POINTS          Font size in points (default 8; sizes above 99 are capped at 99).
+  --scale HxV            Picture pixels per character, horizontally x vertically, whole numbers of at
+                         least 1 (default 1x1).
+  --columns N            Choose the factors for N characters a line, the vertical one from the font's
+                         character cell.
+  --settings FILE        Take table, font, size and factors from a Tessarine.ini.
+  --crlf                 End lines with CR LF, byte for byte the program's saved result file (default LF).
+  --order                Print the measured table order, darkest first, with each character's ink count,
+                         and exit.
+  -h, --help             Show this help and exit.
+  -v, --version          Show the version and exit.
+
+Examples:
+  tessarine-convert photo.jpg --columns 100
+  tessarine-convert photo.jpg --scale 8x16 --chars "@%#*+=-:. " -o photo.txt
+  tessarine-convert *.jpg --settings Tessarine.ini -o texts/
+
+Errors go to standard error as "tessarine-convert: FILE: REASON". Exit status: 0 when every picture
+converted, 1 when some failed, 2 for a usage error or when all failed.
+)";
+}
+
+} // namespace cli

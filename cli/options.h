@@ -1,0 +1,32 @@
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// tessarine-convert's command line, parsed without any toolkit: long options take "--name VALUE" or
+// "--name=VALUE", short ones "-o VALUE" or "-oVALUE"; "--" ends the options, and "-" alone is a picture
+// read from standard input.
+namespace cli {
+
+// A command line the converter cannot act on: exit status 2.
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+struct Options {
+    bool help = false;
+    bool version = false;
+    bool order = false;
+    bool crlf = false;
+    std::optional<std::string> output, table, chars, font, size, scale, columns, settings;
+    std::vector<std::string> pictures;
+};
+
+Options parseOptions(const std::vector<std::string>& arguments);
+
+// The text --help prints.
+std::string helpText();
+
+} // namespace cli

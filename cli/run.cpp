@@ -1,0 +1,188 @@
+#include "run.h"
+
+#include "kernels/errors.h"
+#include "kernels/jpeg_decoder.h"
+#include "kernels/text_encoding.h"
+#include "kernels/text_mapping.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <future>
+#include <mutex>
+#include <new>
+#include <thread>
+#include <unistd.h>
+
+namespace cli {
+
+namespace {
+
+constexpr int kUsage = 2;
+
+class Progress {
+  public:
+    Progress(int total, bool enabled) : total_(total), enabled_(enabled) { draw(); }
+    void step() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++done_;
+        draw();
+    }
+    ~Progress() {
+        if (enabled_)
+            std::fprintf(stderr, "\n");
+    }
+
+  private:
+    void draw() {
+        if (!enabled_)
+            return;
+        const int width = 30, filled = total_ ? done_ * width / total_ : width;
+        std::fprintf(stderr, "\r[%s%s] %d/%d", std::string(size_t(filled), '#').c_str(),
+                     std::string(size_t(width - filled), '.').c_str(), done_, total_);
+        std::fflush(stderr);
+    }
+    int total_, done_ = 0;
+    bool enabled_;
+    std::mutex mutex_;
+};
+
+// Writes the whole text next to the output first, then puts it in place, so a failed write never
+// leaves a half file.
+bool writeOutput(const Job& job, const std::string& bytes) {
+    if (job.output.empty()) {
+        return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
+    }
+    const std::string temporary = job.output + ".tmp-" + std::to_string(::getpid()) + "-" +
+                                  std::to_string(std::hash<std::thread::id>()(std::this_thread::get_id()));
+    FILE* f = std::fopen(temporary.c_str(), "wb");
+    bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    int error = errno;
+    if (f && std::fclose(f) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (ok && std::rename(temporary.c_str(), job.output.c_str()) != 0) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
+        std::remove(temporary.c_str());
+        printError(job.picture, "cannot write " + job.output + ": " + std::strerror(error));
+    }
+    return ok;
+}
+
+// The buffer of a picture: JPEG files through the kernels, anything else through Qt.
+px::Image loadBuffer(const std::string& path, const buffer::Factors& factors, QtServices& qt) {
+    if (jpeg::looksLikeJpeg(path)) {
+        try {
+            buffer::Builder builder(factors);
+            px::Image out;
+            jpeg::decodeInto(
+                path,
+                [&](const jpeg::Info& info) {
+                    const px::Size area = builder.start(info.width, info.height);
+                    out = px::Image(area.width, area.height, buffer::kBackground);
+                    builder.attach(out.view());
+                },
+                [&](int y) { return builder.rowTarget(y); }, [&](int y) { builder.rowReady(y); });
+            return out;
+        } catch (const KernelError& e) {
+            // Colour spaces the kernels do not turn into RGB are left to Qt's reader.
+            if (e.kind() != err::Kind::UnsupportedColourSpace)
+                throw;
+        }
+    }
+    return qt.loadBuffer(path, factors);
+}
+
+px::Size pictureSize(const std::string& path, QtServices& qt) {
+    if (jpeg::looksLikeJpeg(path)) {
+        const jpeg::Info info = jpeg::readInfo(path);
+        return {info.width, info.height};
+    }
+    return qt.pictureSize(path);
+}
+
+std::string textOf(const px::Image& buffer, const std::vector<char32_t>& sorted, bool crlf) {
+    if (buffer.width <= 0 || buffer.height <= 0)
+        return {};
+    if (crlf) {
+        // With CR LF the bytes are those of the desktop program's saved result file.
+        const mapping::TextMapper<char32_t> mapper(sorted, U"\r\n");
+        return textcode::encode(mapper.transform(buffer.view()));
+    }
+    const mapping::TextMapper<char> mapper(sorted, "\n");
+    return mapper.transform(buffer.view());
+}
+
+std::string describe(char32_t c, bool printable) {
+    if (printable)
+        return textcode::utf8(std::u32string(1, c));
+    char name[16];
+    std::snprintf(name, sizeof name, "U+%04X", unsigned(c));
+    return name;
+}
+
+} // namespace
+
+int printOrder(const Plan& plan, QtServices& qt) {
+    qt.startGui();
+    const Measurement m = qt.measure(plan.table, plan.font, plan.size);
+    for (size_t i = 0; i < m.chars.size(); ++i)
+        std::printf("%s\t%d\n", describe(m.chars[i], m.printable[i]).c_str(), m.levels[i]);
+    return 0;
+}
+
+int run(const Plan& plan, QtServices& qt) {
+    std::promise<Measurement> measuredPromise;
+    std::shared_future<Measurement> measured = measuredPromise.get_future().share();
+
+    std::atomic<int> next{0}, failed{0};
+    Progress progress(int(plan.jobs.size()), plan.jobs.size() > 1 && isatty(STDERR_FILENO));
+    auto work = [&] {
+        for (int i = next++; i < int(plan.jobs.size()); i = next++) {
+            const Job& job = plan.jobs[size_t(i)];
+            bool ok = !job.refused;
+            if (ok) {
+                try {
+                    buffer::Factors factors = plan.factors;
+                    if (plan.columns > 0)
+                        factors = factorsForColumns(pictureSize(job.picture, qt), plan.columns,
+                                                    measured.get().cellAspect);
+                    const px::Image buffer = loadBuffer(job.picture, factors, qt);
+                    ok = writeOutput(job, textOf(buffer, measured.get().chars, plan.crlf));
+                } catch (const KernelError& e) {
+                    printError(job.picture, e.description());
+                    ok = false;
+                } catch (const std::bad_alloc&) {
+                    printError(job.picture, err::description(err::OutOfMemory));
+                    ok = false;
+                }
+            }
+            if (!ok)
+                ++failed;
+            progress.step();
+        }
+    };
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const size_t workers = std::max<size_t>(1, std::min<size_t>(cores, plan.jobs.size()));
+    std::vector<std::thread> pool;
+    for (size_t i = 0; i < workers; ++i)
+        pool.emplace_back(work);
+
+    qt.startGui();
+    try {
+        measuredPromise.set_value(qt.measure(plan.table, plan.font, plan.size));
+    } catch (...) {
+        measuredPromise.set_exception(std::current_exception());
+    }
+    for (auto& t : pool)
+        t.join();
+    return failed == 0 ? 0 : failed == int(plan.jobs.size()) ? kUsage : 1;
+}
+
+} // namespace cli

@@ -1,0 +1,95 @@
+#include "core/conversion.h"
+
+#include "core/errors.h"
+#include "core/paths.h"
+#include "core/picture_loader.h"
+#include "core/pixel_views.h"
+#include "kernels/jpeg_decoder.h"
+#include "kernels/text_mapping.h"
+
+namespace conversion {
+
+namespace {
+
+// Storage for the buffer's drawing area, filled with the background where no block will land.
+QImage bufferImage(px::Size area) {
+    QImage image(area.width, area.height, QImage::Format_RGB32);
+    if (image.isNull() && area.width > 0 && area.height > 0)
+        raiseError(err::OutOfMemory);
+    image.fill(buffer::kBackground);
+    return image;
+}
+
+} // namespace
+
+QSize bufferOuterSize(int ws, int hs, const Factors& factors) {
+    const px::Size s = fromKernels([&] { return buffer::outerSize(ws, hs, factors); });
+    return QSize(s.width, s.height);
+}
+
+QImage makeBuffer(const QImage& picture, const Factors& factors) {
+    const QImage rgb =
+        picture.format() == QImage::Format_RGB32 ? picture : picture.convertToFormat(QImage::Format_RGB32);
+    if (!buffer::averages(factors)) {
+        bufferOuterSize(rgb.width() + 4, rgb.height() + 4, factors); // the same limits apply
+        return rgb;                                                  // the picture itself is the buffer
+    }
+    buffer::Builder builder(factors);
+    QImage out = bufferImage(fromKernels([&] { return builder.start(rgb.width(), rgb.height()); }));
+    builder.attach(mutablePixelView(out));
+    const px::View in = pixelView(rgb);
+    for (int y = 0; y < in.height; ++y)
+        builder.addRow(y, in.row(y));
+    return out;
+}
+
+QImage loadBuffer(const QString& path, const Factors& factors, bool streamJpeg) {
+    const std::string native = paths::native(path);
+    if (streamJpeg && jpeg::looksLikeJpeg(native)) {
+        buffer::Builder builder(factors);
+        QImage out;
+        try {
+            fromKernels([&] {
+                jpeg::decodeInto(
+                    native,
+                    [&](const jpeg::Info& info) {
+                        out = bufferImage(builder.start(info.width, info.height));
+                        builder.attach(mutablePixelView(out));
+                    },
+                    [&](int y) { return builder.rowTarget(y); }, [&](int y) { builder.rowReady(y); });
+            });
+            return out;
+        } catch (const PlatformError& e) {
+            // Colour spaces the direct decoder does not turn into RGB are left to Qt's reader.
+            if (e.kind() != err::Kind::UnsupportedColourSpace)
+                throw;
+        }
+    }
+    return makeBuffer(loadPictureFile(path), factors);
+}
+
+QString transform(const QImage& buffer, const std::vector<char32_t>& sorted, const QString& lineEnd) {
+    if (sorted.empty() || buffer.isNull())
+        return {};
+    const mapping::TextMapper<char16_t> mapper(
+        sorted,
+        std::u16string_view(reinterpret_cast<const char16_t*>(lineEnd.utf16()), size_t(lineEnd.size())));
+    const px::View view = pixelView(buffer);
+    // Written straight into the string, then cut to what was written.
+    QString text(qsizetype(mapper.maxRowUnits(view.width) * size_t(view.height)), Qt::Uninitialized);
+    auto* begin = reinterpret_cast<char16_t*>(text.data());
+    char16_t* out = begin;
+    for (int y = 0; y < view.height; ++y)
+        out = mapper.writeRow(out, view.row(y), view.width);
+    text.truncate(qsizetype(out - begin));
+    return text;
+}
+
+QString convertFile(const QString& path, const Factors& factors, const std::vector<char32_t>& sorted,
+                    const QString& lineEnd, bool streamJpeg) {
+    if (sorted.empty())
+        raiseError(err::InvalidArgument, "The character table is empty");
+    return transform(loadBuffer(path, factors, streamJpeg), sorted, lineEnd);
+}
+
+} // namespace conversion

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "kernels/buffer.h"
+
+#include <QImage>
+#include <QString>
+#include <vector>
+
+// A whole conversion without windows: the buffer filled from a picture file (averaged or copied, by the
+// kernels' buffer builder) and mapped onto the sorted table. JPEG pictures are reduced while they are
+// decoded, so a scaled conversion never holds the whole picture.
+namespace conversion {
+
+using Factors = buffer::Factors;
+
+// The buffer's outer size for a picture box of outer size ws x hs, as a run computes it (raises the
+// kernels' errors as the program's).
+QSize bufferOuterSize(int ws, int hs, const Factors& factors);
+
+// The buffer's drawing area for a picture file, filled as a run fills it. With `streamJpeg`, a JPEG is
+// averaged while it is decoded. Raises the loader's errors and those of bufferOuterSize.
+QImage loadBuffer(const QString& path, const Factors& factors, bool streamJpeg = true);
+
+// The same for a picture in memory.
+QImage makeBuffer(const QImage& picture, const Factors& factors);
+
+// The text for a buffer; `lineEnd` ends every line, the last too. The table must not be empty.
+QString transform(const QImage& buffer, const std::vector<char32_t>& sorted,
+                  const QString& lineEnd = QStringLiteral("\r\n"));
+
+// The text for a picture file.
+QString convertFile(const QString& path, const Factors& factors, const std::vector<char32_t>& sorted,
+                    const QString& lineEnd, bool streamJpeg = true);
+
+} // namespace conversion

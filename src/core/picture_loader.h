@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+// Decodes a picture file (BMP, GIF through Qt's readers, JPEG through the kernels) into an RGB32 image.
+// Raises 53 (file missing, or an empty name), 76 (folder missing), 75 (a folder or an unreadable file),
+// 481 (not a picture of a readable kind) and 7 (too large for memory).
+QImage loadPictureFile(const QString& path);
+
+// Decodes a JPEG file through the kernels (no fallback for colour spaces they cannot convert).
+QImage decodeJpeg(const QString& path);

@@ -1,0 +1,97 @@
+#include "kernels/buffer.h"
+
+#include "kernels/errors.h"
+#include "kernels/limits.h"
+#include "kernels/rounding.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace buffer {
+
+namespace {
+
+double checkedFactor(double f) {
+    if (f == 0)
+        raiseKernelError(err::DivisionByZero);
+    if (f < 0)
+        raiseKernelError(err::InvalidPropertyValue);
+    if (rounding::toInt32(f) < limits::kMinFactor) // a fraction of at most one half gives blocks of no width
+        raiseKernelError(err::DivisionByZero);
+    return f;
+}
+
+} // namespace
+
+bool averages(const Factors& factors) {
+    return factors.scaled && !(factors.h == 1 && factors.v == 1);
+}
+
+px::Size outerSize(int ws, int hs, const Factors& factors) {
+    double wb = ws, hb = hs;
+    if (factors.scaled) {
+        const double h = checkedFactor(factors.h);
+        const double v = checkedFactor(factors.v);
+        if (double(rounding::toInt32(h)) * double(rounding::toInt32(v)) > std::numeric_limits<int32_t>::max())
+            raiseKernelError(err::Overflow);
+        wb = std::floor(ws / h);
+        hb = std::floor(hs / v);
+    }
+    if (wb > limits::kMaxBufferSide || hb > limits::kMaxBufferSide)
+        raiseKernelError(err::Overflow);
+    return {int(wb), int(hb)};
+}
+
+Builder::Builder(const Factors& factors) : factors_(factors) {}
+
+Builder::~Builder() = default;
+
+px::Size Builder::start(int pictureWidth, int pictureHeight) {
+    const px::Size outer = outerSize(pictureWidth + 4, pictureHeight + 4, factors_);
+    const px::Size area{std::max(0, outer.width - 4), std::max(0, outer.height - 4)};
+    pictureWidth_ = pictureWidth;
+    averager_.reset();
+    if (averages(factors_))
+        averager_ = std::make_unique<BlockAverager>(pictureWidth, rounding::toInt32(factors_.h),
+                                                    rounding::toInt32(factors_.v), area.width, area.height);
+    scratch_.assign(size_t(std::max(1, pictureWidth)), 0);
+    done_.assign(size_t(std::max(0, area.width)) + 1, kBackground);
+    return area;
+}
+
+void Builder::attach(px::MutableView storage) {
+    out_ = storage;
+}
+
+px::Pixel* Builder::rowTarget(int y) {
+    // A copied picture row lands straight in the buffer; rows below it, or averaged ones, in scratch.
+    if (!averager_ && y < out_.height && pictureWidth_ <= out_.width)
+        return out_.row(y);
+    return scratch_.data();
+}
+
+void Builder::rowReady(int y) {
+    if (!averager_) {
+        if (y < out_.height && rowTarget(y) == scratch_.data())
+            std::memcpy(out_.row(y), scratch_.data(), sizeof(px::Pixel) * size_t(out_.width));
+        return;
+    }
+    const int done = averager_->addRow(scratch_.data(), done_.data());
+    if (done >= 0)
+        std::copy_n(done_.data(), averager_->storedBlocks(), out_.row(done));
+}
+
+void Builder::addRow(int y, const px::Pixel* row) {
+    if (!averager_) {
+        if (y < out_.height)
+            std::memcpy(out_.row(y), row, sizeof(px::Pixel) * size_t(std::min(out_.width, pictureWidth_)));
+        return;
+    }
+    const int done = averager_->addRow(row, done_.data());
+    if (done >= 0)
+        std::copy_n(done_.data(), averager_->storedBlocks(), out_.row(done));
+}
+
+} // namespace buffer

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "kernels/block_average.h"
+#include "kernels/pixels.h"
+
+#include <memory>
+#include <vector>
+
+// The buffer: one pixel for every character of the result. Its size comes from the picture box's
+// outer size (the picture plus a 2-pixel border on each side) and the factors, and it is filled from the
+// picture's rows in order: copied, or averaged block by block. Both programs build it here.
+namespace buffer {
+
+struct Factors {
+    bool scaled = false; // off, or both factors exactly 1: the picture is the buffer
+    double h = 1;        // picture pixels per character, horizontally
+    double v = 1;        // and vertically
+};
+
+// True when the factors ask for averaging rather than a copy.
+bool averages(const Factors& factors);
+
+// The buffer's outer size for a picture box of outer size ws x hs: Int(ws / h) by Int(hs / v) with
+// scaling on. Raises 11 for a factor of 0 or one that rounds to 0, 380 for a negative factor, 6 when
+// blocks or the buffer are too large.
+px::Size outerSize(int ws, int hs, const Factors& factors);
+
+// Where no block lands, the buffer keeps the picture box's background, pure red.
+constexpr px::Pixel kBackground = px::fromBgr(255);
+
+// Fills a buffer from picture rows, top to bottom.
+class Builder {
+  public:
+    explicit Builder(const Factors& factors);
+    ~Builder();
+
+    // The picture's size: returns the buffer's drawing area (outer size less the border), for which the
+    // caller provides storage through attach(). Raises outerSize's errors.
+    px::Size start(int pictureWidth, int pictureHeight);
+    // Pixels of the drawing area's size; the builder writes only where blocks (or copied rows) land.
+    void attach(px::MutableView storage);
+
+    bool copies() const { return !averager_; }
+    // Room for picture row y: the buffer's own row when it is copied there, else a scratch row.
+    px::Pixel* rowTarget(int y);
+    // Row y has been written to rowTarget(y).
+    void rowReady(int y);
+    // For a picture already in memory: copies or averages row y.
+    void addRow(int y, const px::Pixel* row);
+
+  private:
+    Factors factors_;
+    px::MutableView out_;
+    int pictureWidth_ = 0;
+    std::vector<px::Pixel> scratch_, done_;
+    std::unique_ptr<BlockAverager> averager_;
+};
+
+} // namespace buffer

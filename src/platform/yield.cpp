@@ -1,7 +1,0 @@
-#include "platform/yield.h"
-
-#include <QCoreApplication>
-
-void yieldToWindowSystem() {
-    QCoreApplication::processEvents();
-}

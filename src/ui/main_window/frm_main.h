@@ -1,0 +1,220 @@
+#pragma once
+
+// The main window and how the program fits together:
+// - Program state lives in modVars() (state/mod_vars.h); the settings file is read by init() at start-up
+//   and written by writeIni() at shut-down (state/startup.cpp).
+// - Every window is a Form, created and loaded on first use through Forms (platform/forms.h); the
+//   accessors frmScale(), frmSource(), ... below stand for the program's single instances.
+// - A conversion runs in cmdStart_Click (engine/conversion_run.cpp) on the user-interface thread; its
+//   heavy lifting is done by the pure kernels of engine/, which know nothing of windows or files.
+// - Handlers keep the names of the events they answer (cmdStart_Click, txtFontSize_Change, ...), so
+//   tests drive the program exactly as a user's clicks and keys do.
+
+#include "ui/platform/form.h"
+
+#include <QStringList>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+class BarShape;
+class FrameBox;
+class LineShape;
+class SurfaceWidget;
+class TextBox;
+class FrmScale;
+class FrmSource;
+class FrmBuffer;
+
+class FrmMain : public Form {
+    Q_OBJECT
+  public:
+    FrmMain();
+
+    // The argument text after the program's name, as one text; set before the window is created.
+    static void setCommandLine(const QString& arguments);
+
+    // True when start-up met an error that ends the program; the window is then never shown.
+    bool startupFailed() const { return startupFailed_; }
+
+    // Start-up and settings.
+    void init();
+    void setIniVars(QString& dummy);
+    void writeIni();
+
+    // Conversion run.
+    void cmdStart_Click();
+    bool initForms();
+    void calcBuffer();
+    void calcChars();
+    void transformPic();
+    void disableAll();
+    void enableAll();
+
+    // Picture and file dialogs.
+    QString selectFile(const QString& title, const QString& path = QString(),
+                       const QString& filters = QString());
+    void mnuOpenPicture_Click();
+    void cmdSelectPic_Click();
+    void cmdSelectAscii_Click();
+
+    // Character table.
+    void showAsciiTable();
+    bool saveAsciiTable();
+    void mnuNewAsciiTable_Click();
+    void mnuOpenAsciiTable_Click();
+    void mnuSaveAsciiTable_Click();
+    void mnuSaveAsAsciiTable_Click();
+    void mnuAsciiTableFill_Click();
+    void mnuAsciiTableShowFont_Click();
+
+    // Font.
+    void cmdSelectFont_Click();
+    void mnuSelectFont_Click();
+    void mnuSeleftPropFont_Click();
+    void txtFont_Click();
+    void txtAsciiTable_Change();
+    void txtFont_Change();
+    void txtFontSize_Change();
+    void txtFontSize_KeyDown(int keyCode, int shift);
+
+    // Layout.
+    void Form_Resize();
+    void mnuExtrasFullscreen_Click();
+    static constexpr int kMinOuterWidthTwips = 4935;
+    static constexpr int kMinOuterHeightTwips = 4785;
+
+    // Source window and help menu.
+    void picSourcePicture_Click();
+    void picSourcePicture_Resize() {}
+    void mnuPictureShow_Click();
+    void mnuHelpHelp_Click();
+    void mnuHelpAbout_Click();
+    void mnuHelpHomepage_Click();
+    void mnuHelpEmail_Click();
+    void mnuHelpBugreport_Click();
+    static QString aboutText();
+
+    // Menu and button handlers.
+    void cmdQuit_Click();
+    void mnuQuit_Click();
+    void mnuScalePicture_Click();
+
+    // Controls, named as the program knows them.
+    FrameBox* frAsciiTable;
+    QLabel* Label6;
+    QLabel* lblAscii;
+    TextBox* txtAsciiTable;
+    QPushButton* cmdSelectAscii;
+    FrameBox* frPicture;
+    QLabel* Label7;
+    QLabel* lblPicture;
+    QPushButton* cmdSelectPic;
+    BarShape* shpPicPreviewRect;
+    QWidget* frSourcePreview;
+    SurfaceWidget* picSourcePicture;
+    FrameBox* frFont;
+    QLabel* Label4;
+    QLabel* Label5;
+    TextBox* txtFont;
+    TextBox* txtFontSize;
+    QPushButton* cmdSelectFont;
+    FrameBox* frProcess;
+    QPushButton* cmdStart;
+    QPushButton* cmdStop;
+    QPushButton* cmdQuit;
+    LineShape* LineProgress;
+    LineShape* LineProgress1;
+    BarShape* shpProcess;
+    BarShape* shpPercent;
+    FrameBox* frStatus;
+    QLabel* lblStatus;
+    LineShape* LineSizer3;
+    LineShape* LineSizer2;
+    LineShape* LineSizer1;
+    LineShape* LineSizer;
+    LineShape* LineMenu;
+    LineShape* LineMenu1;
+    LineShape* LineMenu2;
+    LineShape* LineMenu3;
+
+    // Menus: top-level menus and their entries.
+    QMenu* mnuProgram;
+    QAction* mnuQuit;
+    QMenu* mnuAsciiTable;
+    QAction* mnuNewAsciiTable;
+    QAction* mnuOpenAsciiTable;
+    QAction* mnuSaveAsciiTable;
+    QAction* mnuSaveAsAsciiTable;
+    QAction* mnu4;
+    QAction* mnuAsciiTableFill;
+    QAction* mnu5;
+    QAction* mnuAsciiTableShowFont;
+    QMenu* mnuPicture;
+    QAction* mnuOpenPicture;
+    QAction* mnu0;
+    QAction* mnuPictureShow;
+    QAction* mnuScalePicture;
+    QAction* mnuSavePicture;
+    QMenu* mnuFont;
+    QAction* mnuSelectFont;
+    QAction* mnuSeleftPropFont;
+    QAction* mnu1;
+    QAction* mnuOpenFont;
+    QAction* mnuSaveFont;
+    QAction* mnuPreferences;
+    QMenu* mnuExtras;
+    QAction* mnuExtrasFullscreen;
+    QMenu* mnuHelp;
+    QAction* mnuHelpHelp;
+    QAction* mnu2;
+    QAction* mnuHelpAbout;
+    QAction* mnuHelpHomepage;
+    QAction* mnuHelpEmail;
+    QAction* mnu3;
+    QAction* mnuHelpBugreport;
+
+    // The status line's text.
+    QString status() const;
+    void setStatus(const QString& text);
+
+  signals:
+    // Every text the status line shows, in order (a run passes through several).
+    void statusChanged(const QString& text);
+
+  public:
+    static constexpr double kWindowFontSize = 8.25;
+    static constexpr double kSmallFontSize = 6.75;
+    static QString windowFontName() { return QStringLiteral("Verdana"); }
+
+    static QString designCaption() { return QStringLiteral("Tessarine (Lumagraf)"); }
+
+  protected:
+    void formLoad() override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void formUnload(bool& cancel) override;
+
+  private:
+    friend class SettingsApplier;
+    void buildMenus();
+    void buildControls();
+    // Connects a window this one uses, as it is created.
+    void wireWindow(Form* form);
+    void startupError(int number, const QString& description);
+    void setProgress(double fraction);
+    void setRunInputsEnabled(bool enabled);
+    // Labels size themselves to their text.
+    static void setCaption(QLabel* label, const QString& text);
+    void fontDialog(int flags);
+    void saveTableAs(bool proposeCurrentName);
+    bool tableAndFontUsable();
+
+    bool startupFailed_ = false;
+    bool closeAfterRun_ = false;
+    int lastProgressPixels_ = -1;
+};
+
+// The program's single windows, created and loaded on first use.
+FrmMain* frmMain();

@@ -1,0 +1,193 @@
+// Start-up, the settings file and shut-down.
+#include "core/app_info.h"
+#include "core/errors.h"
+#include "core/paths.h"
+#include "core/settings_file.h"
+#include "core/text_files.h"
+#include "ui/main_window/frm_main.h"
+#include "ui/platform/forms.h"
+#include "ui/platform/message_box.h"
+#include "ui/platform/surface_widget.h"
+#include "ui/platform/text_box.h"
+#include "ui/state/mod_vars.h"
+#include "ui/windows/frm_scale.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSaveFile>
+
+namespace {
+
+QString& commandLine() {
+    static QString text;
+    return text;
+}
+
+QString errorBoxText(const PlatformError& e) {
+    return "ERROR:\r\n" + e.description() + "\r\n\r\n(" + QString::number(e.number()) + ")";
+}
+
+} // namespace
+
+// Applies settings lines to the program: the state, the main window's boxes and the scale window.
+class SettingsApplier : public settings::Target {
+  public:
+    explicit SettingsApplier(FrmMain& main) : main_(main) {}
+
+    void asciiTablePath(const QString& value) override { modVars().asciiTablePath = value; }
+    void asciiTableFile(const QString& value) override {
+        modVars().asciiTableFile = value;
+        FrmMain::setCaption(main_.lblAscii, paths::fileTitle(value));
+        main_.showAsciiTable();
+    }
+    void picturePath(const QString& value) override { modVars().picturePath = value; }
+    void pictureFile(const QString& value) override {
+        modVars().pictureFile = value;
+        FrmMain::setCaption(main_.lblPicture, paths::fileTitle(value));
+        main_.picSourcePicture->surface().loadPicture(value);
+    }
+    void xScale(const QString& value) override { frmScale()->txtHorizontal->setText(value); }
+    void yScale(const QString& value) override { frmScale()->txtVertical->setText(value); }
+    void font(const QString& value) override { main_.txtFont->setText(value); }
+    void fontSize(const QString& value) override { main_.txtFontSize->setText(value); }
+    void asciiFile(const QString& value) override { modVars().asciiFile = value; }
+    void asciiPath(const QString& value) override { modVars().asciiPath = value; }
+
+  private:
+    FrmMain& main_;
+};
+
+void FrmMain::setCommandLine(const QString& arguments) {
+    commandLine() = arguments;
+}
+
+void FrmMain::startupError(int number, const QString& description) {
+    const PlatformError e(number, description);
+    mb::show(errorBoxText(e), mb::Exclamation, app::title() + ", init");
+    mb::show(app::title() + " can't be executed.", mb::Critical, app::title());
+    startupFailed_ = true;
+}
+
+void FrmMain::init() {
+    const QString iniFile = modVars().iniFile;
+    QStringList lines;
+    try {
+        lines = settings::readLines(iniFile);
+    } catch (const PlatformError& e) {
+        if (e.number() != err::FileNotFound && e.number() != err::PathNotFound) {
+            startupError(e.number(), e.description());
+            return;
+        }
+        setStatus("'" + iniFile + "' not found.");
+        // A folder that refuses the new file leaves the program without settings for this run; shut-down
+        // reports the failed write.
+        QFile created(iniFile);
+        if (created.open(QIODevice::WriteOnly))
+            created.close();
+    }
+    for (const QString& line : lines) {
+        QString copy = line;
+        try {
+            setIniVars(copy);
+        } catch (const PlatformError& e) {
+            const QString key = line.left(line.indexOf(u'='));
+            if (e.number() == err::FileNotFound || e.number() == err::PathNotFound) {
+                setStatus(app::title() + ".ini error: " + key + " not found.");
+                continue;
+            }
+            if (key == QLatin1String("pictureFile")) {
+                // A picture that cannot be read must not lock the user out of the program.
+                setStatus(app::title() + ".ini error: " + key + ": " + e.description() + ".");
+                continue;
+            }
+            startupError(e.number(), e.description());
+            return;
+        }
+    }
+    if (status() == QLatin1String("Initializing.."))
+        setStatus("Waiting.");
+}
+
+void FrmMain::setIniVars(QString& dummy) {
+    SettingsApplier applier(*this);
+    settings::applyLine(dummy, applier);
+}
+
+void FrmMain::writeIni() {
+    const auto& vars = modVars();
+    settings::Values v;
+    v.asciiTablePath = vars.asciiTablePath;
+    v.asciiTableFile = vars.asciiTableFile;
+    v.picturePath = vars.picturePath;
+    v.pictureFile = vars.pictureFile;
+    v.xScale = frmScale()->txtHorizontal->text();
+    v.yScale = frmScale()->txtVertical->text();
+    v.font = txtFont->text();
+    v.fontSize = txtFontSize->text();
+    v.asciiPath = vars.asciiPath;
+    v.asciiFile = vars.asciiFile;
+    const QStringList lines = settings::fileLines(v);
+
+    auto report = [](const PlatformError& e) { mb::show(errorBoxText(e), mb::OkOnly, app::title()); };
+    const QFileInfo existing(vars.iniFile);
+    QSaveFile file(vars.iniFile);
+    // A read-only settings file stays as it is, although its folder would let it be replaced.
+    const bool opened = !(existing.exists() && !existing.isWritable()) && file.open(QIODevice::WriteOnly);
+    if (!opened) {
+        const PlatformError failed(err::PathFileAccess);
+        report(failed);
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            report(failed); // every line's write fails too, and each says so
+        return;
+    }
+    QString text;
+    for (const QString& line : lines)
+        text += line + "\r\n";
+    const QByteArray bytes = textfile::encode(text);
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        report(PlatformError(err::PathFileAccess, "Path/File access error (" + file.errorString() + ")"));
+}
+
+void FrmMain::formLoad() {
+    auto& vars = modVars();
+    QString caption = designCaption();
+    if (commandLine() == QLatin1String("-debug")) {
+        vars.debugMode = true;
+        caption += " [DEBUG]";
+    }
+    caption += " " + app::versionText() + " - " + app::creditLine();
+    setWindowTitle(caption);
+    setWidthTwips(8000);
+    setHeightTwips(6500);
+    // The window manager keeps the user from dragging below the smallest outer size the layout allows.
+    setMinimumSize(twipsToPixels(kMinOuterWidthTwips) - frameWidth(), twipsToPixels(kMinOuterHeightTwips) -
+                                                                          frameHeight() - kMenuHeight +
+                                                                          menuBar()->sizeHint().height());
+    vars.iniFile = paths::programFolder() + "/" + app::title() + ".ini";
+    init();
+}
+
+void FrmMain::formUnload(bool& cancel) {
+    if (Forms::instance().runInProgress()) {
+        // A run holds the program until it ends; the close is carried out then.
+        cancel = true;
+        closeAfterRun_ = true;
+        return;
+    }
+    modVars().appUnloading = true;
+    const QList<Form*> windows = Forms::instance().loaded();
+    for (qsizetype i = windows.size() - 1; i >= 0; --i)
+        if (windows[i] != this)
+            windows[i]->unload();
+    writeIni();
+}
+
+void FrmMain::cmdQuit_Click() {
+    unload();
+}
+
+void FrmMain::mnuQuit_Click() {
+    unload();
+}

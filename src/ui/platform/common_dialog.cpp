@@ -1,0 +1,116 @@
+#include "ui/platform/common_dialog.h"
+
+#include "core/errors.h"
+#include "core/paths.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QRegularExpression>
+
+namespace {
+
+class QtBackend : public CommonDialog::Backend {
+  public:
+    std::optional<QString> open(const CommonDialog::FileRequest& r) override {
+        return run(r, QFileDialog::AcceptOpen);
+    }
+    std::optional<QString> save(const CommonDialog::FileRequest& r) override {
+        return run(r, QFileDialog::AcceptSave);
+    }
+
+    std::optional<CommonDialog::FontChoice> font(const CommonDialog::FontChoice& initial,
+                                                 bool fixedPitchOnly) override {
+        QFont start(initial.name);
+        if (initial.size > 0)
+            start.setPointSizeF(initial.size);
+        bool ok = false;
+        const QFont chosen = QFontDialog::getFont(&ok, start, QApplication::activeWindow(), QString(),
+                                                  fixedPitchOnly ? QFontDialog::MonospacedFonts
+                                                                 : QFontDialog::FontDialogOptions());
+        if (!ok)
+            return std::nullopt;
+        return CommonDialog::FontChoice{chosen.family(), chosen.pointSizeF()};
+    }
+
+  private:
+    std::optional<QString> run(const CommonDialog::FileRequest& r, QFileDialog::AcceptMode mode) {
+        QFileDialog dialog(QApplication::activeWindow(), r.title, r.initDir, r.filter);
+        dialog.setAcceptMode(mode);
+        dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                           : QFileDialog::AnyFile);
+        if (!r.fileName.isEmpty())
+            dialog.selectFile(r.fileName);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return dialog.selectedFiles().constFirst();
+    }
+};
+
+std::shared_ptr<CommonDialog::Backend>& currentBackend() {
+    static std::shared_ptr<CommonDialog::Backend> backend;
+    return backend;
+}
+
+} // namespace
+
+CommonDialog& CommonDialog::instance() {
+    static CommonDialog dialog;
+    return dialog;
+}
+
+void CommonDialog::setBackend(std::shared_ptr<Backend> backend) {
+    currentBackend() = std::move(backend);
+}
+
+void CommonDialog::reset() {
+    *this = CommonDialog();
+}
+
+CommonDialog::Backend& CommonDialog::backend() {
+    if (!currentBackend())
+        currentBackend() = std::make_shared<QtBackend>();
+    return *currentBackend();
+}
+
+QString CommonDialog::qtFilter(const QString& filter) {
+    const QStringList parts = filter.split(u'|');
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString description = parts[i];
+        description.remove(QRegularExpression(QStringLiteral("\\s*\\([^()]*\\)\\s*$")));
+        QString patterns = parts[i + 1];
+        patterns.replace(u';', u' ');
+        out.append(description + " (" + patterns + ")");
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
+void CommonDialog::takeFile(const std::optional<QString>& chosen) {
+    if (!chosen) {
+        if (cancelError)
+            raiseError(err::Cancel);
+        return;
+    }
+    fileName = *chosen;
+    fileTitle = paths::fileTitle(fileName);
+}
+
+void CommonDialog::showOpen() {
+    takeFile(backend().open({dialogTitle, initDir, qtFilter(filter), fileName, flags}));
+}
+
+void CommonDialog::showSave() {
+    takeFile(backend().save({dialogTitle, initDir, qtFilter(filter), fileName, flags}));
+}
+
+void CommonDialog::showFont() {
+    const auto chosen = backend().font({fontName, fontSize}, flags & kFixedPitchOnly);
+    if (!chosen) {
+        if (cancelError)
+            raiseError(err::Cancel);
+        return;
+    }
+    fontName = chosen->name;
+    fontSize = chosen->size;
+}

@@ -1,0 +1,7 @@
+#include "ui/platform/yield.h"
+
+#include <QCoreApplication>
+
+void yieldToWindowSystem() {
+    QCoreApplication::processEvents();
+}

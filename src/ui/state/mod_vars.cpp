@@ -1,0 +1,10 @@
+#include "ui/state/mod_vars.h"
+
+ModVars& modVars() {
+    static ModVars vars;
+    return vars;
+}
+
+void resetModVars() {
+    modVars() = ModVars{};
+}

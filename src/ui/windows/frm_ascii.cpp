@@ -1,0 +1,203 @@
+#include "ui/windows/frm_ascii.h"
+
+#include "core/errors.h"
+#include "core/text_files.h"
+#include "ui/platform/common_dialog.h"
+#include "ui/platform/forms.h"
+#include "ui/platform/message_box.h"
+#include "ui/state/mod_vars.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+
+FrmAscii* frmAscii() {
+    return Forms::instance().get<FrmAscii>();
+}
+
+FrmAscii::FrmAscii() {
+    setObjectName("frmAscii");
+    setWindowTitle("Ascii");
+    QMenuBar* bar = menuBar();
+    auto entry = [](QMenu* menu, const char* name, const char* caption, const QKeySequence& key = {}) {
+        QAction* a = menu->addAction(QString::fromLatin1(caption));
+        a->setObjectName(name);
+        a->setShortcut(key);
+        return a;
+    };
+    mnuFile = bar->addMenu("&File");
+    mnuFile->setObjectName("mnuFile");
+    mnuFileSaveAs = entry(mnuFile, "mnuFileSaveAs", "&Save as..");
+    mnuFile->addSeparator();
+    mnuFileClose = entry(mnuFile, "mnuFileClose", "&Close");
+    mnuEdit = bar->addMenu("&Edit");
+    mnuEdit->setObjectName("mnuEdit");
+    mnuEditCopy = entry(mnuEdit, "mnuEditCopy", "&Copy", QKeySequence(Qt::CTRL | Qt::Key_C));
+    mnuEditSelectAll = entry(mnuEdit, "mnuEditSelectAll", "Select &All", QKeySequence(Qt::CTRL | Qt::Key_A));
+    mnuFont = bar->addMenu("Fo&nt");
+    mnuFont->setObjectName("mnuFont");
+    mnuFontSelect = entry(mnuFont, "mnuFontSelect", "&Select Font..", QKeySequence(Qt::CTRL | Qt::Key_F));
+    mnuFont->addSeparator();
+    mnuFontIncrease = entry(mnuFont, "mnuFontIncrease", "&Increase Size", QKeySequence(Qt::CTRL | Qt::Key_I));
+    mnuFontDecrease = entry(mnuFont, "mnuFontDecrease", "&Decrease Size", QKeySequence(Qt::CTRL | Qt::Key_D));
+    mnuMaximize = bar->addAction("&Maximize");
+    mnuMaximize->setObjectName("mnuMaximize");
+    mnuHelp = bar->addAction("&?");
+    mnuHelp->setObjectName("mnuHelp");
+
+    connect(mnuFileSaveAs, &QAction::triggered, this, [this] { mnuFileSaveAs_Click(); });
+    connect(mnuFileClose, &QAction::triggered, this, [this] { mnuFileClose_Click(); });
+    connect(mnuEditCopy, &QAction::triggered, this, [this] { mnuEditCopy_Click(); });
+    connect(mnuEditSelectAll, &QAction::triggered, this, [this] { mnuEditSelectAll_Click(); });
+    connect(mnuFontSelect, &QAction::triggered, this, [this] { mnuFontSelect_Click(); });
+    connect(mnuFontIncrease, &QAction::triggered, this, [this] { mnuFontIncrease_Click(); });
+    connect(mnuFontDecrease, &QAction::triggered, this, [this] { mnuFontDecrease_Click(); });
+    connect(mnuMaximize, &QAction::triggered, this, [this] { mnuMaximize_Click(); });
+    connect(mnuHelp, &QAction::triggered, this, [this] { mnuHelp_Click(); });
+
+    txt = new QPlainTextEdit(client());
+    txt->setObjectName("txt");
+    txt->setLineWrapMode(QPlainTextEdit::NoWrap);
+    txt->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txt->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txt->setPlainText("Text1");
+    // The menu's shortcuts run the menu's handlers, not the text box's own key bindings.
+    txt->installEventFilter(this);
+    setClientSize(twipsToPixels(7560), twipsToPixels(5040));
+}
+
+bool FrmAscii::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == txt && event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QKeySequence pressed(key->keyCombination());
+        for (QAction* a : {mnuEditCopy, mnuEditSelectAll, mnuFontSelect, mnuFontIncrease, mnuFontDecrease})
+            if (a->shortcut() == pressed)
+                return true; // not overridden: the window's shortcut fires
+    }
+    return Form::eventFilter(watched, event);
+}
+
+QString FrmAscii::text() const {
+    QString t = txt->toPlainText();
+    t.replace(QChar::LineFeed, QStringLiteral("\r\n"));
+    return t;
+}
+
+void FrmAscii::setText(const QString& text) {
+    // The box keeps lines as blocks; a final line end leaves an empty last block, which reads back as
+    // the same final line end.
+    txt->setPlainText(text);
+}
+
+void FrmAscii::setTextFont(const QString& name, double points) {
+    QFont f = txt->font();
+    f.setFamily(name);
+    if (points >= kSmallestTextSize)
+        f.setPointSizeF(points);
+    txt->setFont(f);
+}
+
+void FrmAscii::Form_Resize() {
+    txt->setGeometry(0, 0, clientWidth(), clientHeight());
+    mnuMaximize->setText(isMaximized() ? "[x] Maximized" : "[ ] Maximized");
+}
+
+void FrmAscii::resizeEvent(QResizeEvent* event) {
+    Form::resizeEvent(event);
+    Form_Resize();
+}
+
+void FrmAscii::changeEvent(QEvent* event) {
+    Form::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        Form_Resize();
+}
+
+void FrmAscii::mnuFileSaveAs_Click() {
+    auto& vars = modVars();
+    CommonDialog& dialog = CommonDialog::instance();
+    dialog.cancelError = true;
+    dialog.dialogTitle = "Save Ascii-File as..";
+    dialog.fileName = vars.asciiFile;
+    dialog.initDir = vars.asciiPath;
+    dialog.filter = "Text (*.txt)|*.txt";
+    try {
+        dialog.showSave();
+    } catch (const PlatformError&) {
+        return; // cancelled: nothing written, nothing changed
+    }
+    vars.asciiFile = dialog.fileName;
+    vars.asciiPath = dialog.fileName.left(dialog.fileName.size() - dialog.fileTitle.size());
+    try {
+        textfile::writeText(vars.asciiFile, text());
+    } catch (const PlatformError& e) {
+        mb::reportSaveFailure(vars.asciiFile, e.description());
+    }
+}
+
+void FrmAscii::mnuFileClose_Click() {
+    hide();
+}
+
+void FrmAscii::mnuEditCopy_Click() {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    QString selected = txt->textCursor().selectedText();
+    selected.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    clipboard->setText(selected);
+}
+
+void FrmAscii::mnuEditSelectAll_Click() {
+    txt->selectAll();
+}
+
+void FrmAscii::mnuFontSelect_Click() {
+    auto& vars = modVars();
+    if (!vars.fontWarningShown) {
+        mb::show("Changing the Font of a transformed picture can produce unexpected Results.",
+                 mb::Information);
+        vars.fontWarningShown = true;
+    }
+    CommonDialog& dialog = CommonDialog::instance();
+    dialog.fontName = mainFontName ? mainFontName() : QString();
+    dialog.flags = CommonDialog::kFixedPitchOnly | CommonDialog::kScreenFonts | CommonDialog::kPrinterFonts;
+    try {
+        dialog.showFont();
+    } catch (const PlatformError&) {
+        // Passed over: the box takes what the dialog holds, as after a confirmation.
+    }
+    setTextFont(dialog.fontName, dialog.fontSize);
+}
+
+void FrmAscii::changeTextSize(double delta) {
+    const double next = txt->font().pointSizeF() + delta;
+    if (next < kSmallestTextSize)
+        return;
+    QFont f = txt->font();
+    f.setPointSizeF(next);
+    txt->setFont(f);
+}
+
+void FrmAscii::mnuFontIncrease_Click() {
+    changeTextSize(1);
+}
+
+void FrmAscii::mnuFontDecrease_Click() {
+    changeTextSize(-1);
+}
+
+void FrmAscii::mnuMaximize_Click() {
+    if (isMaximized())
+        showNormal();
+    else
+        showMaximized();
+}
+
+void FrmAscii::mnuHelp_Click() {
+    emit helpRequested();
+}

@@ -1,0 +1,173 @@
+#include "support/fixture.h"
+#include "ui/main_window/frm_main.h"
+#include "ui/platform/forms.h"
+#include "ui/platform/message_box.h"
+#include "ui/platform/text_box.h"
+#include "ui/state/mod_vars.h"
+#include "ui/windows/frm_ascii.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+
+namespace {
+
+class ResultWindow : public ProgramTest {
+  protected:
+    void SetUp() override {
+        ProgramTest::SetUp();
+        writeFile("Tessarine.ini", "");
+        main = start();
+        ascii = frmAscii();
+        ascii->setText("abc\r\ndef\r\n");
+        ascii->show();
+    }
+    FrmMain* main = nullptr;
+    FrmAscii* ascii = nullptr;
+};
+
+TEST_F(ResultWindow, DesignTextAndNoWrapping) {
+    Forms::instance().destroyAll();
+    FrmAscii* fresh = frmAscii();
+    EXPECT_EQ(fresh->txt->toPlainText(), "Text1");
+    EXPECT_EQ(fresh->txt->lineWrapMode(), QPlainTextEdit::NoWrap);
+    EXPECT_EQ(fresh->mnuMaximize->text(), "&Maximize");
+}
+
+TEST_F(ResultWindow, SaveAsWritesTheTextByteForByte) {
+    modVars().asciiFile = path("last.txt");
+    modVars().asciiPath = folder() + "/";
+    dialogs->files = {path("out")};
+    ascii->mnuFileSaveAs->trigger();
+    ASSERT_EQ(dialogs->fileRequests.size(), 1u);
+    const auto& r = dialogs->fileRequests[0];
+    EXPECT_EQ(dialogs->kinds[0], "save");
+    EXPECT_EQ(r.title, "Save Ascii-File as..");
+    EXPECT_EQ(r.fileName, path("last.txt"));
+    EXPECT_EQ(r.initDir, folder() + "/");
+    EXPECT_EQ(r.filter, "Text (*.txt)");
+    EXPECT_EQ(readFile("out"), QByteArray("abc\r\ndef\r\n")); // 10 bytes, no extension added
+    EXPECT_EQ(modVars().asciiFile, path("out"));
+    EXPECT_EQ(modVars().asciiPath, folder() + "/");
+}
+
+TEST_F(ResultWindow, UserEditsAreSavedAndUnicodeSurvives) {
+    ascii->txt->setPlainText(QString::fromUtf8("\u2588\u2591\nxy"));
+    dialogs->files = {path("u.txt")};
+    ascii->mnuFileSaveAs_Click();
+    EXPECT_EQ(readFile("u.txt"), QString::fromUtf8("\u2588\u2591\r\nxy").toUtf8());
+}
+
+TEST_F(ResultWindow, CancelledSaveAsChangesNothing) {
+    modVars().asciiFile = path("last.txt");
+    ascii->mnuFileSaveAs_Click();
+    EXPECT_EQ(modVars().asciiFile, path("last.txt"));
+    EXPECT_TRUE(modVars().asciiPath.isEmpty());
+    EXPECT_FALSE(QFile::exists(path("last.txt")));
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(ResultWindow, FailedSaveIsReportedNotHidden) {
+    writeFile("keep.txt", "earlier");
+    dialogs->files = {path("nowhere/r.txt")};
+    ascii->mnuFileSaveAs_Click();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].text.contains(path("nowhere/r.txt")));
+    EXPECT_EQ(boxes[0].style, mb::Exclamation);
+    EXPECT_EQ(modVars().asciiFile, path("nowhere/r.txt")) << "kept for the settings, as chosen";
+    EXPECT_EQ(readFile("keep.txt"), "earlier");
+}
+
+TEST_F(ResultWindow, CopyTakesTheSelectionOnly) {
+    QGuiApplication::clipboard()->setText("stale");
+    ascii->mnuEditCopy_Click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "");
+    ascii->mnuEditSelectAll->trigger();
+    ascii->mnuEditCopy->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "abc\r\ndef\r\n");
+}
+
+TEST_F(ResultWindow, MenuShortcutsWinOverTheTextBoxBindings) {
+    for (const QKeySequence& key : {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_A),
+                                    QKeySequence(Qt::CTRL | Qt::Key_I), QKeySequence(Qt::CTRL | Qt::Key_D)}) {
+        QKeyEvent override(QEvent::ShortcutOverride, key[0].key(), key[0].keyboardModifiers());
+        override.ignore();
+        QCoreApplication::sendEvent(ascii->txt, &override);
+        EXPECT_FALSE(override.isAccepted()) << key.toString().toStdString();
+    }
+}
+
+TEST_F(ResultWindow, FontSelectionWarnsOnceAndAppliesEvenACancel) {
+    main->txtFont->setText("DejaVu Sans Mono");
+    CommonDialog::instance().fontSize = 14;
+    ascii->mnuFontSelect->trigger(); // cancelled
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Changing the Font of a transformed picture can produce unexpected Results.");
+    EXPECT_EQ(boxes[0].style, mb::Information);
+    EXPECT_EQ(dialogs->fontRequests[0].first.name, "DejaVu Sans Mono");
+    EXPECT_TRUE(dialogs->fontRequests[0].second);
+    EXPECT_EQ(ascii->txt->font().family(), "DejaVu Sans Mono");
+    EXPECT_DOUBLE_EQ(ascii->txt->font().pointSizeF(), 14);
+    dialogs->fonts = {CommonDialog::FontChoice{"Liberation Mono", 7}};
+    ascii->mnuFontSelect_Click();
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(ascii->txt->font().family(), "Liberation Mono");
+    EXPECT_DOUBLE_EQ(ascii->txt->font().pointSizeF(), 7);
+    EXPECT_EQ(main->txtFont->text(), "DejaVu Sans Mono") << "the main window's font is not touched";
+}
+
+TEST_F(ResultWindow, SizeStepsStopAtTheSmallestSize) {
+    ascii->setTextFont("Courier New", 8);
+    ascii->mnuFontIncrease->trigger();
+    ascii->mnuFontIncrease_Click();
+    EXPECT_DOUBLE_EQ(ascii->txt->font().pointSizeF(), 10);
+    ascii->setTextFont("Courier New", 1.5);
+    ascii->mnuFontDecrease_Click();
+    EXPECT_DOUBLE_EQ(ascii->txt->font().pointSizeF(), 1.5);
+}
+
+TEST_F(ResultWindow, MaximizeCaptionFollowsTheWindowState) {
+    EXPECT_EQ(ascii->mnuMaximize->text(), "[ ] Maximized");
+    ascii->mnuMaximize->trigger();
+    EXPECT_EQ(ascii->mnuMaximize->text(), "[x] Maximized");
+    ascii->setWindowState(Qt::WindowNoState); // the title bar's restore button
+    EXPECT_EQ(ascii->mnuMaximize->text(), "[ ] Maximized");
+    ascii->setWindowState(Qt::WindowMaximized);
+    EXPECT_EQ(ascii->mnuMaximize->text(), "[x] Maximized");
+    ascii->mnuMaximize_Click();
+    EXPECT_EQ(ascii->mnuMaximize->text(), "[ ] Maximized");
+}
+
+TEST_F(ResultWindow, CloseOnlyHides) {
+    ascii->mnuFileClose->trigger();
+    EXPECT_FALSE(ascii->isVisible());
+    EXPECT_EQ(Forms::instance().find<FrmAscii>(), ascii);
+    EXPECT_EQ(ascii->text(), "abc\r\ndef\r\n");
+}
+
+TEST_F(ResultWindow, TitleBarCloseUnloadsAndTheNextUseStartsAfresh) {
+    ascii->setTextFont("DejaVu Sans Mono", 20);
+    QPointer<FrmAscii> old(ascii);
+    ascii->close(); // the close box
+    settle();
+    EXPECT_TRUE(old.isNull());
+    EXPECT_EQ(Forms::instance().find<FrmAscii>(), nullptr);
+    FrmAscii* fresh = frmAscii();
+    EXPECT_EQ(fresh->text(), "Text1");
+    EXPECT_NE(fresh->txt->font().pointSizeF(), 20);
+}
+
+TEST_F(ResultWindow, HelpOpensTheLocalPageThroughTheShell) {
+    ascii->mnuHelp->trigger();
+    ASSERT_EQ(shellCalls.size(), 1u);
+    EXPECT_EQ(shellCalls[0].operation, "Open");
+    EXPECT_EQ(shellCalls[0].file, folder() + "/help.html");
+    EXPECT_EQ(shellCalls[0].parameters, "");
+    EXPECT_EQ(shellCalls[0].directory, folder());
+    EXPECT_EQ(shellCalls[0].show, 1);
+}
+
+} // namespace
