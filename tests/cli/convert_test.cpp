@@ -10,8 +10,10 @@
 #include "ui/windows/frm_ascii.h"
 #include "ui/windows/frm_scale.h"
 
+#include <QClipboard>
 #include <QDir>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QStandardPaths>
 #include <unistd.h>
@@ -275,6 +277,40 @@ TEST_F(Converter, ExtremeTablesSettingsAndNumbers) {
     EXPECT_EQ(convert({pic, "--size", "1e308", "--chars", "#. "}).out,
               convert({pic, "--size", "99", "--chars", "#. "}).out);
     EXPECT_EQ(convert({pic, "--scale", "2147483648x1"}).status, 2);
+}
+
+TEST_F(Converter, FillTableResultIsSavedCopiedAndConvertedToTheSameBytes) {
+    // Every grey level once a row: the run uses every entry of the table, lone CR, LF and the no-break
+    // space among them.
+    QImage greys(256, 3, QImage::Format_RGB32);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 256; ++x)
+            greys.setPixel(x, y, qRgb(x, x, x));
+    const QString pic = testpic::save(greys, path("greys.bmp"));
+    writeFile("Tessarine.ini", "");
+    FrmMain* main = start();
+    modVars().pictureFile = pic;
+    main->mnuAsciiTableFill_Click();
+    const QString table = main->txtAsciiTable->text();
+    ASSERT_EQ(table.size(), 255);
+    main->txtFont->setText("DejaVu Sans Mono");
+    main->txtFontSize->setText("9");
+    main->cmdStart_Click();
+    dialogs->files = {path("saved.txt")};
+    frmAscii()->mnuFileSaveAs_Click();
+    frmAscii()->mnuEditSelectAll_Click();
+    frmAscii()->mnuEditCopy_Click();
+    const QString copied = QGuiApplication::clipboard()->text();
+
+    const ConverterRun r =
+        convert({pic, "--crlf", "--chars", table, "--font", "DejaVu Sans Mono", "--size", "9"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(readFile("saved.txt"), r.out);
+    EXPECT_EQ(textfile::encode(copied), r.out);
+    const QString text = textfile::decode(r.out);
+    EXPECT_EQ(text.size(), 3 * (256 + 2));
+    for (const QChar c : {QChar(u'\r'), QChar(u'\n'), QChar(0xA0), QChar(u'\t')})
+        EXPECT_EQ(text.count(c), 3 + (c == u'\r' || c == u'\n' ? 3 : 0)) << int(c.unicode());
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 
 #include "ui/platform/form.h"
 
+#include <QHash>
 #include <QStringList>
 
 class QAction;
@@ -211,6 +212,7 @@ class FrmMain : public Form {
     void saveTableAs(bool proposeCurrentName);
     bool tableAndFontUsable();
 
+    QHash<QAction*, bool> heldEntries_; // menu entries a run disabled, with the state they had
     bool startupFailed_ = false;
     bool closeAfterRun_ = false;
     int lastProgressPixels_ = -1;

@@ -87,9 +87,9 @@ void FrmMain::mnuScalePicture_Click() {
     vars.scaleCheckSyncing = false;
     scale->txtHorizontal->setEnabled(true);
     scale->txtVertical->setEnabled(true);
-    if (scale->isVisible()) {
-        scale->setWindowState(scale->windowState() & ~Qt::WindowMinimized);
-    } else {
+    // Normal, neither minimised nor maximised, whether the window is open or comes back.
+    scale->setWindowState(Qt::WindowNoState);
+    if (!scale->isVisible()) {
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
         const double screenW = screen.width() * double(Form::kTwipsPerPixel);
         const double screenH = screen.height() * double(Form::kTwipsPerPixel);

@@ -57,8 +57,19 @@ void FrmMain::setRunInputsEnabled(bool enabled) {
              cmdSelectAscii, txtAsciiTable, cmdSelectPic, cmdStart, cmdQuit, frmScale()->txtHorizontal,
              frmScale()->txtVertical, txtFont, txtFontSize, cmdSelectFont, picSourcePicture})
         w->setEnabled(enabled);
-    for (QMenu* m : {mnuProgram, mnuAsciiTable, mnuPicture, mnuFont, mnuExtras, mnuHelp})
+    for (QMenu* m : {mnuProgram, mnuAsciiTable, mnuPicture, mnuFont, mnuExtras, mnuHelp}) {
         m->menuAction()->setEnabled(enabled);
+        // The entries too, so their shortcuts (Ctrl+Q, F1, F11) are inert while a run holds the window;
+        // each gets back the state it had, so entries that are never available stay so.
+        for (QAction* entry : m->actions()) {
+            if (!enabled && !heldEntries_.contains(entry)) {
+                heldEntries_.insert(entry, entry->isEnabled());
+                entry->setEnabled(false);
+            } else if (enabled && heldEntries_.contains(entry)) {
+                entry->setEnabled(heldEntries_.take(entry));
+            }
+        }
+    }
     setCursor(enabled ? Qt::ArrowCursor : Qt::WaitCursor);
 }
 
@@ -257,10 +268,11 @@ void FrmMain::transformPic() {
     sorted.reserve(size_t(vars.charCount));
     for (int i = 1; i <= vars.charCount; ++i)
         sorted.push_back(vars.chars[size_t(i)].toStdU32String().front());
-    const QString text = conversion::transform(frmBuffer()->pic->surface().image(), sorted);
+    const QImage& buffer = frmBuffer()->pic->surface().image();
+    const QString text = conversion::transform(buffer, sorted);
     setProgress(1.0);
 
-    ascii->setText(text);
+    ascii->setText(text, buffer.width());
     setCursor(Qt::ArrowCursor);
     setStatus(status() + " ok.");
     ascii->show();

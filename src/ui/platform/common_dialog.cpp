@@ -35,12 +35,8 @@ class QtBackend : public CommonDialog::Backend {
 
   private:
     std::optional<QString> run(const CommonDialog::FileRequest& r, QFileDialog::AcceptMode mode) {
-        QFileDialog dialog(QApplication::activeWindow(), r.title, r.initDir, r.filter);
-        dialog.setAcceptMode(mode);
-        dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
-                                                           : QFileDialog::AnyFile);
-        if (!r.fileName.isEmpty())
-            dialog.selectFile(r.fileName);
+        QFileDialog dialog(QApplication::activeWindow());
+        CommonDialog::prepare(dialog, r, mode == QFileDialog::AcceptSave);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
         return dialog.selectedFiles().constFirst();
@@ -84,6 +80,45 @@ QString CommonDialog::qtFilter(const QString& filter) {
         out.append(description + " (" + patterns + ")");
     }
     return out.join(QStringLiteral(";;"));
+}
+
+QStringList CommonDialog::caselessFilters(const QString& qtFilters) {
+    static const QRegularExpression list(QStringLiteral("^(.*)\\(([^()]*)\\)\\s*$"));
+    QStringList out;
+    for (const QString& filter : qtFilters.split(QStringLiteral(";;"), Qt::SkipEmptyParts)) {
+        const QRegularExpressionMatch m = list.match(filter);
+        if (!m.hasMatch()) {
+            out.append(filter);
+            continue;
+        }
+        QStringList patterns = m.captured(2).split(u' ', Qt::SkipEmptyParts);
+        if (patterns.contains(QStringLiteral("*.jpg")) && !patterns.contains(QStringLiteral("*.jpeg")))
+            patterns.append(QStringLiteral("*.jpeg"));
+        for (QString& pattern : patterns) {
+            QString caseless;
+            for (QChar c : pattern)
+                caseless += c.isLetter() && c.toLower() != c.toUpper()
+                                ? QStringLiteral("[%1%2]").arg(c.toLower(), c.toUpper())
+                                : QString(c);
+            pattern = caseless;
+        }
+        out.append(m.captured(1) + "(" + patterns.join(u' ') + ")");
+    }
+    return out;
+}
+
+void CommonDialog::prepare(QFileDialog& dialog, const FileRequest& r, bool save) {
+    dialog.setWindowTitle(r.title);
+    if (!r.initDir.isEmpty())
+        dialog.setDirectory(r.initDir);
+    // The patterns spell every letter both ways, which is no reading for the filter's list: it shows
+    // the descriptions only.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilters(caselessFilters(r.filter));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (!r.fileName.isEmpty())
+        dialog.selectFile(r.fileName);
 }
 
 void CommonDialog::takeFile(const std::optional<QString>& chosen) {

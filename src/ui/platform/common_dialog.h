@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <optional>
+
+class QFileDialog;
 
 // The one dialog object behind every Open, Save and Font dialog of the program. Each use sets some
 // properties; the others keep what the previous use left, as users of the object rely on.
@@ -31,6 +34,8 @@ class CommonDialog {
     };
 
     static CommonDialog& instance();
+    // Sets up a Qt file dialog for a request, as the program shows it.
+    static void prepare(QFileDialog& dialog, const FileRequest& request, bool save);
     // Tests put a scripted backend in; nullptr restores the Qt dialogs.
     static void setBackend(std::shared_ptr<Backend> backend);
     // Forgets every property (a new program run).
@@ -48,6 +53,9 @@ class CommonDialog {
 
     // "Text (*.txt)|*.txt" -> "Text (*.txt)"; pairs become ";;"-separated filters.
     static QString qtFilter(const QString& filter);
+    // The same filters as a file dialog matches them: regardless of letter case (cameras name files
+    // IMG_0001.JPG), and "*.jpg" listing ".jpeg" files too.
+    static QStringList caselessFilters(const QString& qtFilters);
 
   private:
     void takeFile(const std::optional<QString>& chosen);

@@ -14,17 +14,28 @@ TextBox::TextBox(QWidget* parent, const QString& name) : QLineEdit(parent) {
 
 namespace {
 
+// Characters as the table counts them: code points, so an emoji is one.
+qsizetype characters(const QString& text) {
+    qsizetype n = 0;
+    for (QChar c : text)
+        n += c.isLowSurrogate() ? 0 : 1;
+    return n;
+}
+
 // Refuses edits that would make the text longer than the limit; a validator sees typing and pasting
 // alike, and never text that the program sets.
 class LengthLimit : public QValidator {
   public:
-    LengthLimit(QLineEdit* box, int limit) : QValidator(box), limit_(limit), length_(box->text().size()) {
+    LengthLimit(QLineEdit* box, int limit)
+        : QValidator(box), limit_(limit), length_(characters(box->text())) {
         // The box has already changed its text when it asks; the length before the edit is kept here.
-        connect(box, &QLineEdit::textChanged, this, [this](const QString& text) { length_ = text.size(); });
+        connect(box, &QLineEdit::textChanged, this,
+                [this](const QString& text) { length_ = characters(text); });
     }
 
     State validate(QString& input, int&) const override {
-        return input.size() <= limit_ || input.size() <= length_ ? Acceptable : Invalid;
+        const qsizetype n = characters(input);
+        return n <= limit_ || n <= length_ ? Acceptable : Invalid;
     }
 
   private:

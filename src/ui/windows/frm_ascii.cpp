@@ -3,6 +3,7 @@
 #include "core/errors.h"
 #include "core/text_files.h"
 #include "ui/platform/common_dialog.h"
+#include "ui/platform/exact_text_box.h"
 #include "ui/platform/forms.h"
 #include "ui/platform/message_box.h"
 #include "ui/state/mod_vars.h"
@@ -14,7 +15,6 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 
 FrmAscii* frmAscii() {
     return Forms::instance().get<FrmAscii>();
@@ -60,8 +60,7 @@ FrmAscii::FrmAscii() {
     connect(mnuMaximize, &QAction::triggered, this, [this] { mnuMaximize_Click(); });
     connect(mnuHelp, &QAction::triggered, this, [this] { mnuHelp_Click(); });
 
-    txt = new QPlainTextEdit(client());
-    txt->setObjectName("txt");
+    txt = new ExactTextBox(client(), "txt");
     txt->setLineWrapMode(QPlainTextEdit::NoWrap);
     txt->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txt->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -83,15 +82,11 @@ bool FrmAscii::eventFilter(QObject* watched, QEvent* event) {
 }
 
 QString FrmAscii::text() const {
-    QString t = txt->toPlainText();
-    t.replace(QChar::LineFeed, QStringLiteral("\r\n"));
-    return t;
+    return txt->exactText();
 }
 
-void FrmAscii::setText(const QString& text) {
-    // The box keeps lines as blocks; a final line end leaves an empty last block, which reads back as
-    // the same final line end.
-    txt->setPlainText(text);
+void FrmAscii::setText(const QString& text, int lineLength) {
+    txt->setExactText(text, lineLength);
 }
 
 void FrmAscii::setTextFont(const QString& name, double points) {
@@ -147,9 +142,7 @@ void FrmAscii::mnuFileClose_Click() {
 void FrmAscii::mnuEditCopy_Click() {
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
-    QString selected = txt->textCursor().selectedText();
-    selected.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
-    clipboard->setText(selected);
+    clipboard->setText(txt->exactSelectedText());
 }
 
 void FrmAscii::mnuEditSelectAll_Click() {

@@ -6,7 +6,7 @@
 
 class QAction;
 class QMenu;
-class QPlainTextEdit;
+class ExactTextBox;
 
 // The result of a run: the text art, which the user may edit, copy, re-font and save.
 class FrmAscii : public Form {
@@ -14,7 +14,7 @@ class FrmAscii : public Form {
   public:
     FrmAscii();
 
-    QPlainTextEdit* txt;
+    ExactTextBox* txt;
     QMenu* mnuFile;
     QAction* mnuFileSaveAs;
     QAction* mnuFileClose;
@@ -28,9 +28,11 @@ class FrmAscii : public Form {
     QAction* mnuMaximize;
     QAction* mnuHelp;
 
-    // The text as the program holds it: lines end in CR LF.
+    // The text exactly as the box holds it: lines end in CR LF.
     QString text() const;
-    void setText(const QString& text);
+    // `lineLength`: the characters of every line of a result, so that only the CR LF pairs that end
+    // lines break them (a table may hold CR and LF of its own).
+    void setText(const QString& text, int lineLength = -1);
     void setTextFont(const QString& name, double points);
 
     void mnuFileSaveAs_Click();

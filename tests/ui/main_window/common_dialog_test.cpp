@@ -2,6 +2,14 @@
 #include "support/fixture.h"
 #include "ui/platform/common_dialog.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QTemporaryDir>
+
 namespace {
 
 using SharedDialog = ProgramTest;
@@ -53,6 +61,48 @@ TEST_F(SharedDialog, CancelRaisesOnlyWhenAskedTo) {
     EXPECT_THROW(d.showFont(), PlatformError);
     EXPECT_EQ(d.fontName, "Courier New");
     EXPECT_EQ(d.fontSize, 12);
+}
+
+// The names a real file dialog lists for one of the program's filters, read from its own model once the
+// folder is loaded. The model is made to compare case-sensitively, as platform dialogs (GTK's among
+// them) do, so only the patterns themselves can make upper-case names match.
+QStringList listed(const QString& folder, const QString& filter) {
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    CommonDialog::FileRequest request;
+    request.initDir = folder;
+    request.filter = CommonDialog::qtFilter(filter);
+    CommonDialog::prepare(dialog, request, false);
+    dialog.setFilter(dialog.filter() | QDir::CaseSensitive);
+    auto* model = dialog.findChild<QFileSystemModel*>();
+    if (!model)
+        return {"no model"};
+    const QModelIndex root = model->index(folder);
+    // The model reads the folder on a thread of its own; wait until it says the folder is loaded.
+    QDeadlineTimer deadline(20000);
+    bool seen = false;
+    QObject::connect(model, &QFileSystemModel::directoryLoaded, model, [&](const QString&) { seen = true; });
+    while (!seen && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    QCoreApplication::processEvents();
+    QStringList names;
+    for (int i = 0; i < model->rowCount(root); ++i)
+        names << model->fileName(model->index(i, 0, root));
+    names.sort();
+    return names;
+}
+
+TEST_F(SharedDialog, PatternsMatchRegardlessOfLetterCase) {
+    QTemporaryDir dir;
+    for (const char* name : {"IMG_0001.JPG", "photo.jpeg", "Scan.Jpg", "logo.GIF", "old.bmp", "TABLE.TXT",
+                             "notes.txt", "readme.md"}) {
+        QFile f(dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    EXPECT_EQ(listed(dir.path(), "Picture (*.bmp;*.gif;*.jpg)|*.bmp;*.gif;*.jpg"),
+              QStringList({"IMG_0001.JPG", "Scan.Jpg", "logo.GIF", "old.bmp", "photo.jpeg"}));
+    EXPECT_EQ(listed(dir.path(), "Ascii (*.txt)|*.txt"), QStringList({"TABLE.TXT", "notes.txt"}));
+    EXPECT_EQ(CommonDialog::caselessFilters("Text (*.txt)"), QStringList({"Text (*.[tT][xX][tT])"}));
 }
 
 } // namespace

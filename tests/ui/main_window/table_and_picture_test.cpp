@@ -180,6 +180,18 @@ TEST_F(MainCommands, UnwritableTableFileIsReportedAndSaveStaysAvailable) {
     EXPECT_FALSE(QFile::exists(path("missing-folder/t.txt")));
 }
 
+TEST_F(MainCommands, TypingLimitCountsCharactersNotHalves) {
+    // 255 emoji are 510 UTF-16 units and still room for one more character.
+    const QString emoji = QString::fromUtf8("\U0001F600");
+    main->txtAsciiTable->setText(emoji.repeated(255));
+    main->txtAsciiTable->end(false);
+    QKeyEvent b(QEvent::KeyPress, Qt::Key_B, Qt::NoModifier, "b");
+    QKeyEvent c(QEvent::KeyPress, Qt::Key_C, Qt::NoModifier, "c");
+    QCoreApplication::sendEvent(main->txtAsciiTable, &b);
+    QCoreApplication::sendEvent(main->txtAsciiTable, &c);
+    EXPECT_EQ(main->txtAsciiTable->text(), emoji.repeated(255) + "b");
+}
+
 TEST_F(MainCommands, TableBoxTakesAtMost256TypedCharacters) {
     main->txtAsciiTable->setText(QString(255, 'a'));
     QKeyEvent b(QEvent::KeyPress, Qt::Key_B, Qt::NoModifier, "b");

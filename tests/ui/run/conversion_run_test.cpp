@@ -14,10 +14,12 @@
 #include "ui/windows/frm_source.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 namespace {
@@ -287,6 +289,53 @@ TEST_F(ConversionRun, PictureChangedOnDiskIsReadAgain) {
     testpic::save(testpic::filled(10, 10, qRgb(255, 255, 255)), pic);
     main->cmdStart_Click();
     EXPECT_EQ(buffer().point(0, 0), 0xFFFFFF);
+}
+
+TEST_F(ConversionRun, MenuShortcutsAreInertWhileARunHoldsTheWindow) {
+    const QString pic = testpic::save(testpic::ramp(60, 40), path("p.bmp"));
+    FrmMain* main = startWith(pic, false);
+    main->show();
+    main->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main));
+    const bool saveWasEnabled = main->mnuSaveAsciiTable->isEnabled();
+    QPointer<FrmMain> alive(main);
+    QStringList enabledDuringRun;
+    bool pressed = false, activeDuringRun = false;
+    QObject::connect(main, &FrmMain::statusChanged, main, [&](const QString& s) {
+        if (s != "Analizing Chars.." || pressed)
+            return;
+        pressed = true;
+        activeDuringRun = QApplication::activeWindow() == main;
+        for (QMenu* m : {main->mnuProgram, main->mnuAsciiTable, main->mnuPicture, main->mnuFont,
+                         main->mnuExtras, main->mnuHelp})
+            for (QAction* a : m->actions())
+                if (a->isEnabled())
+                    enabledDuringRun << a->objectName();
+        QTest::keyClick(main, Qt::Key_Q, Qt::ControlModifier);
+        QTest::keyClick(main, Qt::Key_F11);
+        QTest::keyClick(main, Qt::Key_F1);
+    });
+    main->cmdStart_Click();
+    ASSERT_TRUE(pressed) << "the run yielded while measuring";
+    ASSERT_TRUE(activeDuringRun) << "the keys went to the main window";
+    settle();
+    EXPECT_TRUE(enabledDuringRun.isEmpty()) << qPrintable(enabledDuringRun.join(", "));
+    ASSERT_FALSE(alive.isNull()) << "Ctrl+Q during the run did nothing";
+    EXPECT_FALSE(main->mnuExtrasFullscreen->isChecked()) << "F11 did nothing";
+    EXPECT_FALSE(main->isMaximized());
+    EXPECT_TRUE(shellCalls.empty()) << "F1 did nothing";
+    // Afterwards every entry has its own state back, and the shortcuts act again.
+    EXPECT_EQ(main->mnuSaveAsciiTable->isEnabled(), saveWasEnabled);
+    EXPECT_FALSE(main->mnuOpenFont->isEnabled());
+    EXPECT_TRUE(main->mnuQuit->isEnabled());
+    main->activateWindow(); // the result window came to the front at the end of the run
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main));
+    QTest::keyClick(main, Qt::Key_F1);
+    EXPECT_EQ(shellCalls.size(), 1u);
+    QTest::keyClick(main, Qt::Key_Q, Qt::ControlModifier);
+    settle();
+    EXPECT_TRUE(alive.isNull()) << "Ctrl+Q quits after the run";
+    EXPECT_TRUE(readFile("Tessarine.ini").startsWith("version=0.2.17\r\n"));
 }
 
 } // namespace

@@ -13,6 +13,8 @@
 #include "ui/windows/frm_scale.h"
 #include "ui/windows/frm_source.h"
 
+#include "ui/platform/exact_text_box.h"
+
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -131,6 +133,25 @@ TEST_F(RunStages, FullTableOf256IsAccepted) {
     EXPECT_TRUE(boxes.empty());
     EXPECT_EQ(modVars().charCount, 256);
     EXPECT_EQ(frmAscii()->text().size(), 4 * 18);
+}
+
+TEST_F(RunStages, ACharacterBeyondTheBasicPlaneIsOneEntry) {
+    const QString emoji = QString::fromUtf8("\U0001F600");
+    FrmMain* main = prepare(testpic::ramp(40, 6), emoji + ". ");
+    main->txtFont->setText("DejaVu Sans");
+    main->cmdStart_Click();
+    EXPECT_TRUE(boxes.empty());
+    ASSERT_EQ(modVars().charCount, 3);
+    QStringList entries;
+    for (int i = 1; i <= 3; ++i)
+        entries << modVars().chars[i];
+    EXPECT_TRUE(entries.contains(emoji)) << qPrintable(entries.join('|'));
+    // The text holds the emoji whole: every high surrogate is followed by its low one.
+    const QString text = frmAscii()->text();
+    EXPECT_EQ(text.toStdU32String().size(), size_t(6 * (40 + 2)));
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (text.at(i).isHighSurrogate())
+            EXPECT_TRUE(i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) << i;
 }
 
 TEST_F(RunStages, ThreeByTwoPictureGivesTenCharacters) {

@@ -1,3 +1,4 @@
+#include "core/text_files.h"
 #include "support/fixture.h"
 #include "ui/main_window/frm_main.h"
 #include "ui/platform/forms.h"
@@ -6,12 +7,16 @@
 #include "ui/state/mod_vars.h"
 #include "ui/windows/frm_ascii.h"
 
+#include "ui/platform/exact_text_box.h"
 #include <QAction>
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
+
 #include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextCursor>
 
 namespace {
 
@@ -168,6 +173,53 @@ TEST_F(ResultWindow, HelpOpensTheLocalPageThroughTheShell) {
     EXPECT_EQ(shellCalls[0].parameters, "");
     EXPECT_EQ(shellCalls[0].directory, folder());
     EXPECT_EQ(shellCalls[0].show, 1);
+}
+
+TEST_F(ResultWindow, KeepsEveryCharacterExactly) {
+    // Lone CR and LF, a no-break space, a tab, other controls and a character beyond the basic plane;
+    // only the CR LF pairs break lines.
+    const QString text = QString::fromUtf8("a\rb\nc\u00a0d\te\x01\u0081\u00ad\U0001F600\r\n\n\r\r\n");
+    ascii->setText(text);
+    EXPECT_EQ(ascii->text(), text);
+    EXPECT_EQ(ascii->txt->blockCount(), 3) << "two line ends, and the empty line after the last";
+    const QString shown = ascii->txt->document()->toRawText();
+    EXPECT_EQ(shown, QString::fromUtf8("a\u240db\u240ac\u00a0d\u2409e\u2401\u25af\u25af\U0001F600\u2029"
+                                       "\u240a\u240d\u2029"))
+        << qPrintable(shown);
+    dialogs->files = {path("exact.txt")};
+    ascii->mnuFileSaveAs_Click();
+    EXPECT_EQ(readFile("exact.txt"), textfile::encode(text));
+    ascii->mnuEditSelectAll_Click();
+    ascii->mnuEditCopy_Click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), text);
+}
+
+TEST_F(ResultWindow, OnlyLineEndsBreakLinesWhenTheLineLengthIsKnown) {
+    // Two lines of three characters whose middle ones are a CR and an LF from the table.
+    const QString text = QStringLiteral("x\r\n\r\n") + QStringLiteral("y\r\n\r\n");
+    ascii->setText(text, 3);
+    EXPECT_EQ(ascii->txt->blockCount(), 3);
+    EXPECT_EQ(ascii->txt->document()->firstBlock().text(), QString::fromUtf8("x\u240d\u240a"));
+    EXPECT_EQ(ascii->text(), text);
+}
+
+TEST_F(ResultWindow, CopyOfAPartAndTypingNextToAPlaceholder) {
+    ascii->setText(QStringLiteral("ab\rcd\r\nef\r\n"));
+    QTextCursor c = ascii->txt->textCursor();
+    c.setPosition(1);
+    c.setPosition(6, QTextCursor::KeepAnchor); // "b", the CR, "c", "d" and the line break
+    ascii->txt->setTextCursor(c);
+    ascii->mnuEditCopy_Click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("b\rcd\r\n"));
+    // Typed right after a placeholder, text is what was typed, not more of what the placeholder stands for.
+    c.setPosition(3);
+    ascii->txt->setTextCursor(c);
+    ascii->txt->insertPlainText("XY");
+    EXPECT_EQ(ascii->text(), QStringLiteral("ab\rXYcd\r\nef\r\n"));
+    // The text box's own copy (its context menu) gives the exact characters too.
+    ascii->txt->selectAll();
+    ascii->txt->copy();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), ascii->text());
 }
 
 } // namespace

@@ -93,6 +93,24 @@ TEST_F(ScaleWindow, MenuEntryRestoresAMinimisedWindowWithoutMovingIt) {
     EXPECT_EQ(scale->pos(), QPoint(40, 50));
 }
 
+TEST_F(ScaleWindow, MenuEntryBringsAMaximisedWindowBackToNormal) {
+    main->mnuScalePicture_Click();
+    FrmScale* scale = frmScale();
+    // Maximised and open: switching on again makes it normal.
+    scale->setWindowState(Qt::WindowMaximized);
+    main->mnuScalePicture_Click();
+    main->mnuScalePicture_Click();
+    EXPECT_EQ(scale->windowState(), Qt::WindowNoState);
+    // Maximised, then closed: opened again, it is normal too.
+    scale->setWindowState(Qt::WindowMaximized);
+    answers = {mb::Ok};
+    scale->close();
+    ASSERT_FALSE(scale->isVisible());
+    main->mnuScalePicture_Click();
+    EXPECT_TRUE(scale->isVisible());
+    EXPECT_EQ(scale->windowState(), Qt::WindowNoState);
+}
+
 TEST_F(ScaleWindow, CheckBoxKeepsMenuAndFieldsInLine) {
     main->mnuScalePicture_Click();
     FrmScale* scale = frmScale();
