@@ -6,6 +6,7 @@
 #include "kernels/rounding.h"
 #include "kernels/text_encoding.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -209,11 +210,14 @@ Plan makePlan(const Options& o, QtServices& qt) {
         if (!isDirectory(out))
             throw UsageError("cannot create folder " + out);
     }
+    if (std::count(o.pictures.begin(), o.pictures.end(), std::string(kStandardInput)) > 1)
+        throw UsageError("standard input (-) can be read only once");
     std::map<std::string, std::string> names;
     for (const std::string& picture : o.pictures) {
         Job job{picture, out, false};
         if (intoFolder) {
-            const std::string name = baseName(picture) + ".txt";
+            const std::string name =
+                (picture == kStandardInput ? std::string("stdin") : baseName(picture)) + ".txt";
             job.output = (std::filesystem::path(out) / name).string();
             if (const auto taken = names.find(name); taken != names.end()) {
                 printError(picture, "output " + name + " is already written for " + taken->second);

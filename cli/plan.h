@@ -13,10 +13,13 @@
 namespace cli {
 
 struct Job {
-    std::string picture;
+    std::string picture;  // as given, for messages; "-" is standard input
     std::string output;   // empty: standard output
     bool refused = false; // its output name is taken by an earlier picture; already reported
 };
+
+// The name a picture read from standard input goes by.
+constexpr const char* kStandardInput = "-";
 
 struct Plan {
     std::u32string table;

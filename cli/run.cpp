@@ -84,6 +84,10 @@ px::Image loadBuffer(const std::string& path, const buffer::Factors& factors, Qt
             jpeg::decodeInto(
                 path,
                 [&](const jpeg::Info& info) {
+                    const px::Size area = buffer::drawingArea(info.width, info.height, factors);
+                    return int64_t(area.width) * area.height * 4;
+                },
+                [&](const jpeg::Info& info) {
                     const px::Size area = builder.start(info.width, info.height);
                     out = px::Image(area.width, area.height, buffer::kBackground);
                     builder.attach(out.view());
@@ -127,6 +131,25 @@ std::string describe(char32_t c, bool printable) {
     return name;
 }
 
+// Standard input copied to a file of its own that nobody else can see (it is gone when the converter
+// ends), so that it reads like any picture file; returns its path.
+std::string spoolStandardInput() {
+    FILE* spool = std::tmpfile();
+    if (!spool)
+        throw KernelError(err::PathFileAccess,
+                          std::string("cannot keep standard input: ") + std::strerror(errno));
+    char chunk[1 << 16];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, stdin)) > 0)
+        if (std::fwrite(chunk, 1, got, spool) != got)
+            throw KernelError(err::PathFileAccess,
+                              std::string("cannot keep standard input: ") + std::strerror(errno));
+    if (std::ferror(stdin) || std::fflush(spool) != 0)
+        throw KernelError(err::PathFileAccess,
+                          std::string("cannot read standard input: ") + std::strerror(errno));
+    return "/proc/self/fd/" + std::to_string(fileno(spool)); // kept open for the rest of the run
+}
+
 } // namespace
 
 int printOrder(const Plan& plan, QtServices& qt) {
@@ -141,6 +164,18 @@ int run(const Plan& plan, QtServices& qt) {
     std::promise<Measurement> measuredPromise;
     std::shared_future<Measurement> measured = measuredPromise.get_future().share();
 
+    std::string standardInput; // where a picture named "-" was kept
+    std::string standardInputError;
+    for (const Job& job : plan.jobs) {
+        if (job.picture == kStandardInput && !job.refused) {
+            try {
+                standardInput = spoolStandardInput();
+            } catch (const KernelError& e) {
+                standardInputError = e.description();
+            }
+        }
+    }
+
     std::atomic<int> next{0}, failed{0};
     Progress progress(int(plan.jobs.size()), plan.jobs.size() > 1 && isatty(STDERR_FILENO));
     auto work = [&] {
@@ -149,11 +184,15 @@ int run(const Plan& plan, QtServices& qt) {
             bool ok = !job.refused;
             if (ok) {
                 try {
+                    const bool fromInput = job.picture == kStandardInput;
+                    if (fromInput && !standardInputError.empty())
+                        throw KernelError(err::PathFileAccess, standardInputError);
+                    const std::string& source = fromInput ? standardInput : job.picture;
                     buffer::Factors factors = plan.factors;
                     if (plan.columns > 0)
-                        factors = factorsForColumns(pictureSize(job.picture, qt), plan.columns,
+                        factors = factorsForColumns(pictureSize(source, qt), plan.columns,
                                                     measured.get().cellAspect);
-                    const px::Image buffer = loadBuffer(job.picture, factors, qt);
+                    const px::Image buffer = loadBuffer(source, factors, qt);
                     ok = writeOutput(job, textOf(buffer, measured.get().chars, plan.crlf));
                 } catch (const KernelError& e) {
                     printError(job.picture, e.description());

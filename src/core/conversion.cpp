@@ -53,6 +53,10 @@ QImage loadBuffer(const QString& path, const Factors& factors, bool streamJpeg) 
                 jpeg::decodeInto(
                     native,
                     [&](const jpeg::Info& info) {
+                        const px::Size area = buffer::drawingArea(info.width, info.height, factors);
+                        return int64_t(area.width) * area.height * 4;
+                    },
+                    [&](const jpeg::Info& info) {
                         out = bufferImage(builder.start(info.width, info.height));
                         builder.attach(mutablePixelView(out));
                     },

@@ -7,74 +7,147 @@
 
 #include <QFile>
 #include <QImageReader>
+#include <QtEndian>
+#include <array>
 #include <cstdlib>
 #include <new>
+#include <optional>
 
 namespace {
 
-quint32 le32(const QByteArray& b, int at) {
-    return quint32(uchar(b[at])) | quint32(uchar(b[at + 1])) << 8 | quint32(uchar(b[at + 2])) << 16 |
-           quint32(uchar(b[at + 3])) << 24;
-}
-
-quint16 le16(const QByteArray& b, int at) {
-    return quint16(uchar(b[at]) | uchar(b[at + 1]) << 8);
-}
-
 [[noreturn]] void truncated() {
-    raiseError(err::InvalidPicture, QStringLiteral("Invalid picture (the file ends too early)"));
+    raiseError(err::InvalidPicture, QStringLiteral("Invalid picture (the file ends too early)"),
+               err::Kind::Truncated);
 }
 
-// Uncompressed bitmaps: the pixel rows must all be there.
-void checkBmp(const QByteArray& b, qint64 fileSize) {
-    if (b.size() < 34 || le32(b, 14) < 40)
-        return; // old-style headers are left to the reader
-    const qint64 offset = le32(b, 10);
-    const qint64 width = qint32(le32(b, 18));
-    const qint64 height = qint32(le32(b, 22));
-    const qint64 bits = le16(b, 28);
-    const quint32 compression = le32(b, 30);
-    if (compression != 0 && compression != 3 && compression != 6)
-        return; // run-length data has no fixed size
-    // Header values may be anything: compare without multiplying sizes that could overflow.
-    const qint64 rowBytes = (std::abs(width) * bits + 31) / 32 * 4;
-    const qint64 room = fileSize - offset;
-    if (room < 0 || (rowBytes > 0 && std::abs(height) > room / rowBytes))
+// Reads a file front to back through a buffer: completeness checks walk a file's structure without
+// holding it, however large it claims or is.
+class Walker {
+  public:
+    explicit Walker(QFile& file) : file_(file) {}
+    // The next byte, or -1 at the end of the file.
+    int next() {
+        char c;
+        return file_.getChar(&c) ? int(uchar(c)) : -1;
+    }
+    int need() {
+        const int c = next();
+        if (c < 0)
+            truncated();
+        return c;
+    }
+    void skip(qint64 n) {
+        if (n <= 0)
+            return;
+        if (file_.pos() + n > file_.size())
+            truncated();
+        file_.seek(file_.pos() + n);
+    }
+    bool atEnd() const { return file_.pos() >= file_.size(); }
+
+  private:
+    QFile& file_;
+};
+
+struct BmpHeader {
+    qint64 offset = 0, width = 0, height = 0;
+    int bits = 0, headerSize = 0;
+    quint32 compression = 0;
+    std::array<quint32, 3> masks{}; // red, green, blue for 16-bit pictures
+};
+
+BmpHeader readBmpHeader(const QByteArray& b) {
+    BmpHeader h;
+    const auto le32 = [&](int at) { return qFromLittleEndian<quint32>(b.constData() + at); };
+    const auto le16 = [&](int at) { return qFromLittleEndian<quint16>(b.constData() + at); };
+    if (b.size() < 26)
+        return h;
+    h.offset = le32(10);
+    h.headerSize = int(le32(14));
+    if (h.headerSize == 12) { // OS/2 1.x: 16-bit sizes
+        h.width = le16(18);
+        h.height = qint16(le16(20));
+        h.bits = b.size() >= 26 ? le16(24) : 0;
+        return h;
+    }
+    if (b.size() < 34 || h.headerSize < 40)
+        return h;
+    h.width = qint32(le32(18));
+    h.height = qint32(le32(22));
+    h.bits = le16(28);
+    h.compression = le32(30);
+    if (h.bits == 16) {
+        if (h.compression == 3 && b.size() >= 54 + 12) // masks after the header, or inside a larger one
+            h.masks = {le32(54), le32(58), le32(62)};
+        else if (h.compression == 0)
+            h.masks = {0x7C00, 0x03E0, 0x001F};
+    }
+    return h;
+}
+
+// Uncompressed bitmaps: the pixel rows must all be there. Run-length data: its stream must reach the
+// end-of-bitmap mark.
+void checkBmp(QFile& file, const BmpHeader& h) {
+    if (h.bits <= 0)
+        return; // a header the reader will refuse
+    if (h.compression == 0 || h.compression == 3 || h.compression == 6) {
+        // Header values may be anything: compare without multiplying sizes that could overflow.
+        const qint64 rowBytes = (std::abs(h.width) * h.bits + 31) / 32 * 4;
+        const qint64 room = file.size() - h.offset;
+        if (room < 0 || (rowBytes > 0 && std::abs(h.height) > room / rowBytes))
+            truncated();
+        return;
+    }
+    if (h.compression != 1 && h.compression != 2)
+        return;
+    const bool fourBits = h.compression == 2;
+    if (h.offset > file.size())
         truncated();
+    file.seek(h.offset);
+    Walker in(file);
+    for (;;) {
+        const int count = in.need();
+        const int value = in.need();
+        if (count > 0)
+            continue; // a run of one value
+        if (value == 1)
+            return; // end of bitmap
+        if (value == 0)
+            continue; // end of line
+        if (value == 2) {
+            in.need(); // a move right and down
+            in.need();
+            continue;
+        }
+        // Pixels as they are, padded to a whole 16-bit word.
+        const int bytes = fourBits ? (value + 1) / 2 : value;
+        in.skip(bytes + (bytes & 1));
+    }
 }
 
 // GIF: walk the blocks up to the trailer.
-void checkGif(const QByteArray& b) {
-    qsizetype at = 13;
-    if (b.size() < at)
-        truncated();
-    const auto table = [](uchar flags) { return (flags & 0x80) ? 3 * (2 << (flags & 7)) : 0; };
-    at += table(uchar(b[10]));
+void checkGif(QFile& file) {
+    Walker in(file);
+    in.skip(10);
+    const int flags = in.need();
+    in.skip(2);
+    const auto table = [](int f) { return (f & 0x80) ? 3 * (2 << (f & 7)) : 0; };
+    in.skip(table(flags));
     const auto subBlocks = [&] {
-        for (;;) {
-            if (at >= b.size())
-                truncated();
-            const int n = uchar(b[at++]);
-            if (n == 0)
-                return;
-            at += n;
-        }
+        for (int n; (n = in.need()) != 0;)
+            in.skip(n);
     };
     for (;;) {
-        if (at >= b.size())
-            truncated();
-        const uchar block = uchar(b[at++]);
+        const int block = in.need();
         if (block == 0x3B)
             return; // trailer: the picture is whole
         if (block == 0x21) {
-            ++at; // label
+            in.need(); // label
             subBlocks();
         } else if (block == 0x2C) {
-            if (at + 9 > b.size())
-                truncated();
-            at += 8;
-            at += 1 + table(uchar(b[at]));
-            ++at; // smallest code size
+            in.skip(8);
+            in.skip(table(in.need()));
+            in.need(); // smallest code size
             subBlocks();
         } else {
             raiseError(err::InvalidPicture);
@@ -82,61 +155,45 @@ void checkGif(const QByteArray& b) {
     }
 }
 
-// Raises 481 when a BMP or GIF file ends before the picture its header announces (Qt's readers would
-// return the part they got without a word).
-void requireCompletePicture(const QByteArray& head, qint64 fileSize) {
-    if (head.startsWith("BM"))
-        checkBmp(head, fileSize);
-    else if (head.startsWith("GIF8"))
-        checkGif(head);
-}
-
-} // namespace
-
-QImage decodeJpeg(const QString& path) {
-    QImage image;
-    fromKernels([&] {
-        jpeg::decodeInto(
-            paths::native(path),
-            [&](const jpeg::Info& info) {
-                image = QImage(info.width, info.height, QImage::Format_RGB32);
-                if (image.isNull())
-                    throw std::bad_alloc();
-            },
-            [&](int y) { return reinterpret_cast<px::Pixel*>(image.scanLine(y)); }, [](int) {});
-    });
-    return image;
-}
-
-QImage loadPictureFile(const QString& path) {
-    QImageReader::setAllocationLimit(memlimit::pictureAllocationLimitMB());
-    paths::requireRegularFile(path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        raiseError(err::PermissionDenied);
-    const qint64 fileSize = file.size();
-    // A GIF is checked whole (its blocks are walked); other kinds need their header only.
-    const QByteArray head = file.peek(6).startsWith("GIF8") ? file.readAll() : file.read(64);
-    file.close();
-    requireCompletePicture(head, fileSize);
-
-    if (jpeg::looksLikeJpeg(paths::native(path))) {
-        try {
-            return decodeJpeg(path);
-        } catch (const PlatformError& e) {
-            // Colour spaces the direct decoder does not turn into RGB are left to Qt's reader.
-            if (e.kind() != err::Kind::UnsupportedColourSpace)
-                throw;
+// Qt widens 5- and 6-bit channels of 16-bit bitmaps by shifting (31 becomes 248), so white would come
+// out grey: each channel is widened to the full range instead, 31 (or 63) becoming 255.
+void widenSixteenBitChannels(QImage& image, const BmpHeader& h) {
+    std::array<std::array<uchar, 256>, 3> lut{};
+    for (int c = 0; c < 3; ++c) {
+        quint32 mask = h.masks[size_t(c)];
+        if (mask == 0)
+            return;
+        while (!(mask & 1))
+            mask >>= 1;
+        const int largest = int(mask); // 31 or 63 for 5 and 6 bits
+        if (largest >= 255)
+            return;
+        const int scale = 256 / (largest + 1); // what Qt multiplied each value by
+        for (int v = 0; v < 256; ++v) {
+            const int value = std::min(v / scale, largest);
+            lut[size_t(c)][size_t(v)] = uchar((value * 255 + largest / 2) / largest);
         }
     }
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = line[x];
+            line[x] = qRgb(lut[0][size_t(qRed(p))], lut[1][size_t(qGreen(p))], lut[2][size_t(qBlue(p))]);
+        }
+    }
+}
+
+QImage readWithQt(const QString& path, const std::optional<BmpHeader>& bmp, qint64 decoderBytes) {
     QImageReader reader(path);
     reader.setAutoTransform(false);
     const QSize size = reader.size();
-    if (size.isValid() &&
-        qint64(size.width()) * size.height() * 4 > qint64(memlimit::pictureAllocationLimitMB()) * 1024 * 1024)
-        raiseError(err::OutOfMemory, QStringLiteral("Out of memory (the picture is %1 x %2 pixels)")
-                                         .arg(size.width())
-                                         .arg(size.height()));
+    // Qt's reader makes the picture, and our conversion to RGB32 may make it once more.
+    std::optional<memlimit::Reservation> reservation;
+    if (size.isValid())
+        fromKernels([&] {
+            reservation.emplace(qint64(size.width()) * size.height() * 4 * 2 + decoderBytes, size.width(),
+                                size.height());
+        });
     QImage image;
     try {
         image = reader.read();
@@ -159,5 +216,58 @@ QImage loadPictureFile(const QString& path) {
         if (image.isNull())
             raiseError(err::OutOfMemory);
     }
+    if (bmp && bmp->bits == 16)
+        widenSixteenBitChannels(image, *bmp);
     return image;
+}
+
+} // namespace
+
+QImage decodeJpeg(const QString& path) {
+    QImage image;
+    fromKernels([&] {
+        jpeg::decodeInto(
+            paths::native(path), [](const jpeg::Info& info) { return int64_t(info.width) * info.height * 4; },
+            [&](const jpeg::Info& info) {
+                image = QImage(info.width, info.height, QImage::Format_RGB32);
+                if (image.isNull())
+                    throw std::bad_alloc();
+            },
+            [&](int y) { return reinterpret_cast<px::Pixel*>(image.scanLine(y)); }, [](int) {});
+    });
+    return image;
+}
+
+QImage loadPictureFile(const QString& path) {
+    QImageReader::setAllocationLimit(memlimit::pictureAllocationLimitMB());
+    paths::requireRegularFile(path);
+    const std::string native = paths::native(path);
+    qint64 decoderBytes = 0;
+    if (jpeg::looksLikeJpeg(native)) {
+        try {
+            return decodeJpeg(path);
+        } catch (const PlatformError& e) {
+            if (e.kind() != err::Kind::UnsupportedColourSpace)
+                throw;
+        }
+        // Colour spaces the kernels do not turn into RGB are left to Qt's reader, which would pass over a
+        // file cut short: the kernels read it first, keeping nothing, and refuse what they would refuse.
+        fromKernels([&] { jpeg::verify(native); });
+        decoderBytes = fromKernels([&] { return jpeg::readInfo(native).coefficientBytes; });
+    }
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        raiseError(err::PermissionDenied);
+    const QByteArray head = file.peek(128);
+    // Qt's readers return the part of a BMP or GIF they got without a word when the file ends early.
+    std::optional<BmpHeader> bmp;
+    if (head.startsWith("BM")) {
+        bmp = readBmpHeader(head);
+        checkBmp(file, *bmp);
+    } else if (head.startsWith("GIF8")) {
+        checkGif(file);
+    }
+    file.close();
+    return readWithQt(path, bmp, decoderBytes);
 }

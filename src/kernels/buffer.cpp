@@ -44,13 +44,17 @@ px::Size outerSize(int ws, int hs, const Factors& factors) {
     return {int(wb), int(hb)};
 }
 
+px::Size drawingArea(int pictureWidth, int pictureHeight, const Factors& factors) {
+    const px::Size outer = outerSize(pictureWidth + 4, pictureHeight + 4, factors);
+    return {std::max(0, outer.width - 4), std::max(0, outer.height - 4)};
+}
+
 Builder::Builder(const Factors& factors) : factors_(factors) {}
 
 Builder::~Builder() = default;
 
 px::Size Builder::start(int pictureWidth, int pictureHeight) {
-    const px::Size outer = outerSize(pictureWidth + 4, pictureHeight + 4, factors_);
-    const px::Size area{std::max(0, outer.width - 4), std::max(0, outer.height - 4)};
+    const px::Size area = drawingArea(pictureWidth, pictureHeight, factors_);
     pictureWidth_ = pictureWidth;
     averager_.reset();
     if (averages(factors_))

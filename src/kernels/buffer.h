@@ -25,6 +25,9 @@ bool averages(const Factors& factors);
 // blocks or the buffer are too large.
 px::Size outerSize(int ws, int hs, const Factors& factors);
 
+// The buffer's drawing area (its outer size less the border) for a picture of this size.
+px::Size drawingArea(int pictureWidth, int pictureHeight, const Factors& factors);
+
 // Where no block lands, the buffer keeps the picture box's background, pure red.
 constexpr px::Pixel kBackground = px::fromBgr(255);
 

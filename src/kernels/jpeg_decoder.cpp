@@ -6,9 +6,11 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
+#include <exception>
 #include <memory>
 #include <new>
-#include <vector>
+#include <optional>
 
 #include <sys/stat.h>
 
@@ -33,78 +35,246 @@ void onError(j_common_ptr cinfo) {
 }
 
 void onMessage(j_common_ptr cinfo, int level) {
-    // A stream that ends early is padded by the decoder with grey; such a picture is not whole.
+    // Data that ends early, at the end of the file or at a marker met in the middle of a scan (a file cut
+    // short and closed again), is padded by the decoder; such a picture is not whole.
     auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
-    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF)
+    if (level < 0 && (cinfo->err->msg_code == JWRN_JPEG_EOF || cinfo->err->msg_code == JWRN_HIT_MARKER))
         err->truncated = true;
+}
+
+// A safety net beside the counted scans: the decoder stops at the scan past the limit.
+void onProgress(j_common_ptr cinfo) {
+    if (cinfo->is_decompressor && reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans) {
+        auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+        std::snprintf(err->message, sizeof err->message, "too many scans");
+        std::longjmp(err->jump, 2);
+    }
 }
 
 struct FileCloser {
     void operator()(FILE* f) const { std::fclose(f); }
 };
+using File = std::unique_ptr<FILE, FileCloser>;
 
-enum class Outcome { Done, Failed, Unsupported, TooLarge, Truncated };
+File openFile(const std::string& path) {
+    files::requireRegularFile(path);
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        raiseKernelError(err::PathFileAccess);
+    return File(f);
+}
 
-// Everything between setjmp and the decoder's calls is plain data, so a jump back skips no destructor.
-Outcome run(FILE* file, bool headerOnly, Info& info, const std::function<void(const Info&)>& header,
-            const std::function<px::Pixel*(int)>& target, const std::function<void(int)>& ready,
-            char* message) {
+// Reads a file in chunks, a byte at a time or skipping ahead.
+class Bytes {
+  public:
+    explicit Bytes(FILE* f) : f_(f) {}
+    int next() {
+        if (at_ == size_ && !fill())
+            return -1;
+        return buffer_[at_++];
+    }
+    // Moves past the next 0xFF; false at the end of the file.
+    bool pastNextFF() {
+        for (;;) {
+            if (at_ < size_) {
+                const void* ff = std::memchr(buffer_ + at_, 0xFF, size_ - at_);
+                if (ff) {
+                    at_ = size_t(static_cast<const unsigned char*>(ff) - buffer_) + 1;
+                    return true;
+                }
+            }
+            if (!fill())
+                return false;
+        }
+    }
+    bool skip(long n) {
+        const long here = long(size_ - at_);
+        if (n <= here) {
+            at_ += size_t(n);
+            return true;
+        }
+        at_ = size_ = 0;
+        return std::fseek(f_, n - here, SEEK_CUR) == 0;
+    }
+
+  private:
+    bool fill() {
+        size_ = std::fread(buffer_, 1, sizeof buffer_, f_);
+        at_ = 0;
+        return size_ > 0;
+    }
+    FILE* f_;
+    unsigned char buffer_[1 << 16];
+    size_t at_ = 0, size_ = 0;
+};
+
+// Counts the scans by walking the markers: segments are skipped by their lengths, entropy-coded data up to
+// the next marker (a 0xFF there is followed by 0x00 or a restart marker). Stops counting past `limit`.
+int countScans(FILE* f, int limit) {
+    Bytes in(f);
+    int scans = 0, c;
+    if (in.next() != 0xFF || in.next() != 0xD8)
+        return 0;
+    for (;;) {
+        if (!in.pastNextFF())
+            return scans;
+        while ((c = in.next()) == 0xFF) {
+        }
+        if (c < 0 || c == 0xD9)
+            return scans;
+        if (c == 0x01 || (c >= 0xD0 && c <= 0xD7))
+            continue; // no length follows
+        const int hi = in.next(), lo = in.next();
+        if (hi < 0 || lo < 0 || !in.skip(long((hi << 8) | lo) - 2))
+            return scans;
+        if (c != 0xDA)
+            continue;
+        if (++scans > limit)
+            return scans;
+        // Entropy-coded data: a 0xFF followed by 0x00 or a restart marker belongs to it.
+        for (;;) {
+            if (!in.pastNextFF())
+                return scans;
+            do
+                c = in.next();
+            while (c == 0xFF);
+            if (c < 0)
+                return scans;
+            if (c != 0x00 && !(c >= 0xD0 && c <= 0xD7)) {
+                // The next marker: read on from it (without a length for EOI).
+                if (c == 0xD9)
+                    return scans;
+                const int h = in.next(), l = in.next();
+                if (h < 0 || l < 0 || !in.skip(long((h << 8) | l) - 2))
+                    return scans;
+                if (c == 0xDA && ++scans > limit)
+                    return scans;
+                if (c != 0xDA)
+                    break;
+            }
+        }
+    }
+}
+
+enum class Mode { Header, Decode, Verify };
+
+enum class Outcome { Done, Failed, Unsupported, Truncated, TooManyScans };
+
+int64_t coefficientBytes(const jpeg_decompress_struct& cinfo) {
+    if (!jpeg_has_multiple_scans(const_cast<j_decompress_ptr>(&cinfo)))
+        return 0;
+    int64_t bytes = 0;
+    for (int c = 0; c < cinfo.num_components; ++c) {
+        const jpeg_component_info& comp = cinfo.comp_info[c];
+        const int64_t w = (int64_t(comp.width_in_blocks) + comp.h_samp_factor - 1) / comp.h_samp_factor *
+                          comp.h_samp_factor;
+        const int64_t h = (int64_t(comp.height_in_blocks) + comp.v_samp_factor - 1) / comp.v_samp_factor *
+                          comp.v_samp_factor;
+        bytes += w * h * int64_t(sizeof(JBLOCK));
+    }
+    return bytes;
+}
+
+struct Job {
+    Mode mode;
+    const std::string* path;
+    const std::function<int64_t(const Info&)>* outputBytes;
+    const std::function<void(const Info&)>* header;
+    const std::function<px::Pixel*(int)>* target;
+    const std::function<void(int)>* ready;
+    std::optional<memlimit::Reservation>* reservation; // lives outside the jump's reach
+    std::exception_ptr* failure;                       // what a callback raised
+};
+
+// Everything between setjmp and the decoder's calls is plain data or lives in the caller's frame, so a
+// jump back skips no destructor; what the callbacks raise is kept in the job and raised again after the
+// decoder has been taken down.
+Outcome run(FILE* file, const Job& job, Info& info, char* message) {
     jpeg_decompress_struct cinfo;
     ErrorManager err;
+    jpeg_progress_mgr progress;
     cinfo.err = jpeg_std_error(&err.pub);
     err.pub.error_exit = onError;
     err.pub.emit_message = onMessage;
     err.truncated = false;
     err.message[0] = 0;
-    if (setjmp(err.jump)) {
+    if (const int jumped = setjmp(err.jump)) {
         std::snprintf(message, JMSG_LENGTH_MAX, "%s", err.message);
         jpeg_destroy_decompress(&cinfo);
-        return Outcome::Failed;
+        return jumped == 2 ? Outcome::TooManyScans : Outcome::Failed;
     }
     jpeg_create_decompress(&cinfo);
+    progress.progress_monitor = onProgress;
+    cinfo.progress = &progress;
     jpeg_stdio_src(&cinfo, file);
     jpeg_read_header(&cinfo, TRUE);
     info.width = int(cinfo.image_width);
     info.height = int(cinfo.image_height);
     info.progressive = jpeg_has_multiple_scans(&cinfo);
-    if (headerOnly) {
+    info.convertible = cinfo.jpeg_color_space != JCS_CMYK && cinfo.jpeg_color_space != JCS_YCCK;
+    info.coefficientBytes = coefficientBytes(cinfo);
+    if (info.progressive) {
+        File again(std::fopen(job.path->c_str(), "rb"));
+        info.scans = again ? countScans(again.get(), kMaxScans) : 0;
+        if (info.scans > kMaxScans) {
+            jpeg_destroy_decompress(&cinfo);
+            return Outcome::TooManyScans;
+        }
+    }
+    if (job.mode == Mode::Header) {
         jpeg_destroy_decompress(&cinfo);
         return Outcome::Done;
     }
-    if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK) {
+    if (job.mode == Mode::Decode && !info.convertible) {
         jpeg_destroy_decompress(&cinfo);
         return Outcome::Unsupported;
     }
-    if (int64_t(info.width) * info.height * 4 > int64_t(memlimit::pictureAllocationLimitMB()) * 1024 * 1024) {
-        jpeg_destroy_decompress(&cinfo);
-        return Outcome::TooLarge;
-    }
-    cinfo.out_color_space = JCS_EXT_BGRA; // the pixels' 0xAARRGGBB words on little-endian machines
     cinfo.dct_method = JDCT_ISLOW;
-    try {
-        header(info);
-    } catch (...) {
-        jpeg_destroy_decompress(&cinfo);
-        throw;
+    if (job.mode == Mode::Verify) {
+        cinfo.out_color_space = info.convertible ? JCS_RGB : JCS_CMYK;
+        cinfo.scale_num = 1;
+        cinfo.scale_denom = 8;
+    } else {
+        cinfo.out_color_space = JCS_EXT_BGRA; // the pixels' 0xAARRGGBB words on little-endian machines
     }
-    jpeg_start_decompress(&cinfo);
-    while (cinfo.output_scanline < cinfo.output_height) {
-        const int y = int(cinfo.output_scanline);
-        JSAMPROW rows[1];
+    // What the caller keeps, the coefficients, and the decoder's rows (a few of them, up to 4 bytes a pixel
+    // each for every component).
+    const auto guarded = [&](const auto& fn) {
         try {
-            rows[0] = reinterpret_cast<JSAMPROW>(target(y));
+            fn();
+            return true;
         } catch (...) {
+            *job.failure = std::current_exception();
             jpeg_destroy_decompress(&cinfo);
-            throw;
+            return false;
         }
-        jpeg_read_scanlines(&cinfo, rows, 1);
-        if (err.truncated)
-            break;
-        try {
-            ready(y);
-        } catch (...) {
-            jpeg_destroy_decompress(&cinfo);
-            throw;
+    };
+    const bool prepared = guarded([&] {
+        const int64_t callerBytes = job.outputBytes && *job.outputBytes ? (*job.outputBytes)(info) : 0;
+        const int64_t rowBytes = int64_t(info.width) * 4 * 32;
+        job.reservation->emplace(callerBytes + info.coefficientBytes + rowBytes, info.width, info.height);
+        if (job.header && *job.header)
+            (*job.header)(info);
+    });
+    if (!prepared)
+        return Outcome::Failed;
+    jpeg_start_decompress(&cinfo);
+    if (job.mode == Mode::Verify) {
+        JSAMPARRAY rows = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                                     cinfo.output_width * cinfo.output_components, 1);
+        while (cinfo.output_scanline < cinfo.output_height && !err.truncated)
+            jpeg_read_scanlines(&cinfo, rows, 1);
+    } else {
+        while (cinfo.output_scanline < cinfo.output_height) {
+            const int y = int(cinfo.output_scanline);
+            JSAMPROW rows[1] = {nullptr};
+            if (!guarded([&] { rows[0] = reinterpret_cast<JSAMPROW>((*job.target)(y)); }))
+                return Outcome::Failed;
+            jpeg_read_scanlines(&cinfo, rows, 1);
+            if (err.truncated)
+                break;
+            if (!guarded([&] { (*job.ready)(y); }))
+                return Outcome::Failed;
         }
     }
     const bool truncated = err.truncated;
@@ -114,24 +284,20 @@ Outcome run(FILE* file, bool headerOnly, Info& info, const std::function<void(co
     return truncated ? Outcome::Truncated : Outcome::Done;
 }
 
-std::unique_ptr<FILE, FileCloser> openFile(const std::string& path) {
-    files::requireRegularFile(path);
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        raiseKernelError(err::PathFileAccess);
-    return std::unique_ptr<FILE, FileCloser>(f);
-}
-
-Info decodeFile(const std::string& path, bool headerOnly, const std::function<void(const Info&)>& header,
-                const std::function<px::Pixel*(int)>& target, const std::function<void(int)>& ready) {
-    auto file = openFile(path);
+Info decodeFile(const Job& job) {
+    File file = openFile(*job.path);
     Info info;
     char message[JMSG_LENGTH_MAX] = {0};
     Outcome outcome;
     try {
-        outcome = run(file.get(), headerOnly, info, header, target, ready, message);
+        outcome = run(file.get(), job, info, message);
+        if (*job.failure)
+            std::rethrow_exception(*job.failure);
     } catch (const std::bad_alloc&) {
-        raiseKernelError(err::OutOfMemory, {}, err::Kind::TooLarge);
+        raiseKernelError(err::OutOfMemory,
+                         "Out of memory (the picture is " + std::to_string(info.width) + " x " +
+                             std::to_string(info.height) + " pixels)",
+                         err::Kind::TooLarge);
     }
     switch (outcome) {
     case Outcome::Done:
@@ -139,14 +305,14 @@ Info decodeFile(const std::string& path, bool headerOnly, const std::function<vo
     case Outcome::Unsupported:
         raiseKernelError(err::InvalidPicture, "Invalid picture (unsupported JPEG colour space)",
                          err::Kind::UnsupportedColourSpace);
-    case Outcome::TooLarge:
-        raiseKernelError(err::OutOfMemory,
-                         "Out of memory (the picture is " + std::to_string(info.width) + " x " +
-                             std::to_string(info.height) + " pixels)",
-                         err::Kind::TooLarge);
     case Outcome::Truncated:
         raiseKernelError(err::InvalidPicture, "Invalid picture (the JPEG file ends too early)",
                          err::Kind::Truncated);
+    case Outcome::TooManyScans:
+        raiseKernelError(err::InvalidPicture,
+                         "Invalid picture (the JPEG file has more than " + std::to_string(kMaxScans) +
+                             " scans)",
+                         err::Kind::TooManyScans);
     case Outcome::Failed:
         break;
     }
@@ -159,23 +325,32 @@ bool looksLikeJpeg(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
-    FILE* f = std::fopen(path.c_str(), "rb");
+    File f(std::fopen(path.c_str(), "rb"));
     if (!f)
         return false;
     unsigned char head[3] = {0, 0, 0};
-    const size_t got = std::fread(head, 1, 3, f);
-    std::fclose(f);
+    const size_t got = std::fread(head, 1, 3, f.get());
     return got == 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF;
 }
 
 Info readInfo(const std::string& path) {
-    return decodeFile(
-        path, true, [](const Info&) {}, [](int) { return nullptr; }, [](int) {});
+    std::optional<memlimit::Reservation> reservation;
+    std::exception_ptr failure;
+    return decodeFile({Mode::Header, &path, nullptr, nullptr, nullptr, nullptr, &reservation, &failure});
 }
 
-void decodeInto(const std::string& path, const std::function<void(const Info&)>& header,
+void decodeInto(const std::string& path, const std::function<int64_t(const Info&)>& outputBytes,
+                const std::function<void(const Info&)>& header,
                 const std::function<px::Pixel*(int y)>& target, const std::function<void(int y)>& ready) {
-    decodeFile(path, false, header, target, ready);
+    std::optional<memlimit::Reservation> reservation;
+    std::exception_ptr failure;
+    decodeFile({Mode::Decode, &path, &outputBytes, &header, &target, &ready, &reservation, &failure});
+}
+
+void verify(const std::string& path) {
+    std::optional<memlimit::Reservation> reservation;
+    std::exception_ptr failure;
+    decodeFile({Mode::Verify, &path, nullptr, nullptr, nullptr, nullptr, &reservation, &failure});
 }
 
 } // namespace jpeg

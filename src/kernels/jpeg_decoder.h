@@ -2,32 +2,51 @@
 
 #include "kernels/pixels.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
 // JPEG pictures decoded with libjpeg-turbo: row by row, so a caller can reduce a picture while it is
 // decoded and never hold it whole. Both programs decode every JPEG they can through here, so they see
 // the same pixels. Paths are in the system's file-name encoding.
+//
+// Pictures are refused before the decoder allocates anything when they announce more than the memory
+// budget allows (counting the decoder's whole-picture coefficient buffer of a progressive file) or more
+// than kMaxScans scans (a progressive file of thousands of empty scans takes minutes to decode).
 namespace jpeg {
+
+// Real photographs have about ten scans; this is generous for any encoder's choice.
+constexpr int kMaxScans = 300;
 
 struct Info {
     int width = 0;
     int height = 0;
-    bool progressive = false;
+    bool progressive = false;     // several scans: the decoder keeps the whole picture's coefficients
+    bool convertible = true;      // the kernels can turn its colours into RGB (not CMYK or YCCK)
+    int64_t coefficientBytes = 0; // the coefficient buffer a multi-scan file needs while it decodes
+    int scans = 0;                // counted for multi-scan files only
 };
 
 // True when the file starts like a JPEG stream.
 bool looksLikeJpeg(const std::string& path);
 
-// Reads only the header.
+// Reads the header (for a multi-scan file, walks its markers to count the scans). Raises 481 for a file
+// that is not a JPEG picture and for too many scans (kind TooManyScans).
 Info readInfo(const std::string& path);
 
-// Decodes the whole picture: `header` runs once the size is known; then, for every row in order,
-// `target(y)` gives room for it (width pixels) and `ready(y)` says it is filled. Raises 481 for a file
-// that is not a whole JPEG picture (a truncated one among them, kind Truncated), 75 when it cannot be
-// read, 7 when it is too large (kind TooLarge), and 481 of kind UnsupportedColourSpace for colour
-// spaces the decoder cannot turn into RGB (CMYK, YCCK): callers may fall back then.
-void decodeInto(const std::string& path, const std::function<void(const Info&)>& header,
+// Decodes the whole picture: `outputBytes(info)` says what the caller will allocate for it, which is
+// reserved from the memory budget together with the decoder's own needs; `header` runs once the size
+// is known; then, for every row in order, `target(y)` gives room for it (width pixels) and `ready(y)`
+// says it is filled. Raises 481 for a file that is not a whole JPEG picture (a truncated one among them,
+// kind Truncated), 75 when it cannot be read, 7 when it is too large (kind TooLarge), 481 of kind
+// TooManyScans, and 481 of kind UnsupportedColourSpace for colour spaces the kernels cannot turn into
+// RGB (CMYK, YCCK): callers may fall back then.
+void decodeInto(const std::string& path, const std::function<int64_t(const Info&)>& outputBytes,
+                const std::function<void(const Info&)>& header,
                 const std::function<px::Pixel*(int y)>& target, const std::function<void(int y)>& ready);
+
+// Decodes a picture at an eighth of its size and keeps nothing, to find out what decodeInto would raise
+// for it, whatever its colour space: for pictures another decoder will read (CMYK, YCCK through Qt).
+void verify(const std::string& path);
 
 } // namespace jpeg

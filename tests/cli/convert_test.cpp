@@ -16,6 +16,7 @@
 #include <QGuiApplication>
 #include <QProcess>
 #include <QStandardPaths>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -25,8 +26,16 @@ struct ConverterRun {
     QByteArray out, err;
 };
 
-ConverterRun convert(const QStringList& args) {
+// `memoryLimit`: the most address space, in bytes, the converter may take (0: no limit).
+ConverterRun convert(const QStringList& args, const QString& input = QString(), qint64 memoryLimit = 0) {
     QProcess p;
+    if (!input.isEmpty())
+        p.setStandardInputFile(input);
+    if (memoryLimit > 0)
+        p.setChildProcessModifier([memoryLimit] {
+            const rlimit limit{rlim_t(memoryLimit), rlim_t(memoryLimit)};
+            setrlimit(RLIMIT_AS, &limit);
+        });
     p.start(QStringLiteral(TESSARINE_CONVERT), args);
     p.waitForFinished(60000);
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
@@ -311,6 +320,91 @@ TEST_F(Converter, FillTableResultIsSavedCopiedAndConvertedToTheSameBytes) {
     EXPECT_EQ(text.size(), 3 * (256 + 2));
     for (const QChar c : {QChar(u'\r'), QChar(u'\n'), QChar(0xA0), QChar(u'\t')})
         EXPECT_EQ(text.count(c), 3 + (c == u'\r' || c == u'\n' ? 3 : 0)) << int(c.unicode());
+}
+
+TEST_F(Converter, PictureFromStandardInputIsThePictureFromItsFile) {
+    for (const char* ext : {"jpg", "bmp", "gif"}) {
+        const QString pic = testpic::save(scene(90, 60), path(QString("in.") + ext));
+        const ConverterRun fromFile = convert({pic, "--scale", "3x5", "--chars", "#+. "});
+        const ConverterRun fromInput = convert({"-", "--scale", "3x5", "--chars", "#+. "}, pic);
+        ASSERT_EQ(fromInput.status, 0) << ext << fromInput.err.toStdString();
+        EXPECT_EQ(fromInput.out, fromFile.out) << ext;
+        EXPECT_EQ(fromInput.out.count('\n'), 8) << ext;
+    }
+    const QString pic = path("in.jpg");
+    const ConverterRun named = convert({"-", pic, "-o", path("both")}, pic);
+    EXPECT_EQ(named.status, 0) << named.err.toStdString();
+    EXPECT_TRUE(QFile::exists(path("both/stdin.txt")));
+    EXPECT_TRUE(QFile::exists(path("both/in.txt")));
+    writeFile("junk", "not a picture");
+    const ConverterRun junk = convert({"-"}, path("junk"));
+    EXPECT_EQ(junk.status, 2);
+    EXPECT_TRUE(junk.err.startsWith("tessarine-convert: -: Invalid picture")) << junk.err.toStdString();
+    EXPECT_EQ(convert({"-", "-", "-o", path("twice")}, pic).status, 2);
+}
+
+TEST_F(Converter, HelpNamesTheProgramAndOnlyItsOwnOptions) {
+    const ConverterRun help = convert({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.startsWith("Usage: tessarine-convert [options] PICTURE...\n"))
+        << help.out.toStdString();
+    EXPECT_FALSE(help.out.contains("--help-all"));
+    EXPECT_FALSE(help.out.contains("executable_name"));
+    EXPECT_EQ(convert({"-h"}).out, help.out);
+    const ConverterRun unknown = convert({"--help-all"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.err, "tessarine-convert: unknown option --help-all (see --help)\n");
+}
+
+QString hostile(const char* name) {
+    return QStringLiteral(TESSARINE_HOSTILE_DIR "/") + name;
+}
+
+TEST_F(Converter, CmykAndYcckBatchesConvertEveryTime) {
+    // These fall back to Qt's reader on worker threads: never before the application exists.
+    const QStringList batch = {hostile("cmyk.jpg"), hostile("ycck.jpg"), "--scale", "4x4", "-o",
+                               path("cmyk")};
+    const ConverterRun first = convert(batch);
+    ASSERT_EQ(first.status, 0) << first.err.toStdString();
+    const QByteArray cmyk = readFile("cmyk/cmyk.txt"), ycck = readFile("cmyk/ycck.txt");
+    EXPECT_EQ(cmyk.count('\n'), 9); // Int(52 / 4) - 4 rows
+    for (int i = 0; i < 40; ++i) {
+        const ConverterRun again = convert(batch);
+        ASSERT_EQ(again.status, 0) << "run " << i << ": " << again.err.toStdString();
+        ASSERT_EQ(readFile("cmyk/cmyk.txt"), cmyk) << "run " << i;
+        ASSERT_EQ(readFile("cmyk/ycck.txt"), ycck) << "run " << i;
+    }
+}
+
+TEST_F(Converter, HostilePicturesAreRefusedWithTheirReason) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"os2-cut.bmp", "Invalid picture (the file ends too early)"},
+        {"rle-cut.bmp", "Invalid picture (the file ends too early)"},
+        {"cmyk-cut.jpg", "Invalid picture (the JPEG file ends too early)"},
+        {"cut-closed.jpg", "Invalid picture (the JPEG file ends too early)"},
+        {"scan-bomb.jpg", "Invalid picture (the JPEG file has more than 300 scans)"},
+        {"progressive-huge.jpg", "Out of memory (the picture is 23170 x 23170 pixels)"},
+        {"cmyk-progressive-huge.jpg", "Out of memory (the picture is 23170 x 23170 pixels)"},
+    };
+    for (const auto& [file, reason] : rows) {
+        // With no more memory than a small conversion needs: a picture that would allocate gigabytes
+        // before it is refused fails differently.
+        const ConverterRun r = convert({hostile(file), "--scale", "8x16"}, QString(), qint64(1500) << 20);
+        EXPECT_EQ(r.status, 2) << file;
+        EXPECT_EQ(r.err, ("tessarine-convert: " + hostile(file) + ": " + reason + "\n").toUtf8()) << file;
+    }
+}
+
+TEST_F(Converter, HugeFileStartingLikeAGifIsNotReadWhole) {
+    // Four gibibytes, almost all of them a hole in the file: checked without reading them into memory.
+    QFile gif(path("huge.gif"));
+    ASSERT_TRUE(gif.open(QIODevice::WriteOnly));
+    gif.write(QByteArray("GIF89a\x10\x00\x10\x00\x00\x00\x00", 13));
+    ASSERT_TRUE(gif.resize(qint64(4) << 30));
+    gif.close();
+    const ConverterRun r = convert({path("huge.gif")}, QString(), qint64(1500) << 20);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, ("tessarine-convert: " + path("huge.gif") + ": Invalid picture\n").toUtf8());
 }
 
 } // namespace

@@ -2,7 +2,8 @@
 # Drives the real desktop program under Xvfb as a person would: switch scaling on through the Picture
 # menu, press Start with the mouse, save the result through the Save as dialog, quit with Ctrl+Q. Then
 # the saved text must equal tessarine-convert's for the same inputs, and the settings file written at
-# shut-down must hold what the session left.
+# shut-down must hold what the session left. Every step waits for what it needs (a window, the focus, a
+# menu, a file, the program's end) with a generous limit, never for a fixed time.
 #   desktop_e2e.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -14,6 +15,7 @@ if [ -z "${TESSARINE_E2E_INNER:-}" ]; then
 fi
 
 work=$(mktemp -d)
+pid=""
 trap 'kill $pid 2>/dev/null || true; rm -rf "$work"' EXIT
 cp "$build/tessarine" "$work/"
 cp "$source/resources/sample.jpg" "$work/sample.jpg"
@@ -22,54 +24,61 @@ printf 'version=0.2.17\r\nasciiTableFile=%s\r\npictureFile=%s\r\nxScale=8\r\nySc
     "$work/table.txt" "$work/sample.jpg" > "$work/Tessarine.ini"
 cp "$work/Tessarine.ini" "$work/start.ini"
 
+limit=60 # seconds any one step may take on a loaded machine
 fail() { echo "e2e: $*" >&2; exit 1; }
-wait_window() { # name pattern, seconds
-    for _ in $(seq 1 $(( $2 * 10 ))); do
-        w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1) && [ -n "$w" ] && { echo "$w"; return 0; }
-        sleep 0.1
-    done
+wait_for() { # command...: until it succeeds, for at most $limit seconds
+    for _ in $(seq 1 $(( limit * 10 ))); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
     return 1
 }
-focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; sleep 0.3; }
+window_named() { xdotool search --onlyvisible --name "$1" | head -1 | grep .; }
+focused() { [ "$(xdotool getwindowfocus)" = "$1" ]; }
+focus() { # window: give it the keyboard and wait until it has it
+    wait_for bash -c "xdotool windowfocus $1 && [ \"\$(xdotool getwindowfocus)\" = $1 ]" || fail "window $1 did not take the focus"
+}
+visible_windows() { xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l; }
+open_menu() { # window key: opens a menu with its access key and waits until the menu is on the screen
+    local before
+    before=$(visible_windows)
+    focus "$1"
+    xdotool key "$2"
+    wait_for bash -c "[ \$(xdotool search --onlyvisible --pid $pid 2>/dev/null | wc -l) -gt $before ]" ||
+        fail "the menu of $2 did not open"
+}
 
 export QT_QPA_PLATFORM=xcb     # the real display, whatever the test runner set for the other tests
 export QT_QPA_PLATFORMTHEME=  # Qt's own dialogs, the same on every desktop
-(cd "$work" && ./tessarine) &
+(cd "$work" && exec ./tessarine) &
 pid=$!
-main=$(wait_window 'Tessarine \(Lumagraf\)' 20) || fail "the main window did not appear"
-sleep 1
+wait_for window_named 'Tessarine \(Lumagraf\)' || fail "the main window did not appear"
+main=$(window_named 'Tessarine \(Lumagraf\)')
 
 # Picture > Scale.. switches scaling on and shows the scale window.
-focus "$main"
-xdotool key alt+c
-sleep 0.5
+open_menu "$main" alt+c
 xdotool key s
-wait_window '^Scale Picture$' 10 >/dev/null || fail "the scale window did not appear"
+wait_for window_named '^Scale Picture$' || fail "the scale window did not appear"
 
 # Start, clicked with the mouse in the middle of the button.
 focus "$main"
 eval "$(xdotool getwindowgeometry --shell "$main")"
 xdotool mousemove $(( X + 84 )) $(( Y + HEIGHT - 53 )) click 1
-ascii=$(wait_window '^Ascii$' 30) || fail "the result window did not appear after Start"
-sleep 0.5
+wait_for window_named '^Ascii$' || fail "the result window did not appear after Start"
+ascii=$(window_named '^Ascii$')
 
 # File > Save as.. and the dialog's file name.
-focus "$ascii"
-xdotool key alt+f
-sleep 0.5
+open_menu "$ascii" alt+f
 xdotool key s
-dialog=$(wait_window 'Save Ascii-File as' 10) || fail "the Save as dialog did not appear"
+wait_for window_named 'Save Ascii-File as' || fail "the Save as dialog did not appear"
+dialog=$(window_named 'Save Ascii-File as')
 focus "$dialog"
 xdotool type --delay 5 "$work/result.txt"
 xdotool key Return
-for _ in $(seq 1 50); do [ -s "$work/result.txt" ] && break; sleep 0.1; done
-[ -s "$work/result.txt" ] || fail "the result was not saved"
+wait_for test -s "$work/result.txt" || fail "the result was not saved"
 
 # Quit with Ctrl+Q.
 focus "$main"
 xdotool key ctrl+q
-for _ in $(seq 1 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
-kill -0 $pid 2>/dev/null && fail "the program did not end on Ctrl+Q"
+wait_for bash -c "! kill -0 $pid" || fail "the program did not end on Ctrl+Q"
+pid=""
 
 export QT_QPA_PLATFORM=offscreen
 expected=$("$build/tessarine-convert" "$work/sample.jpg" --settings "$work/start.ini" --crlf | od -An -tx1 | md5sum)

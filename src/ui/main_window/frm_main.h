@@ -14,6 +14,7 @@
 
 #include <QHash>
 #include <QStringList>
+#include <functional>
 
 class QAction;
 class QLabel;
@@ -27,6 +28,7 @@ class TextBox;
 class FrmScale;
 class FrmSource;
 class FrmBuffer;
+class PlatformError;
 
 class FrmMain : public Form {
     Q_OBJECT
@@ -43,6 +45,9 @@ class FrmMain : public Form {
     void init();
     void setIniVars(QString& dummy);
     void writeIni();
+    // Writes the settings as writeIni does, reporting a failure on standard error rather than in a
+    // window: for a program whose display is gone. Nothing is written twice, nor after a failed start.
+    void writeIniWithoutDisplay();
 
     // Conversion run.
     void cmdStart_Click();
@@ -204,6 +209,7 @@ class FrmMain : public Form {
     // Connects a window this one uses, as it is created.
     void wireWindow(Form* form);
     void startupError(int number, const QString& description);
+    void writeSettings(const std::function<void(const PlatformError&)>& report);
     void setProgress(double fraction);
     void setRunInputsEnabled(bool enabled);
     // Labels size themselves to their text.
@@ -214,6 +220,7 @@ class FrmMain : public Form {
 
     QHash<QAction*, bool> heldEntries_; // menu entries a run disabled, with the state they had
     bool startupFailed_ = false;
+    bool settingsWritten_ = false;
     bool closeAfterRun_ = false;
     int lastProgressPixels_ = -1;
 };

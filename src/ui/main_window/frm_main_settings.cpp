@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QSaveFile>
+#include <cstdio>
 
 namespace {
 
@@ -116,6 +117,21 @@ void FrmMain::setIniVars(QString& dummy) {
 }
 
 void FrmMain::writeIni() {
+    writeSettings([](const PlatformError& e) { mb::show(errorBoxText(e), mb::OkOnly, app::title()); });
+    settingsWritten_ = true;
+}
+
+void FrmMain::writeIniWithoutDisplay() {
+    if (startupFailed_ || settingsWritten_)
+        return;
+    writeSettings([](const PlatformError& e) {
+        std::fprintf(stderr, "%s: %s (%d)\n", qPrintable(app::title()), qPrintable(e.description()),
+                     e.number());
+    });
+    settingsWritten_ = true;
+}
+
+void FrmMain::writeSettings(const std::function<void(const PlatformError&)>& report) {
     const auto& vars = modVars();
     settings::Values v;
     v.asciiTablePath = vars.asciiTablePath;
@@ -130,7 +146,6 @@ void FrmMain::writeIni() {
     v.asciiFile = vars.asciiFile;
     const QStringList lines = settings::fileLines(v);
 
-    auto report = [](const PlatformError& e) { mb::show(errorBoxText(e), mb::OkOnly, app::title()); };
     const QFileInfo existing(vars.iniFile);
     QSaveFile file(vars.iniFile);
     // A read-only settings file stays as it is, although its folder would let it be replaced.

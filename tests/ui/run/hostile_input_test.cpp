@@ -182,4 +182,20 @@ TEST_F(HostileInput, ExtremeFactorsFontNamesAndSizes) {
     EXPECT_FALSE(frmAscii()->text().isEmpty());
 }
 
+TEST_F(HostileInput, PictureOfThousandsOfScansInTheSettingsDoesNotHoldUpStartUp) {
+    const QString bomb = QStringLiteral(TESSARINE_HOSTILE_DIR "/scan-bomb.jpg");
+    writeIni({"pictureFile=" + bomb, "FontSize=11"});
+    FrmMain* main = start();
+    EXPECT_FALSE(main->startupFailed());
+    EXPECT_EQ(main->status(),
+              "Tessarine.ini error: pictureFile: Invalid picture (the JPEG file has more than 300 scans).");
+    EXPECT_EQ(main->txtFontSize->text(), "11");
+    EXPECT_TRUE(boxes.empty());
+    main->txtAsciiTable->setText("#. ");
+    main->cmdStart_Click();
+    ASSERT_EQ(boxes.size(), 2u); // the source window's load, then the run's
+    EXPECT_EQ(boxes[1].text,
+              "ERROR: \r\nInvalid picture (the JPEG file has more than 300 scans)\r\n\r\n#481");
+}
+
 } // namespace
