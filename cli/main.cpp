@@ -1,13 +1,17 @@
 // tessarine-convert: the desktop program's conversion from the command line, for scripts and batches.
+// It links no Qt: JPEG pictures are decoded by the kernels, and the table's order, once measured, is
+// remembered; Qt is loaded from a module only when a measurement or a picture needs it.
 #include "options.h"
+#include "order_cache.h"
 #include "plan.h"
-#include "qt_services_impl.h"
+#include "qt_module_client.h"
 #include "run.h"
 
-#include "core/app_info.h"
+#include "kernels/version.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 int main(int argc, char* argv[]) {
     constexpr int kUsage = 2;
@@ -19,12 +23,16 @@ int main(int argc, char* argv[]) {
             return 0;
         }
         if (options.version) {
-            std::printf("tessarine-convert %s\n", app::versionText().toStdString().c_str());
+            std::printf("tessarine-convert %s\n", version::text().c_str());
             return 0;
         }
-        const auto qt = cli::makeQtServices(argc, argv);
+        const auto qt = cli::makeModuleQtServices("tessarine-convert");
         const cli::Plan plan = cli::makePlan(options, *qt);
-        status = plan.order ? cli::printOrder(plan, *qt) : cli::run(plan, *qt);
+        std::optional<cli::OrderCache> cache;
+        if (plan.useCache)
+            cache.emplace(std::string(), std::vector<std::string>{cli::qtModulePath()});
+        const cli::OrderCache* orders = cache ? &*cache : nullptr;
+        status = plan.order ? cli::printOrder(plan, *qt, orders) : cli::run(plan, *qt, orders);
     } catch (const cli::UsageError& e) {
         cli::printError({}, e.what());
         return kUsage;

@@ -21,7 +21,7 @@ const Spec kSpecs[] = {
     {"font", 0, true, &Options::font, nullptr},          {"size", 0, true, &Options::size, nullptr},
     {"scale", 0, true, &Options::scale, nullptr},        {"columns", 0, true, &Options::columns, nullptr},
     {"settings", 0, true, &Options::settings, nullptr},  {"crlf", 0, false, nullptr, &Options::crlf},
-    {"order", 0, false, nullptr, &Options::order},
+    {"order", 0, false, nullptr, &Options::order},       {"no-cache", 0, false, nullptr, &Options::noCache},
 };
 
 const Spec* findLong(const std::string& name) {
@@ -108,6 +108,8 @@ Options:
   --crlf                 End lines with CR LF, byte for byte the program's saved result file (default LF).
   --order                Print the measured table order, darkest first, with each character's ink count,
                          and exit.
+  --no-cache             Measure the table afresh instead of taking the order remembered from an earlier
+                         run with the same table, font, size and fonts installed, and remember nothing.
   -h, --help             Show this help and exit.
   -v, --version          Show the version and exit.
 

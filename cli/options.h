@@ -20,6 +20,7 @@ struct Options {
     bool version = false;
     bool order = false;
     bool crlf = false;
+    bool noCache = false;
     std::optional<std::string> output, table, chars, font, size, scale, columns, settings;
     std::vector<std::string> pictures;
 };

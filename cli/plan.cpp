@@ -190,6 +190,7 @@ Plan makePlan(const Options& o, QtServices& qt) {
     }
     p.crlf = o.crlf;
     p.order = o.order;
+    p.useCache = !o.noCache;
     if (p.table.empty())
         throw UsageError("the character table is empty");
     if (p.table.size() > size_t(limits::kMaxTableLength))

@@ -29,6 +29,7 @@ struct Plan {
     int columns = 0; // 0: the factors as given
     bool crlf = false;
     bool order = false;
+    bool useCache = true;
     std::vector<Job> jobs;
 };
 

@@ -7,12 +7,14 @@
 
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <future>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <thread>
 #include <unistd.h>
 
@@ -49,6 +51,83 @@ class Progress {
     std::mutex mutex_;
 };
 
+// Qt starts on the main thread, when the measurement or a picture first needs it; workers that need it
+// ask and wait.
+class QtGate {
+  public:
+    explicit QtGate(QtServices& qt) : qt_(qt) {}
+
+    // On a worker: returns once Qt has started; raises why it could not.
+    void need() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        requested_ = true;
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return state_ != State::NotStarted; });
+        if (state_ == State::Failed)
+            throw KernelError(err::PathFileAccess, error_);
+    }
+
+    // On the main thread: starts Qt now (once).
+    void start() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (state_ != State::NotStarted)
+                return;
+        }
+        std::string error;
+        try {
+            qt_.startGui();
+        } catch (const KernelError& e) {
+            error = e.description();
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        state_ = error.empty() ? State::Started : State::Failed;
+        error_ = error;
+        changed_.notify_all();
+    }
+
+    // On the main thread: starts Qt whenever a worker asks, until every worker has finished.
+    void serve(int workers) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            changed_.wait(
+                lock, [&] { return finished_ == workers || (requested_ && state_ == State::NotStarted); });
+            if (finished_ == workers)
+                return;
+            lock.unlock();
+            start();
+            lock.lock();
+        }
+    }
+
+    void workerFinished() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++finished_;
+        changed_.notify_all();
+    }
+
+  private:
+    enum class State { NotStarted, Started, Failed };
+    QtServices& qt_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    State state_ = State::NotStarted;
+    bool requested_ = false;
+    int finished_ = 0;
+    std::string error_;
+};
+
+// The measurement could not be made; it has been reported once for all pictures.
+struct MeasurementUnavailable {};
+
+// The order remembered for the plan's table, font and size, or measured now (and remembered).
+Measurement measure(const Plan& plan, QtServices& qt, const OrderCache* cache, const std::string& key) {
+    Measurement m = qt.measure(plan.table, plan.font, plan.size);
+    if (cache)
+        cache->store(key, m);
+    return m;
+}
+
 // Writes the whole text next to the output first, then puts it in place, so a failed write never
 // leaves a half file.
 bool writeOutput(const Job& job, const std::string& bytes) {
@@ -76,7 +155,7 @@ bool writeOutput(const Job& job, const std::string& bytes) {
 }
 
 // The buffer of a picture: JPEG files through the kernels, anything else through Qt.
-px::Image loadBuffer(const std::string& path, const buffer::Factors& factors, QtServices& qt) {
+px::Image loadBuffer(const std::string& path, const buffer::Factors& factors, QtServices& qt, QtGate& gate) {
     if (jpeg::looksLikeJpeg(path)) {
         try {
             buffer::Builder builder(factors);
@@ -100,14 +179,16 @@ px::Image loadBuffer(const std::string& path, const buffer::Factors& factors, Qt
                 throw;
         }
     }
+    gate.need();
     return qt.loadBuffer(path, factors);
 }
 
-px::Size pictureSize(const std::string& path, QtServices& qt) {
+px::Size pictureSize(const std::string& path, QtServices& qt, QtGate& gate) {
     if (jpeg::looksLikeJpeg(path)) {
         const jpeg::Info info = jpeg::readInfo(path);
         return {info.width, info.height};
     }
+    gate.need();
     return qt.pictureSize(path);
 }
 
@@ -152,18 +233,22 @@ std::string spoolStandardInput() {
 
 } // namespace
 
-int printOrder(const Plan& plan, QtServices& qt) {
-    qt.startGui();
-    const Measurement m = qt.measure(plan.table, plan.font, plan.size);
-    for (size_t i = 0; i < m.chars.size(); ++i)
-        std::printf("%s\t%d\n", describe(m.chars[i], m.printable[i]).c_str(), m.levels[i]);
+int printOrder(const Plan& plan, QtServices& qt, const OrderCache* cache) {
+    const std::string key = cache ? cache->key(plan.table, plan.font, plan.size) : std::string();
+    std::optional<Measurement> m = cache ? cache->load(key) : std::nullopt;
+    try {
+        if (!m)
+            m = measure(plan, qt, cache, key);
+    } catch (const KernelError& e) {
+        printError({}, e.description());
+        return kUsage;
+    }
+    for (size_t i = 0; i < m->chars.size(); ++i)
+        std::printf("%s\t%d\n", describe(m->chars[i], m->printable[i]).c_str(), m->levels[i]);
     return 0;
 }
 
-int run(const Plan& plan, QtServices& qt) {
-    std::promise<Measurement> measuredPromise;
-    std::shared_future<Measurement> measured = measuredPromise.get_future().share();
-
+int run(const Plan& plan, QtServices& qt, const OrderCache* cache) {
     std::string standardInput; // where a picture named "-" was kept
     std::string standardInputError;
     for (const Job& job : plan.jobs) {
@@ -175,7 +260,13 @@ int run(const Plan& plan, QtServices& qt) {
             }
         }
     }
+    const auto sourceOf = [&](const Job& job) {
+        return job.picture == kStandardInput ? standardInput : job.picture;
+    };
 
+    std::promise<Measurement> measuredPromise;
+    std::shared_future<Measurement> measured = measuredPromise.get_future().share();
+    QtGate gate(qt);
     std::atomic<int> next{0}, failed{0};
     Progress progress(int(plan.jobs.size()), plan.jobs.size() > 1 && isatty(STDERR_FILENO));
     auto work = [&] {
@@ -184,15 +275,14 @@ int run(const Plan& plan, QtServices& qt) {
             bool ok = !job.refused;
             if (ok) {
                 try {
-                    const bool fromInput = job.picture == kStandardInput;
-                    if (fromInput && !standardInputError.empty())
+                    if (job.picture == kStandardInput && !standardInputError.empty())
                         throw KernelError(err::PathFileAccess, standardInputError);
-                    const std::string& source = fromInput ? standardInput : job.picture;
+                    const std::string source = sourceOf(job);
                     buffer::Factors factors = plan.factors;
                     if (plan.columns > 0)
-                        factors = factorsForColumns(pictureSize(source, qt), plan.columns,
+                        factors = factorsForColumns(pictureSize(source, qt, gate), plan.columns,
                                                     measured.get().cellAspect);
-                    const px::Image buffer = loadBuffer(source, factors, qt);
+                    const px::Image buffer = loadBuffer(source, factors, qt, gate);
                     ok = writeOutput(job, textOf(buffer, measured.get().chars, plan.crlf));
                 } catch (const KernelError& e) {
                     printError(job.picture, e.description());
@@ -200,25 +290,43 @@ int run(const Plan& plan, QtServices& qt) {
                 } catch (const std::bad_alloc&) {
                     printError(job.picture, err::description(err::OutOfMemory));
                     ok = false;
+                } catch (const MeasurementUnavailable&) {
+                    ok = false; // reported once already
                 }
             }
             if (!ok)
                 ++failed;
             progress.step();
         }
+        gate.workerFinished();
     };
+
+    // The order, if remembered, is known before the first picture is decoded.
+    const std::string key = cache ? cache->key(plan.table, plan.font, plan.size) : std::string();
+    std::optional<Measurement> remembered = cache ? cache->load(key) : std::nullopt;
+    if (remembered)
+        measuredPromise.set_value(*remembered);
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const size_t workers = std::max<size_t>(1, std::min<size_t>(cores, plan.jobs.size()));
+    const int workers = int(std::max<size_t>(1, std::min<size_t>(cores, plan.jobs.size())));
     std::vector<std::thread> pool;
-    for (size_t i = 0; i < workers; ++i)
+    for (int i = 0; i < workers; ++i)
         pool.emplace_back(work);
 
-    qt.startGui();
-    try {
-        measuredPromise.set_value(qt.measure(plan.table, plan.font, plan.size));
-    } catch (...) {
-        measuredPromise.set_exception(std::current_exception());
+    // Qt starts at once when the measurement or a picture that is no JPEG needs it.
+    bool pictureNeedsQt = false;
+    for (const Job& job : plan.jobs)
+        pictureNeedsQt = pictureNeedsQt || (!job.refused && !jpeg::looksLikeJpeg(sourceOf(job)));
+    if (!remembered || pictureNeedsQt)
+        gate.start();
+    if (!remembered) {
+        try {
+            measuredPromise.set_value(measure(plan, qt, cache, key));
+        } catch (const KernelError& e) {
+            printError({}, e.description());
+            measuredPromise.set_exception(std::make_exception_ptr(MeasurementUnavailable{}));
+        }
     }
+    gate.serve(workers);
     for (auto& t : pool)
         t.join();
     return failed == 0 ? 0 : failed == int(plan.jobs.size()) ? kUsage : 1;

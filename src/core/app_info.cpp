@@ -7,11 +7,11 @@ QString title() {
 }
 
 QString versionText() {
-    return QStringLiteral("%1.%2 build %3").arg(kMajor).arg(kMinor).arg(kRevision);
+    return QString::fromStdString(version::text());
 }
 
 QString settingsVersion() {
-    return QStringLiteral("%1.%2.%3").arg(kMajor).arg(kMinor).arg(kRevision);
+    return QString::fromStdString(version::dotted());
 }
 
 QString creditLine() {

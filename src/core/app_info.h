@@ -1,13 +1,15 @@
 #pragma once
 
+#include "kernels/version.h"
+
 #include <QString>
 
 // The program's own name and version, as its caption, settings file and About text show them.
 namespace app {
 
-constexpr int kMajor = 0;
-constexpr int kMinor = 2;
-constexpr int kRevision = 17;
+constexpr int kMajor = version::kMajor;
+constexpr int kMinor = version::kMinor;
+constexpr int kRevision = version::kRevision;
 
 QString title();           // "Tessarine"
 QString versionText();     // "0.2 build 17"

@@ -1,0 +1,165 @@
+#include "order_cache.h"
+
+#include "font_fingerprint.h"
+
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace cli {
+
+namespace {
+
+uint64_t fnv(const std::string& s) {
+    uint64_t h = 0xcbf29ce484222325ull;
+    for (unsigned char c : s) {
+        h ^= c;
+        h *= 0x100000001b3ull;
+    }
+    return h;
+}
+
+std::string hex64(uint64_t v) {
+    char out[17];
+    std::snprintf(out, sizeof out, "%016" PRIx64, v);
+    return out;
+}
+
+std::string hexBytes(const std::string& s) {
+    std::string out;
+    char b[3];
+    for (unsigned char c : s) {
+        std::snprintf(b, sizeof b, "%02x", c);
+        out += b;
+    }
+    return out;
+}
+
+// The identity of the files a measurement runs through: a new Qt, FreeType or fontconfig, or a rebuilt
+// module, may draw glyphs differently.
+std::string identity(const std::vector<std::string>& files) {
+    std::string out;
+    for (const std::string& path : files) {
+        struct stat st {};
+        out += path;
+        if (::stat(path.c_str(), &st) == 0)
+            out += ":" + std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) + "." +
+                   std::to_string(st.st_mtim.tv_nsec);
+        out += ";";
+    }
+    return out;
+}
+
+std::string defaultFolder() {
+    const char* cache = std::getenv("XDG_CACHE_HOME");
+    if (cache && *cache == '/')
+        return std::string(cache) + "/tessarine";
+    const char* home = std::getenv("HOME");
+    return std::string(home ? home : "/tmp") + "/.cache/tessarine";
+}
+
+std::string number(double v) {
+    char out[40];
+    std::snprintf(out, sizeof out, "%.17g", v);
+    return out;
+}
+
+} // namespace
+
+OrderCache::OrderCache(std::string folder, std::vector<std::string> measuringFiles)
+    : folder_(folder.empty() ? defaultFolder() : std::move(folder)),
+      measuringFiles_(std::move(measuringFiles)) {
+    for (const char* path : {TESSARINE_MEASURING_LIBRARIES})
+        measuringFiles_.emplace_back(path);
+}
+
+std::string OrderCache::key(const std::u32string& table, const std::string& font, double size) const {
+    std::string codes;
+    char b[12];
+    for (char32_t c : table) {
+        std::snprintf(b, sizeof b, "%x,", unsigned(c));
+        codes += b;
+    }
+    return "tessarine-order 1|program " TESSARINE_VERSION "|qt " TESSARINE_QT_VERSION "|libraries " +
+           hex64(fnv(identity(measuringFiles_))) + "|fonts " + fontFingerprint() + "|font " + hexBytes(font) +
+           "|size " + number(size) + "|table " + codes;
+}
+
+std::string OrderCache::entryPath(const std::string& key) const {
+    return folder_ + "/orders/" + hex64(fnv(key)) + ".order";
+}
+
+std::optional<Measurement> OrderCache::load(const std::string& key) const {
+    std::ifstream in(entryPath(key), std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // The checksum covers everything before its own line.
+    const size_t sumAt = text.rfind("sum ");
+    if (sumAt == std::string::npos || sumAt == 0 || text[sumAt - 1] != '\n')
+        return std::nullopt;
+    if (text.compare(sumAt, std::string::npos, "sum " + hex64(fnv(text.substr(0, sumAt))) + "\n") != 0)
+        return std::nullopt;
+    std::istringstream lines(text.substr(0, sumAt));
+    std::string line;
+    if (!std::getline(lines, line) || line != key)
+        return std::nullopt;
+    Measurement m;
+    size_t count = 0;
+    if (!std::getline(lines, line) || std::sscanf(line.c_str(), "count %zu", &count) != 1 || count > 256)
+        return std::nullopt;
+    if (!std::getline(lines, line) || std::sscanf(line.c_str(), "aspect %lf", &m.cellAspect) != 1)
+        return std::nullopt;
+    for (size_t i = 0; i < count; ++i) {
+        unsigned c = 0;
+        int level = 0, printable = 0;
+        if (!std::getline(lines, line) || std::sscanf(line.c_str(), "%x %d %d", &c, &level, &printable) != 3)
+            return std::nullopt;
+        m.chars.push_back(char32_t(c));
+        m.levels.push_back(level);
+        m.printable.push_back(printable != 0);
+    }
+    if (std::getline(lines, line))
+        return std::nullopt; // more than it said
+    return m;
+}
+
+bool OrderCache::store(const std::string& key, const Measurement& m) const {
+    std::error_code ec;
+    std::filesystem::create_directories(folder_ + "/orders", ec);
+    std::string text = key + "\n" + "count " + std::to_string(m.chars.size()) + "\n" + "aspect " +
+                       number(m.cellAspect) + "\n";
+    char row[48];
+    for (size_t i = 0; i < m.chars.size(); ++i) {
+        std::snprintf(row, sizeof row, "%x %d %d\n", unsigned(m.chars[i]), m.levels[i],
+                      m.printable[i] ? 1 : 0);
+        text += row;
+    }
+    text += "sum " + hex64(fnv(text)) + "\n";
+    const std::string target = entryPath(key);
+    std::random_device random;
+    const std::string temporary = target + ".tmp-" + std::to_string(::getpid()) + "-" +
+                                  std::to_string(std::uniform_int_distribution<unsigned>()(random));
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out.write(text.data(), std::streamsize(text.size())) || !out.flush()) {
+            std::filesystem::remove(temporary, ec);
+            return false;
+        }
+    }
+    if (std::rename(temporary.c_str(), target.c_str()) != 0) {
+        std::filesystem::remove(temporary, ec);
+        return false;
+    }
+    return true;
+}
+
+} // namespace cli

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "qt_services.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// The measured order of a table in a font and size, remembered per user (in $XDG_CACHE_HOME/tessarine,
+// else ~/.cache/tessarine), so that a later conversion with the same table, font and size needs neither
+// Qt nor the font system. An entry's key covers everything the measurement depends on: the table, the
+// font name, the size, the program's and Qt's versions, and the fingerprint of the installed fonts and
+// their configuration; an entry holds its whole key and a checksum, and is used only when both match.
+// Entries are written to a file of their own and then moved into place, so readers never see half an
+// entry and two converters writing the same one at once leave a whole one.
+namespace cli {
+
+class OrderCache {
+  public:
+    // The folder the cache lives in (empty: the user's cache folder), and the files besides the
+    // program's own libraries whose change may change a measurement (the Qt module).
+    explicit OrderCache(std::string folder = {}, std::vector<std::string> measuringFiles = {});
+
+    std::string key(const std::u32string& table, const std::string& font, double size) const;
+    // The entry for a key, or nothing when there is none or it is damaged.
+    std::optional<Measurement> load(const std::string& key) const;
+    // Writes the entry; false when it could not be (the conversion goes on without it).
+    bool store(const std::string& key, const Measurement& m) const;
+
+    std::string folder() const { return folder_; }
+    // The file an entry for the key lives in.
+    std::string entryPath(const std::string& key) const;
+
+  private:
+    std::string folder_;
+    std::vector<std::string> measuringFiles_;
+};
+
+} // namespace cli

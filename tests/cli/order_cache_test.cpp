@@ -1,0 +1,190 @@
+#include "font_fingerprint.h"
+#include "order_cache.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A folder of the test's own, gone afterwards.
+class TempFolder {
+  public:
+    TempFolder() {
+        char name[] = "/tmp/tessarine-cache-test-XXXXXX";
+        path_ = ::mkdtemp(name);
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    std::string path(const std::string& name = {}) const { return name.empty() ? path_ : path_ + "/" + name; }
+
+  private:
+    std::string path_;
+};
+
+// Sets an environment variable for one test.
+class Environment {
+  public:
+    Environment(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name))
+            old_ = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~Environment() {
+        if (old_)
+            ::setenv(name_, old_->c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+void write(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+cli::Measurement sample() {
+    cli::Measurement m;
+    m.chars = {U'@', U'\U0001F600', U'.', U' '};
+    m.levels = {40, 33, 4, 0};
+    m.printable = {true, true, true, false};
+    m.cellAspect = 1.7790178571428572;
+    return m;
+}
+
+TEST(OrderCache, WhatIsStoredComesBackWhole) {
+    TempFolder dir;
+    const cli::OrderCache cache(dir.path());
+    const std::string key = cache.key(U"@\U0001F600. ", "Courier New", 8);
+    EXPECT_FALSE(cache.load(key)) << "nothing stored yet";
+    ASSERT_TRUE(cache.store(key, sample()));
+    const auto back = cache.load(key);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->chars, sample().chars);
+    EXPECT_EQ(back->levels, sample().levels);
+    EXPECT_EQ(back->printable, sample().printable);
+    EXPECT_EQ(back->cellAspect, sample().cellAspect);
+    // Nothing is left beside the entry.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path("orders")), fs::directory_iterator()), 1);
+}
+
+TEST(OrderCache, KeyCoversTableFontSizeAndFonts) {
+    TempFolder dir;
+    const cli::OrderCache cache(dir.path());
+    const std::string key = cache.key(U"@. ", "Courier New", 8);
+    EXPECT_EQ(cache.key(U"@. ", "Courier New", 8), key) << "the same inputs give the same key";
+    for (const std::string& other :
+         {cache.key(U"@. x", "Courier New", 8), cache.key(U"@ .", "Courier New", 8),
+          cache.key(U"@. ", "DejaVu Sans Mono", 8), cache.key(U"@. ", "Courier New", 8.5),
+          cache.key(U"@. ", "Courier new", 8)})
+        EXPECT_NE(other, key);
+    // The files a measurement runs through are part of it.
+    write(dir.path("module.so"), "one");
+    const cli::OrderCache withModule(dir.path(), {dir.path("module.so")});
+    const std::string before = withModule.key(U"@. ", "Courier New", 8);
+    write(dir.path("module.so"), "a rebuilt module");
+    EXPECT_NE(withModule.key(U"@. ", "Courier New", 8), before);
+}
+
+TEST(OrderCache, DamagedEntriesAreIgnored) {
+    TempFolder dir;
+    const cli::OrderCache cache(dir.path());
+    const std::string key = cache.key(U"@. ", "Courier New", 8);
+    ASSERT_TRUE(cache.store(key, sample()));
+    const std::string whole = read(cache.entryPath(key));
+    const std::vector<std::string> damaged = {
+        "",                                                              // empty
+        whole.substr(0, whole.size() / 2),                               // cut short
+        whole.substr(0, whole.size() - 5) + "0000\n",                    // wrong checksum
+        std::string(whole).replace(whole.find("count 4"), 7, "count 5"), // a count that does not fit
+        "\x7f"
+        "ELF binary garbage\n\0\0\n", // something else entirely
+    };
+    for (const std::string& text : damaged) {
+        write(cache.entryPath(key), text);
+        EXPECT_FALSE(cache.load(key)) << text.size() << " bytes";
+    }
+    // An entry written for another key under the same name (a collision) is not taken either.
+    write(cache.entryPath(key), whole);
+    ASSERT_TRUE(cache.load(key));
+    const std::string other = cache.key(U"#", "Courier New", 8);
+    fs::copy_file(cache.entryPath(key), cache.entryPath(other), fs::copy_options::overwrite_existing);
+    EXPECT_FALSE(cache.load(other));
+    // A store over a damaged entry makes it whole again.
+    write(cache.entryPath(key), "junk");
+    ASSERT_TRUE(cache.store(key, sample()));
+    EXPECT_TRUE(cache.load(key));
+}
+
+TEST(OrderCache, WritersAtOnceLeaveAWholeEntry) {
+    TempFolder dir;
+    const cli::OrderCache cache(dir.path());
+    const std::string key = cache.key(U"@. ", "Courier New", 8);
+    std::vector<std::thread> writers;
+    for (int i = 0; i < 8; ++i)
+        writers.emplace_back([&] {
+            for (int k = 0; k < 50; ++k)
+                cache.store(key, sample());
+        });
+    // Readers meanwhile see a whole entry or none, never a part.
+    for (int k = 0; k < 200; ++k) {
+        const auto m = cache.load(key);
+        if (m)
+            EXPECT_EQ(m->chars, sample().chars);
+    }
+    for (auto& w : writers)
+        w.join();
+    EXPECT_TRUE(cache.load(key));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path("orders")), fs::directory_iterator()), 1)
+        << "no temporary file is left";
+}
+
+TEST(OrderCache, UnwritableFolderIsNoError) {
+    const cli::OrderCache cache("/proc/no-such-place");
+    EXPECT_FALSE(cache.store(cache.key(U"@", "Courier New", 8), sample()));
+}
+
+TEST(FontFingerprint, ChangesWithTheConfigurationAndTheFonts) {
+    TempFolder dir;
+    fs::create_directories(dir.path("fonts/sub"));
+    write(dir.path("fonts.conf"), "<?xml version=\"1.0\"?>\n<fontconfig>\n  <dir>" + dir.path("fonts") +
+                                      "</dir>\n  <include ignore_missing=\"yes\">" + dir.path("extra.conf") +
+                                      "</include>\n</fontconfig>\n");
+    Environment config("FONTCONFIG_FILE", dir.path("fonts.conf"));
+    const std::string first = cli::fontFingerprint();
+    EXPECT_EQ(cli::fontFingerprint(), first) << "nothing changed";
+
+    write(dir.path("fonts/sub/new.ttf"), "a font");
+    const std::string withFont = cli::fontFingerprint();
+    EXPECT_NE(withFont, first) << "a font added in a folder below a font folder";
+
+    write(dir.path("fonts/sub/new.ttf"), "the same font, changed in place");
+    const std::string changed = cli::fontFingerprint();
+    EXPECT_NE(changed, withFont) << "a font replaced";
+
+    fs::create_directories(dir.path("more"));
+    write(dir.path("extra.conf"), "<fontconfig><dir>" + dir.path("more") + "</dir></fontconfig>");
+    const std::string included = cli::fontFingerprint();
+    EXPECT_NE(included, changed) << "an included file appeared";
+    write(dir.path("more/other.otf"), "another font");
+    EXPECT_NE(cli::fontFingerprint(), included) << "a font in a folder an included file names";
+
+    Environment elsewhere("FONTCONFIG_FILE", dir.path("extra.conf"));
+    EXPECT_NE(cli::fontFingerprint(), included) << "the configuration file itself";
+}
+
+} // namespace
