@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
-# Times tessarine-convert against the JPEG decoder alone (djpeg, the floor any converter stands on) on
-# two 18-megapixel photographs, one progressive and one baseline, at factors 8x16 and 16x32, and shows
-# peak memory, also for a 2-megapixel copy (a scaled conversion should not grow with the picture).
+# tessarine-convert against the JPEG decoder alone (djpeg, the floor any converter stands on) and against
+# other text-art converters (jp2a, chafa, img2txt), all at the same output size: factors 8 x 16, that is
+# Int((w + 4) / 8) - 4 columns by Int((h + 4) / 16) - 4 lines. The runs are interleaved (one run of each
+# program in turn, many rounds), because a shared machine's speed drifts within minutes. Ours is shown
+# twice: cold (an empty order cache, so the table is measured in the font) and warm (the order remembered).
+# Prints each one's median time, its median ratio to the decoder's time in the same round (so that a
+# round run while the machine was slow counts for all alike), the spread of that ratio between rounds
+# (first to third quartile), and peak memory.
 #
-# Other text-art converters are not part of this comparison: this project does not install or run them.
-#
-#   bench/peers.sh            (builds first if needed; fetches its photographs with apt-get download)
+#   bench/peers.sh [ROUNDS]      (default 21; builds first if needed; fetches its photographs with apt-get download)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+rounds=${1:-21}
 
 need=()
-for p in hyperfine time libjpeg-turbo-progs imagemagick; do
+for p in time libjpeg-turbo-progs imagemagick jp2a chafa caca-utils; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")
 done
 if [ ${#need[@]} -gt 0 ]; then
@@ -25,26 +29,62 @@ mkdir -p "$inputs"
 if [ ! -f "$inputs/progressive.jpg" ]; then
     (cd "$inputs" && apt-get download mate-backgrounds >/dev/null && dpkg -x mate-backgrounds_*.deb pkg)
     cp "$inputs"/pkg/usr/share/backgrounds/mate/abstract/Elephants_5640x3172.jpg "$inputs/progressive.jpg"
-    djpeg "$inputs/progressive.jpg" | cjpeg -quality 90 > "$inputs/baseline.jpg"
-    convert "$inputs/baseline.jpg" -resize 1920x1080 -interlace none "$inputs/baseline-2mp.jpg"
 fi
+[ -f "$inputs/baseline.jpg" ] || djpeg "$inputs/progressive.jpg" | cjpeg -quality 90 > "$inputs/baseline.jpg"
+[ -f "$inputs/photo-5mp.jpg" ] || convert "$inputs/baseline.jpg" -resize 2720x1530 -interlace none -quality 90 "$inputs/photo-5mp.jpg"
+[ -f "$inputs/small-640.jpg" ] || convert "$inputs/baseline.jpg" -resize 640x360! -interlace none -quality 90 "$inputs/small-640.jpg"
 
-convert_bin=build/tessarine-convert
-printf '%-12s %-8s %12s %12s %8s %14s\n' photo factors "decoder ms" "convert ms" ratio "peak memory"
-for photo in progressive baseline; do
+convert_bin=$PWD/build/tessarine-convert
+warm=$(mktemp -d)
+trap 'rm -rf "$warm"' EXIT
+
+# One run of a command, in milliseconds.
+time_ms() {
+    local start=$EPOCHREALTIME
+    "$@" >/dev/null 2>&1
+    local end=$EPOCHREALTIME
+    echo $(( (${end/./} - ${start/./}) / 1000 ))
+}
+cold_run() { XDG_CACHE_HOME="$warm/cold-$RANDOM$RANDOM" "$convert_bin" "$@"; } # a new, empty cache each run
+warm_run() { XDG_CACHE_HOME="$warm" "$convert_bin" "$@"; }
+
+median() { sort -g | awk '{ a[NR] = $1 } END { print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2 }'; }
+spread() { sort -g | awk '{ a[NR] = $1 } END { printf "%.2f-%.2f", a[int(NR / 4) + 1], a[int(3 * NR / 4) + 1] }'; }
+# Each program's time over the decoder's, round by round.
+ratios() { paste -d' ' <(tr ' ' '\n' <<<"$1" | grep .) <(tr ' ' '\n' <<<"$2" | grep .) | awk '{ print $1 / $2 }'; }
+
+printf '%-13s %-9s %-15s %9s %7s %12s %9s\n' picture size program "median" ratio "ratio spread" "peak"
+for photo in progressive baseline photo-5mp small-640; do
     file="$inputs/$photo.jpg"
-    for f in 8x16 16x32; do
-        csv=$(mktemp)
-        hyperfine -N -w 2 -r 10 --export-csv "$csv" "djpeg -outfile /dev/null $file" \
-            "$convert_bin $file --scale $f" >/dev/null 2>&1
-        # Columns: command, mean, stddev, median, ...; medians in seconds.
-        read -r dec conv < <(awk -F, 'NR == 2 { d = $4 } NR == 3 { c = $4 } END { print d * 1000, c * 1000 }' "$csv")
-        rm -f "$csv"
-        mem=$(/usr/bin/time -f %M "$convert_bin" "$file" --scale "$f" 2>&1 >/dev/null | tail -1)
-        printf '%-12s %-8s %12.1f %12.1f %8.2f %11s kB\n' "$photo" "$f" "$dec" "$conv" \
-            "$(awk -v c="$conv" -v d="$dec" 'BEGIN { print c / d }')" "$mem"
+    read -r w h < <(identify -format '%w %h\n' "$file")
+    cols=$(( (w + 4) / 8 - 4 )) rows=$(( (h + 4) / 16 - 4 ))
+    warm_run "$file" --scale 8x16 >/dev/null # remembers the order
+    names=(djpeg tessarine-cold tessarine-warm jp2a chafa img2txt)
+    cmds=(
+        "djpeg -outfile /dev/null $file"
+        "cold_run $file --scale 8x16"
+        "warm_run $file --scale 8x16"
+        "jp2a --width=$cols --height=$rows $file"
+        "chafa --format symbols --symbols ascii --colors none --stretch --size ${cols}x${rows} $file"
+        "img2txt -f utf8 -W $cols -H $rows $file"
+    )
+    declare -A times=()
+    for _ in $(seq 1 "$rounds"); do
+        for i in "${!cmds[@]}"; do
+            times[$i]+="$(time_ms ${cmds[$i]}) "
+        done
     done
+    for i in "${!cmds[@]}"; do
+        med=$(tr ' ' '\n' <<<"${times[$i]}" | grep . | median)
+        ratio=$(ratios "${times[$i]}" "${times[0]}" | median)
+        q=$(ratios "${times[$i]}" "${times[0]}" | spread)
+        case "${names[$i]}" in
+        tessarine-cold) mem=$( { /usr/bin/time -f %M bash -c "XDG_CACHE_HOME=\$(mktemp -d -p $warm) $convert_bin $file --scale 8x16 >/dev/null"; } 2>&1 | tail -1) ;;
+        tessarine-warm) mem=$( { XDG_CACHE_HOME="$warm" /usr/bin/time -f %M "$convert_bin" "$file" --scale 8x16 >/dev/null; } 2>&1 | tail -1) ;;
+        *) mem=$( { /usr/bin/time -f %M ${cmds[$i]} >/dev/null; } 2>&1 | tail -1) ;;
+        esac
+        printf '%-13s %-9s %-15s %6s ms %6.2fx %12s %6s kB\n' "$photo" "${w}x${h}" "${names[$i]}" "$med" \
+            "$ratio" "$q" "$mem"
+    done
+    unset times
 done
-small=$(/usr/bin/time -f %M "$convert_bin" "$inputs/baseline-2mp.jpg" --scale 8x16 2>&1 >/dev/null | tail -1)
-large=$(/usr/bin/time -f %M "$convert_bin" "$inputs/baseline.jpg" --scale 8x16 2>&1 >/dev/null | tail -1)
-echo "peak memory at 8x16, baseline: 2 MP ${small} kB, 18 MP ${large} kB"

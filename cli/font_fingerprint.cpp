@@ -1,14 +1,15 @@
 #include "font_fingerprint.h"
 
+#include "kernels/files.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace cli {
@@ -67,21 +68,22 @@ std::string configDir() {
     return "/etc/fonts";
 }
 
-// Adds a file or folder's identity: its size and time of change, or that it is missing.
-void addStat(Hash& hash, const std::string& path, struct stat* out = nullptr) {
+// A file or folder's identity: its size, time of change and number, or that it is missing.
+std::string identityOf(const std::string& path, struct stat* out = nullptr) {
     struct stat st {};
-    hash.add(path);
-    if (::stat(path.c_str(), &st) != 0) {
-        hash.add(int64_t(-1));
-        if (out)
-            *out = st;
-        return;
-    }
-    hash.add(int64_t(st.st_size));
-    hash.add(int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec);
-    hash.add(int64_t(st.st_ino));
+    char text[96] = "missing";
+    if (::stat(path.c_str(), &st) == 0)
+        std::snprintf(text, sizeof text, "%lld %lld.%09ld %llu", static_cast<long long>(st.st_size),
+                      static_cast<long long>(st.st_mtim.tv_sec), st.st_mtim.tv_nsec,
+                      static_cast<unsigned long long>(st.st_ino));
     if (out)
         *out = st;
+    return text;
+}
+
+void addStat(Hash& hash, const std::string& path, struct stat* out = nullptr) {
+    hash.add(path);
+    hash.add(identityOf(path, out));
 }
 
 std::string expand(const std::string& path, const std::string& prefix, const std::string& base) {
@@ -130,21 +132,39 @@ std::vector<Element> elements(const std::string& text) {
     return out;
 }
 
+std::string environment() {
+    std::string out;
+    for (const char* name : {"FONTCONFIG_FILE", "FONTCONFIG_PATH", "FONTCONFIG_SYSROOT", "HOME",
+                             "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS", "QT_QPA_PLATFORM",
+                             "QT_QPA_FONTDIR", "QT_ENABLE_GLYPH_CACHE_WORKAROUND"})
+        out += std::string(name) + "=" + env(name) + "\n";
+    return out;
+}
+
+// Reading fontconfig's files (some fifty, ninety kilobytes) to find the font folders costs more than the
+// rest together. The files and folders that were read, and the font folders they named, are kept in a
+// memo; while every one of them is as it was, its font folders are taken from there. Either way the
+// fingerprint is worked out from the same identities in the same order.
 class Fingerprint {
   public:
+    explicit Fingerprint(std::string memo) : memo_(std::move(memo)) {}
+
     std::string run() {
-        for (const char* name : {"FONTCONFIG_FILE", "FONTCONFIG_PATH", "FONTCONFIG_SYSROOT", "HOME",
-                                 "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS", "QT_QPA_PLATFORM",
-                                 "QT_QPA_FONTDIR", "QT_ENABLE_GLYPH_CACHE_WORKAROUND"}) {
-            hash_.add(name);
-            hash_.add(env(name));
+        const std::string env = environment();
+        if (!recall(env)) {
+            std::string main = cli::env("FONTCONFIG_FILE");
+            if (main.empty())
+                main = configDir() + "/fonts.conf";
+            else if (main[0] != '/')
+                main = configDir() + "/" + main;
+            config(main);
+            remember(env);
         }
-        std::string main = env("FONTCONFIG_FILE");
-        if (main.empty())
-            main = configDir() + "/fonts.conf";
-        else if (main[0] != '/')
-            main = configDir() + "/" + main;
-        config(main);
+        hash_.add(env);
+        for (const auto& [path, identity] : read_) {
+            hash_.add(path);
+            hash_.add(identity);
+        }
         for (const std::string& dir : fontDirs_) {
             struct stat st {};
             addStat(hash_, dir, &st);
@@ -155,11 +175,72 @@ class Fingerprint {
     }
 
   private:
+    bool recall(const std::string& env) {
+        if (memo_.empty())
+            return false;
+        std::string text;
+        if (!files::readFile(memo_, text))
+            return false;
+        size_t at = 0;
+        const auto getline = [&](std::string& line) {
+            if (at >= text.size())
+                return false;
+            const size_t end = text.find('\n', at);
+            line = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+            at = end == std::string::npos ? text.size() : end + 1;
+            return true;
+        };
+        std::string line;
+        if (!getline(line) || line != "tessarine-fonts-memo 1")
+            return false;
+        std::string recorded;
+        while (getline(line) && line != "--")
+            recorded += line + "\n";
+        if (recorded != env)
+            return false;
+        std::vector<std::pair<std::string, std::string>> read;
+        std::set<std::string> fontDirs;
+        while (getline(line)) {
+            if (line.size() < 3)
+                return false;
+            if (line[0] == 'c') {
+                // "c <identity>\t<path>": the identity must still be the same.
+                const size_t tab = line.find('\t');
+                if (tab == std::string::npos)
+                    return false;
+                const std::string path = line.substr(tab + 1), identity = identityOf(path);
+                if (identity != line.substr(2, tab - 2))
+                    return false;
+                read.emplace_back(path, identity);
+            } else if (line[0] == 'd') {
+                fontDirs.insert(line.substr(2));
+            } else {
+                return false;
+            }
+        }
+        if (read.empty())
+            return false;
+        read_ = std::move(read);
+        fontDirs_ = std::move(fontDirs);
+        return true;
+    }
+
+    void remember(const std::string& env) const {
+        if (memo_.empty())
+            return;
+        std::string text = "tessarine-fonts-memo 1\n" + env + "--\n";
+        for (const auto& [path, identity] : read_)
+            text += "c " + identity + "\t" + path + "\n";
+        for (const std::string& dir : fontDirs_)
+            text += "d " + dir + "\n";
+        files::writeFileWhole(memo_, text); // a memo that cannot be kept is made again next time
+    }
+
     void config(const std::string& path) {
         if (!seen_.insert(path).second || seen_.size() > 2000)
             return;
         struct stat st {};
-        addStat(hash_, path, &st);
+        read_.emplace_back(path, identityOf(path, &st));
         if (S_ISDIR(st.st_mode)) {
             std::vector<std::string> names;
             if (DIR* d = ::opendir(path.c_str())) {
@@ -177,8 +258,8 @@ class Fingerprint {
         }
         if (!S_ISREG(st.st_mode))
             return;
-        std::ifstream in(path, std::ios::binary);
-        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::string text;
+        files::readFile(path, text);
         const std::string folder = path.substr(0, path.rfind('/'));
         for (const Element& e : elements(text)) {
             if (e.name == "include")
@@ -188,38 +269,55 @@ class Fingerprint {
         }
     }
 
-    // Every folder and file under a font folder, by name, size and time of change.
+    // Every entry under a font folder by name and file number, and every folder by its time of change:
+    // adding, removing, renaming or replacing a font (as installers replace files, by renaming a new
+    // one over the old) changes them, which is how fontconfig itself tells that fonts changed. All of it
+    // comes from reading the folders; only folders are looked at one by one.
     void walk(const std::string& dir, int depth) {
         if (depth > 32)
             return;
-        std::vector<std::string> names;
-        if (DIR* d = ::opendir(dir.c_str())) {
-            while (dirent* e = ::readdir(d)) {
-                const std::string n = e->d_name;
-                if (n != "." && n != "..")
-                    names.push_back(n);
+        DIR* d = ::opendir(dir.c_str());
+        if (!d)
+            return;
+        std::vector<std::pair<std::string, ino_t>> entries;
+        std::vector<std::string> folders;
+        while (dirent* e = ::readdir(d)) {
+            const std::string n = e->d_name;
+            if (n == "." || n == "..")
+                continue;
+            entries.emplace_back(n, e->d_ino);
+            bool folder = e->d_type == DT_DIR;
+            if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
+                struct stat st {};
+                folder = ::fstatat(::dirfd(d), n.c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode);
             }
-            ::closedir(d);
+            if (folder)
+                folders.push_back(dir + "/" + n);
         }
-        std::sort(names.begin(), names.end());
-        for (const std::string& n : names) {
-            const std::string path = dir + "/" + n;
-            struct stat entry {};
-            addStat(hash_, path, &entry);
-            if (S_ISDIR(entry.st_mode) && !S_ISLNK(entry.st_mode))
-                walk(path, depth + 1);
+        ::closedir(d);
+        std::sort(entries.begin(), entries.end());
+        for (const auto& [name, number] : entries) {
+            hash_.add(name);
+            hash_.add(int64_t(number));
+        }
+        std::sort(folders.begin(), folders.end());
+        for (const std::string& folder : folders) {
+            addStat(hash_, folder);
+            walk(folder, depth + 1);
         }
     }
 
+    std::string memo_;
     Hash hash_;
     std::set<std::string> seen_;
+    std::vector<std::pair<std::string, std::string>> read_; // configuration files and folders, as read
     std::set<std::string> fontDirs_;
 };
 
 } // namespace
 
-std::string fontFingerprint() {
-    return Fingerprint().run();
+std::string fontFingerprint(const std::string& memo) {
+    return Fingerprint(memo).run();
 }
 
 } // namespace cli

@@ -2,15 +2,15 @@
 
 #include "font_fingerprint.h"
 
+#include "kernels/files.h"
+
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <dirent.h>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,9 +50,12 @@ std::string identity(const std::vector<std::string>& files) {
     for (const std::string& path : files) {
         struct stat st {};
         out += path;
-        if (::stat(path.c_str(), &st) == 0)
-            out += ":" + std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) + "." +
-                   std::to_string(st.st_mtim.tv_nsec);
+        if (::stat(path.c_str(), &st) == 0) {
+            char stamp[80];
+            std::snprintf(stamp, sizeof stamp, ":%lld:%lld.%09ld", static_cast<long long>(st.st_size),
+                          static_cast<long long>(st.st_mtim.tv_sec), st.st_mtim.tv_nsec);
+            out += stamp;
+        }
         out += ";";
     }
     return out;
@@ -81,53 +84,84 @@ OrderCache::OrderCache(std::string folder, std::vector<std::string> measuringFil
         measuringFiles_.emplace_back(path);
 }
 
-std::string OrderCache::key(const std::u32string& table, const std::string& font, double size) const {
+namespace {
+
+// What a key says about the table, font and size alone: the first part of an entry's file name.
+std::string subject(const std::u32string& table, const std::string& font, double size) {
     std::string codes;
     char b[12];
     for (char32_t c : table) {
         std::snprintf(b, sizeof b, "%x,", unsigned(c));
         codes += b;
     }
-    return "tessarine-order 1|program " TESSARINE_VERSION "|qt " TESSARINE_QT_VERSION "|libraries " +
-           hex64(fnv(identity(measuringFiles_))) + "|fonts " + fontFingerprint() + "|font " + hexBytes(font) +
-           "|size " + number(size) + "|table " + codes;
+    return "font " + hexBytes(font) + "|size " + number(size) + "|table " + codes;
+}
+
+} // namespace
+
+std::string OrderCache::key(const std::u32string& table, const std::string& font, double size) const {
+    return subject(table, font, size) +
+           "|tessarine-order 1|program " TESSARINE_VERSION "|qt " TESSARINE_QT_VERSION "|libraries " +
+           hex64(fnv(identity(measuringFiles_))) + "|fonts " + fontFingerprint(folder_ + "/fonts.memo");
 }
 
 std::string OrderCache::entryPath(const std::string& key) const {
-    return folder_ + "/orders/" + hex64(fnv(key)) + ".order";
+    // The subject's part of the key ends where the versions begin.
+    const std::string part = key.substr(0, key.find("|tessarine-order"));
+    return folder_ + "/orders/" + hex64(fnv(part)) + "-" + hex64(fnv(key)) + ".order";
+}
+
+bool OrderCache::mayHold(const std::u32string& table, const std::string& font, double size) const {
+    const std::string prefix = hex64(fnv(subject(table, font, size))) + "-";
+    DIR* d = ::opendir((folder_ + "/orders").c_str());
+    if (!d)
+        return false;
+    bool found = false;
+    while (dirent* e = ::readdir(d))
+        found = found || std::strncmp(e->d_name, prefix.c_str(), prefix.size()) == 0;
+    ::closedir(d);
+    return found;
 }
 
 std::optional<Measurement> OrderCache::load(const std::string& key) const {
-    std::ifstream in(entryPath(key), std::ios::binary);
-    if (!in)
+    std::string text;
+    if (!files::readFile(entryPath(key), text))
         return std::nullopt;
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     // The checksum covers everything before its own line.
     const size_t sumAt = text.rfind("sum ");
     if (sumAt == std::string::npos || sumAt == 0 || text[sumAt - 1] != '\n')
         return std::nullopt;
     if (text.compare(sumAt, std::string::npos, "sum " + hex64(fnv(text.substr(0, sumAt))) + "\n") != 0)
         return std::nullopt;
-    std::istringstream lines(text.substr(0, sumAt));
+    const std::string body = text.substr(0, sumAt);
+    size_t at = 0;
+    const auto getline = [&](std::string& line) {
+        if (at >= body.size())
+            return false;
+        const size_t end = body.find('\n', at);
+        line = body.substr(at, end - at);
+        at = end + 1; // the body ends with a line end: the checksum line follows one
+        return true;
+    };
     std::string line;
-    if (!std::getline(lines, line) || line != key)
+    if (!getline(line) || line != key)
         return std::nullopt;
     Measurement m;
     size_t count = 0;
-    if (!std::getline(lines, line) || std::sscanf(line.c_str(), "count %zu", &count) != 1 || count > 256)
+    if (!getline(line) || std::sscanf(line.c_str(), "count %zu", &count) != 1 || count > 256)
         return std::nullopt;
-    if (!std::getline(lines, line) || std::sscanf(line.c_str(), "aspect %lf", &m.cellAspect) != 1)
+    if (!getline(line) || std::sscanf(line.c_str(), "aspect %lf", &m.cellAspect) != 1)
         return std::nullopt;
     for (size_t i = 0; i < count; ++i) {
         unsigned c = 0;
         int level = 0, printable = 0;
-        if (!std::getline(lines, line) || std::sscanf(line.c_str(), "%x %d %d", &c, &level, &printable) != 3)
+        if (!getline(line) || std::sscanf(line.c_str(), "%x %d %d", &c, &level, &printable) != 3)
             return std::nullopt;
         m.chars.push_back(char32_t(c));
         m.levels.push_back(level);
         m.printable.push_back(printable != 0);
     }
-    if (std::getline(lines, line))
+    if (getline(line))
         return std::nullopt; // more than it said
     return m;
 }
@@ -145,19 +179,16 @@ bool OrderCache::store(const std::string& key, const Measurement& m) const {
     }
     text += "sum " + hex64(fnv(text)) + "\n";
     const std::string target = entryPath(key);
-    std::random_device random;
-    const std::string temporary = target + ".tmp-" + std::to_string(::getpid()) + "-" +
-                                  std::to_string(std::uniform_int_distribution<unsigned>()(random));
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out.write(text.data(), std::streamsize(text.size())) || !out.flush()) {
-            std::filesystem::remove(temporary, ec);
-            return false;
-        }
-    }
-    if (std::rename(temporary.c_str(), target.c_str()) != 0) {
-        std::filesystem::remove(temporary, ec);
+    if (files::writeFileWhole(target, text) != 0)
         return false;
+    // Entries for the same subject made for other fonts or programs will not be used again.
+    const std::string name = std::filesystem::path(target).filename().string();
+    const std::string prefix = name.substr(0, name.find('-') + 1);
+    for (const auto& entry : std::filesystem::directory_iterator(folder_ + "/orders", ec)) {
+        const std::string other = entry.path().filename().string();
+        if (other != name && other.compare(0, prefix.size(), prefix) == 0 &&
+            other.find(".tmp-") == std::string::npos)
+            std::filesystem::remove(entry.path(), ec);
     }
     return true;
 }

@@ -22,9 +22,13 @@ class OrderCache {
     explicit OrderCache(std::string folder = {}, std::vector<std::string> measuringFiles = {});
 
     std::string key(const std::u32string& table, const std::string& font, double size) const;
+    // False when no entry at all is kept for this table, font and size, whatever the fonts: then the
+    // order must be measured, and that can start before the fonts are fingerprinted.
+    bool mayHold(const std::u32string& table, const std::string& font, double size) const;
     // The entry for a key, or nothing when there is none or it is damaged.
     std::optional<Measurement> load(const std::string& key) const;
-    // Writes the entry; false when it could not be (the conversion goes on without it).
+    // Writes the entry, and removes the entries for the same table, font and size made for fonts or
+    // programs that are gone; false when it could not be written (the conversion goes on without it).
     bool store(const std::string& key, const Measurement& m) const;
 
     std::string folder() const { return folder_; }

@@ -13,8 +13,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <unistd.h>
 
@@ -25,11 +23,6 @@ namespace {
 const char kBuiltInTable[] = {
 #include "default_table.inc"
 };
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // A table given on the command line: UTF-8, or single bytes when it is not valid UTF-8.
 std::u32string argumentText(const std::string& bytes) {
@@ -45,11 +38,10 @@ std::u32string tableFile(const std::string& path) {
     } catch (const KernelError& e) {
         throw UsageError(path + ": " + e.description());
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::string bytes;
+    if (!files::readFile(path, bytes))
         throw UsageError(path + ": " + err::description(err::PathFileAccess) + " (" + std::strerror(errno) +
                          ")");
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     return textcode::decode(textcode::firstLineBytes(bytes));
 }
 
@@ -105,8 +97,9 @@ std::string programFolder() {
 std::u32string defaultTable() {
     const std::string beside = programFolder() + "/default-table.txt";
     std::error_code ec;
-    if (std::filesystem::is_regular_file(beside, ec))
-        return textcode::decode(textcode::firstLineBytes(readFile(beside)));
+    std::string bytes;
+    if (std::filesystem::is_regular_file(beside, ec) && files::readFile(beside, bytes))
+        return textcode::decode(textcode::firstLineBytes(bytes));
     return textcode::decode(textcode::firstLineBytes(std::string_view(kBuiltInTable, sizeof kBuiltInTable)));
 }
 

@@ -111,7 +111,7 @@ class ModuleQtServices : public QtServices {
     const TessarineQtModule& module() {
         std::call_once(loaded_, [this] {
             const std::string path = qtModulePath();
-            void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+            void* handle = ::dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
             if (!handle) {
                 const char* why = ::dlerror();
                 loadError_ = "cannot load the Qt module " + path + ": " + (why ? why : "unknown reason");
@@ -147,6 +147,13 @@ std::string qtModulePath() {
     if (exists(beside))
         return beside;
     return folder + "/" TESSARINE_QT_MODULE_FROM_BINDIR "/" TESSARINE_QT_MODULE_NAME;
+}
+
+void warmFontSystem() {
+    // Kept loaded: Qt uses the same library, already set up.
+    if (void* fontconfig = ::dlopen("libfontconfig.so.1", RTLD_LAZY | RTLD_LOCAL))
+        if (auto init = reinterpret_cast<int (*)()>(::dlsym(fontconfig, "FcInit")))
+            init();
 }
 
 std::unique_ptr<QtServices> makeModuleQtServices(const std::string& programName) {

@@ -14,4 +14,8 @@ std::string qtModulePath();
 
 std::unique_ptr<QtServices> makeModuleQtServices(const std::string& programName);
 
+// Loads the font configuration and its caches (fontconfig), which Qt's first measurement would otherwise
+// wait for: run on a thread of its own while the module loads. Does nothing when fontconfig is missing.
+void warmFontSystem();
+
 } // namespace cli

@@ -1,9 +1,12 @@
 #include "run.h"
 
 #include "kernels/errors.h"
+#include "kernels/files.h"
 #include "kernels/jpeg_decoder.h"
 #include "kernels/text_encoding.h"
 #include "kernels/text_mapping.h"
+#include "qt_module_client.h"
+#include "row_pipe.h"
 
 #include <atomic>
 #include <cerrno>
@@ -120,46 +123,68 @@ class QtGate {
 // The measurement could not be made; it has been reported once for all pictures.
 struct MeasurementUnavailable {};
 
-// The order remembered for the plan's table, font and size, or measured now (and remembered).
-Measurement measure(const Plan& plan, QtServices& qt, const OrderCache* cache, const std::string& key) {
-    Measurement m = qt.measure(plan.table, plan.font, plan.size);
-    if (cache)
-        cache->store(key, m);
-    return m;
+// The order of the plan's table as remembered, when it is; `key` gets the cache key when it was needed.
+std::optional<Measurement> remembered(const Plan& plan, const OrderCache* cache, std::string& key) {
+    if (!cache || !cache->mayHold(plan.table, plan.font, plan.size))
+        return std::nullopt;
+    key = cache->key(plan.table, plan.font, plan.size);
+    return cache->load(key);
 }
 
-// Writes the whole text next to the output first, then puts it in place, so a failed write never
-// leaves a half file.
+// Measures the plan's table now. Alongside Qt's loading, a helper makes the font system ready (Qt's first
+// measurement would otherwise wait for it) and then works out the cache key, so that remembering the order
+// afterwards costs nothing more.
+Measurement measure(const Plan& plan, QtServices& qt, const OrderCache* cache, std::string& key,
+                    QtGate* gate = nullptr) {
+    std::promise<void> fontsReady;
+    std::thread helper([&] {
+        warmFontSystem();
+        fontsReady.set_value();
+        if (cache && key.empty())
+            key = cache->key(plan.table, plan.font, plan.size);
+    });
+    struct Joiner {
+        std::thread& t;
+        ~Joiner() { t.join(); }
+    } joiner{helper};
+    if (gate)
+        gate->start();
+    else
+        qt.startGui();
+    fontsReady.get_future().wait(); // before Qt asks fontconfig for its fonts
+    return qt.measure(plan.table, plan.font, plan.size);
+}
+
+// Remembers a measured order for later runs.
+void remember(const Plan& plan, const OrderCache* cache, std::string& key, const Measurement& m) {
+    if (!cache)
+        return;
+    if (key.empty())
+        key = cache->key(plan.table, plan.font, plan.size);
+    cache->store(key, m);
+}
+
+// A file is written beside its place and then moved there, so a failed write never leaves a half file.
 bool writeOutput(const Job& job, const std::string& bytes) {
     if (job.output.empty()) {
         return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
     }
-    const std::string temporary = job.output + ".tmp-" + std::to_string(::getpid()) + "-" +
-                                  std::to_string(std::hash<std::thread::id>()(std::this_thread::get_id()));
-    FILE* f = std::fopen(temporary.c_str(), "wb");
-    bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    int error = errno;
-    if (f && std::fclose(f) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (ok && std::rename(temporary.c_str(), job.output.c_str()) != 0) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok) {
-        std::remove(temporary.c_str());
+    if (const int error = files::writeFileWhole(job.output, bytes)) {
         printError(job.picture, "cannot write " + job.output + ": " + std::strerror(error));
+        return false;
     }
-    return ok;
+    return true;
 }
 
-// The buffer of a picture: JPEG files through the kernels, anything else through Qt.
-px::Image loadBuffer(const std::string& path, const buffer::Factors& factors, QtServices& qt, QtGate& gate) {
+// The buffer of a picture: JPEG files through the kernels, anything else through Qt. With a spare core,
+// a large JPEG's rows are averaged on it while the next ones decode.
+px::Image loadBuffer(const std::string& path, const buffer::Factors& factors, QtServices& qt, QtGate& gate,
+                     bool spareCore) {
     if (jpeg::looksLikeJpeg(path)) {
         try {
             buffer::Builder builder(factors);
             px::Image out;
+            std::optional<RowPipe> pipe;
             jpeg::decodeInto(
                 path,
                 [&](const jpeg::Info& info) {
@@ -170,8 +195,15 @@ px::Image loadBuffer(const std::string& path, const buffer::Factors& factors, Qt
                     const px::Size area = builder.start(info.width, info.height);
                     out = px::Image(area.width, area.height, buffer::kBackground);
                     builder.attach(out.view());
+                    // For small pictures averaging costs less than handing rows to another thread.
+                    if (spareCore && !builder.copies() &&
+                        int64_t(info.width) * info.height >= (int64_t(1) << 21))
+                        pipe.emplace(builder, info.width, info.height);
                 },
-                [&](int y) { return builder.rowTarget(y); }, [&](int y) { builder.rowReady(y); });
+                [&](int y) { return pipe ? pipe->rowTarget(y) : builder.rowTarget(y); },
+                [&](int y) { pipe ? pipe->rowReady(y) : builder.rowReady(y); });
+            if (pipe)
+                pipe->finish();
             return out;
         } catch (const KernelError& e) {
             // Colour spaces the kernels do not turn into RGB are left to Qt's reader.
@@ -234,11 +266,13 @@ std::string spoolStandardInput() {
 } // namespace
 
 int printOrder(const Plan& plan, QtServices& qt, const OrderCache* cache) {
-    const std::string key = cache ? cache->key(plan.table, plan.font, plan.size) : std::string();
-    std::optional<Measurement> m = cache ? cache->load(key) : std::nullopt;
+    std::string key;
+    std::optional<Measurement> m = remembered(plan, cache, key);
     try {
-        if (!m)
+        if (!m) {
             m = measure(plan, qt, cache, key);
+            remember(plan, cache, key, *m);
+        }
     } catch (const KernelError& e) {
         printError({}, e.description());
         return kUsage;
@@ -267,6 +301,8 @@ int run(const Plan& plan, QtServices& qt, const OrderCache* cache) {
     std::promise<Measurement> measuredPromise;
     std::shared_future<Measurement> measured = measuredPromise.get_future().share();
     QtGate gate(qt);
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const bool spareCore = plan.jobs.size() < cores;
     std::atomic<int> next{0}, failed{0};
     Progress progress(int(plan.jobs.size()), plan.jobs.size() > 1 && isatty(STDERR_FILENO));
     auto work = [&] {
@@ -282,7 +318,7 @@ int run(const Plan& plan, QtServices& qt, const OrderCache* cache) {
                     if (plan.columns > 0)
                         factors = factorsForColumns(pictureSize(source, qt, gate), plan.columns,
                                                     measured.get().cellAspect);
-                    const px::Image buffer = loadBuffer(source, factors, qt, gate);
+                    const px::Image buffer = loadBuffer(source, factors, qt, gate, spareCore);
                     ok = writeOutput(job, textOf(buffer, measured.get().chars, plan.crlf));
                 } catch (const KernelError& e) {
                     printError(job.picture, e.description());
@@ -301,26 +337,27 @@ int run(const Plan& plan, QtServices& qt, const OrderCache* cache) {
         gate.workerFinished();
     };
 
-    // The order, if remembered, is known before the first picture is decoded.
-    const std::string key = cache ? cache->key(plan.table, plan.font, plan.size) : std::string();
-    std::optional<Measurement> remembered = cache ? cache->load(key) : std::nullopt;
-    if (remembered)
-        measuredPromise.set_value(*remembered);
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const int workers = int(std::max<size_t>(1, std::min<size_t>(cores, plan.jobs.size())));
     std::vector<std::thread> pool;
     for (int i = 0; i < workers; ++i)
         pool.emplace_back(work);
 
-    // Qt starts at once when the measurement or a picture that is no JPEG needs it.
+    // The order, if remembered, is found while the first pictures decode; otherwise Qt starts at once
+    // to measure it. Qt starts at once too when a picture that is no JPEG needs it.
+    std::string key;
+    const std::optional<Measurement> known = remembered(plan, cache, key);
+    if (known)
+        measuredPromise.set_value(*known);
     bool pictureNeedsQt = false;
     for (const Job& job : plan.jobs)
         pictureNeedsQt = pictureNeedsQt || (!job.refused && !jpeg::looksLikeJpeg(sourceOf(job)));
-    if (!remembered || pictureNeedsQt)
+    if (known && pictureNeedsQt)
         gate.start();
-    if (!remembered) {
+    if (!known) {
         try {
-            measuredPromise.set_value(measure(plan, qt, cache, key));
+            const Measurement m = measure(plan, qt, cache, key, &gate);
+            measuredPromise.set_value(m); // the pictures need not wait for the order to be remembered
+            remember(plan, cache, key, m);
         } catch (const KernelError& e) {
             printError({}, e.description());
             measuredPromise.set_exception(std::make_exception_ptr(MeasurementUnavailable{}));

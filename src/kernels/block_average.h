@@ -30,7 +30,8 @@ class BlockAverager {
     int rowsInBlock_ = 0;
     int rowsSeen_ = 0;
     uint64_t area_;
-    std::vector<uint64_t> sums_; // blue, green, red for each stored block
+    std::vector<uint64_t> sums_;    // blue, green, red for each stored block
+    std::vector<uint16_t> columns_; // the block row's sums so far, per byte of the stored columns
 };
 
 // Averages a whole picture into `buffer` (its size is the drawing area); buffer pixels that no stored

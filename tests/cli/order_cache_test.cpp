@@ -143,8 +143,9 @@ TEST(OrderCache, WritersAtOnceLeaveAWholeEntry) {
     // Readers meanwhile see a whole entry or none, never a part.
     for (int k = 0; k < 200; ++k) {
         const auto m = cache.load(key);
-        if (m)
+        if (m) {
             EXPECT_EQ(m->chars, sample().chars);
+        }
     }
     for (auto& w : writers)
         w.join();
@@ -172,7 +173,9 @@ TEST(FontFingerprint, ChangesWithTheConfigurationAndTheFonts) {
     const std::string withFont = cli::fontFingerprint();
     EXPECT_NE(withFont, first) << "a font added in a folder below a font folder";
 
-    write(dir.path("fonts/sub/new.ttf"), "the same font, changed in place");
+    // A font replaced as installers replace files: written beside it, then renamed over it.
+    write(dir.path("fonts/sub/new.ttf.part"), "the same font, a newer version");
+    fs::rename(dir.path("fonts/sub/new.ttf.part"), dir.path("fonts/sub/new.ttf"));
     const std::string changed = cli::fontFingerprint();
     EXPECT_NE(changed, withFont) << "a font replaced";
 
@@ -185,6 +188,35 @@ TEST(FontFingerprint, ChangesWithTheConfigurationAndTheFonts) {
 
     Environment elsewhere("FONTCONFIG_FILE", dir.path("extra.conf"));
     EXPECT_NE(cli::fontFingerprint(), included) << "the configuration file itself";
+}
+
+TEST(FontFingerprint, MemoGivesTheSameFingerprintAndNoticesChanges) {
+    TempFolder dir;
+    fs::create_directories(dir.path("fonts"));
+    write(dir.path("fonts.conf"), "<fontconfig><dir>" + dir.path("fonts") +
+                                      "</dir><include ignore_missing=\"yes\">" + dir.path("conf.d") +
+                                      "</include></fontconfig>");
+    Environment config("FONTCONFIG_FILE", dir.path("fonts.conf"));
+    const std::string memo = dir.path("fonts.memo");
+    const std::string fresh = cli::fontFingerprint();
+    EXPECT_EQ(cli::fontFingerprint(memo), fresh) << "made and kept";
+    ASSERT_TRUE(fs::exists(memo));
+    EXPECT_EQ(cli::fontFingerprint(memo), fresh) << "taken from the memo";
+
+    // A configuration folder that appears, then a file in it naming another font folder.
+    fs::create_directories(dir.path("conf.d"));
+    fs::create_directories(dir.path("more"));
+    EXPECT_EQ(cli::fontFingerprint(memo), cli::fontFingerprint());
+    write(dir.path("conf.d/10-more.conf"), "<fontconfig><dir>" + dir.path("more") + "</dir></fontconfig>");
+    const std::string withMore = cli::fontFingerprint(memo);
+    EXPECT_EQ(withMore, cli::fontFingerprint());
+    write(dir.path("more/a.ttf"), "a font");
+    EXPECT_NE(cli::fontFingerprint(memo), withMore) << "the folder the new file names is walked";
+    EXPECT_EQ(cli::fontFingerprint(memo), cli::fontFingerprint());
+
+    // A damaged memo is made again.
+    write(memo, "tessarine-fonts-memo 1\nnonsense");
+    EXPECT_EQ(cli::fontFingerprint(memo), cli::fontFingerprint());
 }
 
 } // namespace

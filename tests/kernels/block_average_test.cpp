@@ -77,6 +77,44 @@ TEST(BlockAverage, WideBlocksSumInEveryWidthClass) {
     }
 }
 
+// The average of one block, pixel by pixel: what every way of summing must agree with.
+px::Pixel referenceBlock(const px::Image& pic, int bx, int by, int h, int v) {
+    uint64_t red = 0, green = 0, blue = 0;
+    for (int y = by * v; y < by * v + v; ++y)
+        for (int x = bx * h; x < std::min(bx * h + h, pic.width); ++x) {
+            red += uint64_t(px::red(at(pic, x, y)));
+            green += uint64_t(px::green(at(pic, x, y)));
+            blue += uint64_t(px::blue(at(pic, x, y)));
+        }
+    const auto rounded = [area = uint64_t(h) * uint64_t(v)](uint64_t sum) {
+        uint64_t q = sum / area;
+        const uint64_t twice = 2 * (sum % area);
+        return int(q + (twice > area || (twice == area && (q & 1)) ? 1 : 0));
+    };
+    return px::rgb(rounded(red), rounded(green), rounded(blue));
+}
+
+TEST(BlockAverage, EveryBlockShapeAgreesWithThePlainSum) {
+    // Shapes on both sides of each way the averager sums: blocks up to 257 rows high by columns, higher
+    // ones row by row; rows of blocks up to 256 pixels wide in 16-bit lanes, wider ones in 32 bits.
+    px::Image pic(700, 620, 0);
+    uint32_t seed = 12345;
+    for (auto& p : pic.pixels) {
+        seed = seed * 1664525u + 1013904223u;
+        p = px::rgb(int(seed >> 24), int(seed >> 16) & 0xFF, int(seed >> 8) & 0xFF);
+    }
+    const std::pair<int, int> shapes[] = {{1, 1},   {3, 5},   {8, 16},    {7, 257},
+                                          {2, 258}, {300, 2}, {257, 300}, {256, 3}};
+    for (auto [h, v] : shapes) {
+        const int w = std::min(pic.width / h + 1, 40), rows = pic.height / v;
+        const px::Image out = averaged(pic, h, v, w, rows);
+        for (int by = 0; by < rows; ++by)
+            for (int bx = 0; bx < w; ++bx)
+                ASSERT_EQ(at(out, bx, by), referenceBlock(pic, bx, by, h, v))
+                    << h << "x" << v << " block " << bx << "," << by;
+    }
+}
+
 TEST(BlockAverage, StreamedRowsGiveTheSameBuffer) {
     const px::Image pic = kpic::ramp(101, 67);
     const px::Image whole = averaged(pic, 4, 3, 24, 21);
