@@ -6,7 +6,8 @@
 # twice: cold (an empty order cache, so the table is measured in the font) and warm (the order remembered).
 # Prints each one's median time, its median ratio to the decoder's time in the same round (so that a
 # round run while the machine was slow counts for all alike), the spread of that ratio between rounds
-# (first to third quartile), and peak memory.
+# (first to third quartile), and peak memory. On the two 18-megapixel photos the other forms of the
+# result (--color, --format html, --format png) run too, with their ratio to the plain text.
 #
 #   bench/peers.sh [ROUNDS]      (default 21; builds first if needed; fetches its photographs with apt-get download)
 set -euo pipefail
@@ -53,7 +54,7 @@ spread() { sort -g | awk '{ a[NR] = $1 } END { printf "%.2f-%.2f", a[int(NR / 4)
 # Each program's time over the decoder's, round by round.
 ratios() { paste -d' ' <(tr ' ' '\n' <<<"$1" | grep .) <(tr ' ' '\n' <<<"$2" | grep .) | awk '{ print $1 / $2 }'; }
 
-printf '%-13s %-9s %-15s %9s %7s %12s %9s\n' picture size program "median" ratio "ratio spread" "peak"
+printf '%-13s %-9s %-15s %9s %7s %12s %9s %9s\n' picture size program "median" ratio "ratio spread" "peak" "to plain"
 for photo in progressive baseline photo-5mp small-640; do
     file="$inputs/$photo.jpg"
     read -r w h < <(identify -format '%w %h\n' "$file")
@@ -68,6 +69,14 @@ for photo in progressive baseline photo-5mp small-640; do
         "chafa --format symbols --symbols ascii --colors none --stretch --size ${cols}x${rows} $file"
         "img2txt -f utf8 -W $cols -H $rows $file"
     )
+    if [ "$photo" = progressive ] || [ "$photo" = baseline ]; then
+        names+=(tessarine-color tessarine-html tessarine-png)
+        cmds+=(
+            "warm_run $file --scale 8x16 --color"
+            "warm_run $file --scale 8x16 --format html"
+            "warm_run $file --scale 8x16 --format png"
+        )
+    fi
     declare -A times=()
     for _ in $(seq 1 "$rounds"); do
         for i in "${!cmds[@]}"; do
@@ -78,13 +87,17 @@ for photo in progressive baseline photo-5mp small-640; do
         med=$(tr ' ' '\n' <<<"${times[$i]}" | grep . | median)
         ratio=$(ratios "${times[$i]}" "${times[0]}" | median)
         q=$(ratios "${times[$i]}" "${times[0]}" | spread)
-        case "${names[$i]}" in
-        tessarine-cold) mem=$( { /usr/bin/time -f %M bash -c "XDG_CACHE_HOME=\$(mktemp -d -p $warm) $convert_bin $file --scale 8x16 >/dev/null"; } 2>&1 | tail -1) ;;
-        tessarine-warm) mem=$( { XDG_CACHE_HOME="$warm" /usr/bin/time -f %M "$convert_bin" "$file" --scale 8x16 >/dev/null; } 2>&1 | tail -1) ;;
+        case "${cmds[$i]}" in
+        cold_run*) mem=$( { XDG_CACHE_HOME="$warm/mem-$RANDOM$RANDOM" /usr/bin/time -f %M "$convert_bin" ${cmds[$i]#cold_run } >/dev/null; } 2>&1 | tail -1) ;;
+        warm_run*) mem=$( { XDG_CACHE_HOME="$warm" /usr/bin/time -f %M "$convert_bin" ${cmds[$i]#warm_run } >/dev/null; } 2>&1 | tail -1) ;;
         *) mem=$( { /usr/bin/time -f %M ${cmds[$i]} >/dev/null; } 2>&1 | tail -1) ;;
         esac
-        printf '%-13s %-9s %-15s %6s ms %6.2fx %12s %6s kB\n' "$photo" "${w}x${h}" "${names[$i]}" "$med" \
-            "$ratio" "$q" "$mem"
+        plain=""
+        case "${names[$i]}" in
+        tessarine-color | tessarine-html | tessarine-png) plain=$(printf '%.2fx' "$(ratios "${times[$i]}" "${times[2]}" | median)") ;;
+        esac
+        printf '%-13s %-9s %-15s %6s ms %6.2fx %12s %6s kB %9s\n' "$photo" "${w}x${h}" "${names[$i]}" "$med" \
+            "$ratio" "$q" "$mem" "$plain"
     done
     unset times
 done

@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include <array>
 #include <cstring>
 
 namespace cli {
@@ -12,16 +13,30 @@ struct Spec {
     bool takesValue;
     std::optional<std::string> Options::*value; // for options with a value
     bool Options::*flag;                        // for switches
+    // For an option whose value may be left out: the value then, and the words it may take from the
+    // next argument (any other next argument is not its value).
+    const char* defaultValue = nullptr;
+    std::array<const char*, 3> words = {};
 };
 
 const Spec kSpecs[] = {
-    {"help", 'h', false, nullptr, &Options::help},       {nullptr, '?', false, nullptr, &Options::help},
-    {"version", 'v', false, nullptr, &Options::version}, {"output", 'o', true, &Options::output, nullptr},
-    {"table", 0, true, &Options::table, nullptr},        {"chars", 0, true, &Options::chars, nullptr},
-    {"font", 0, true, &Options::font, nullptr},          {"size", 0, true, &Options::size, nullptr},
-    {"scale", 0, true, &Options::scale, nullptr},        {"columns", 0, true, &Options::columns, nullptr},
-    {"settings", 0, true, &Options::settings, nullptr},  {"crlf", 0, false, nullptr, &Options::crlf},
-    {"order", 0, false, nullptr, &Options::order},       {"no-cache", 0, false, nullptr, &Options::noCache},
+    {"help", 'h', false, nullptr, &Options::help},
+    {nullptr, '?', false, nullptr, &Options::help},
+    {"version", 'v', false, nullptr, &Options::version},
+    {"output", 'o', true, &Options::output, nullptr},
+    {"table", 0, true, &Options::table, nullptr},
+    {"chars", 0, true, &Options::chars, nullptr},
+    {"font", 0, true, &Options::font, nullptr},
+    {"size", 0, true, &Options::size, nullptr},
+    {"scale", 0, true, &Options::scale, nullptr},
+    {"columns", 0, true, &Options::columns, nullptr},
+    {"settings", 0, true, &Options::settings, nullptr},
+    {"crlf", 0, false, nullptr, &Options::crlf},
+    {"order", 0, false, nullptr, &Options::order},
+    {"no-cache", 0, false, nullptr, &Options::noCache},
+    {"invert", 0, false, nullptr, &Options::invert},
+    {"format", 0, true, &Options::format, nullptr},
+    {"color", 0, true, &Options::color, nullptr, "truecolor", {"truecolor", "256", "16"}},
 };
 
 const Spec* findLong(const std::string& name) {
@@ -77,6 +92,12 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             o.*(spec->flag) = true;
             continue;
         }
+        if (!inlineValue && spec->defaultValue) {
+            bool word = false;
+            for (const char* w : spec->words)
+                word = word || (w && i + 1 < arguments.size() && arguments[i + 1] == w);
+            inlineValue = word ? arguments[++i] : std::string(spec->defaultValue);
+        }
         if (!inlineValue) {
             if (i + 1 >= arguments.size())
                 throw UsageError(shown + " needs a value");
@@ -110,12 +131,24 @@ Options:
                          and exit.
   --no-cache             Measure the table afresh instead of taking the order remembered from an earlier
                          run with the same table, font, size and fonts installed, and remember nothing.
+  --invert               The table's order reversed, the lightest character for the darkest block: light
+                         text for a dark background.
+  --color [MODE]         Each character in its block's average colour, as ANSI escape sequences (MODE
+                         truecolor, the default, 256 or 16 colours); with html and png, the exact colours.
+  --format FORMAT        text (the default), html (a web page) or png (a picture in the measured font,
+                         one character cell a block); also chosen by -o NAME.html or -o NAME.png.
+
+When standard output is a terminal and none of --scale, --columns and --settings is given, the text is as
+wide as the terminal.
   -h, --help             Show this help and exit.
   -v, --version          Show the version and exit.
 
 Examples:
-  tessarine-convert photo.jpg --columns 100
+  tessarine-convert photo.jpg                                  fits the terminal
+  tessarine-convert photo.jpg --columns 100 --color --invert   colours, for a dark terminal
   tessarine-convert photo.jpg --scale 8x16 --chars "@%#*+=-:. " -o photo.txt
+  tessarine-convert photo.jpg --scale 8x16 --color -o photo.html
+  tessarine-convert photo.jpg --scale 8x16 --font "DejaVu Sans Mono" -o photo.png
   tessarine-convert *.jpg --settings Tessarine.ini -o texts/
 
 Errors go to standard error as "tessarine-convert: FILE: REASON". Exit status: 0 when every picture

@@ -21,7 +21,9 @@ struct Options {
     bool order = false;
     bool crlf = false;
     bool noCache = false;
-    std::optional<std::string> output, table, chars, font, size, scale, columns, settings;
+    bool invert = false;
+    std::optional<std::string> output, table, chars, font, size, scale, columns, settings, format;
+    std::optional<std::string> color; // "truecolor", "256" or "16"; given alone, "truecolor"
     std::vector<std::string> pictures;
 };
 

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace cli {
@@ -81,7 +82,26 @@ bool isDirectory(const std::string& path) {
     return std::filesystem::is_directory(path, ec);
 }
 
+bool endsWith(std::string name, const char* suffix) {
+    for (char& c : name)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    const size_t n = std::strlen(suffix);
+    return name.size() >= n && name.compare(name.size() - n, n, suffix) == 0;
+}
+
 } // namespace
+
+int terminalColumns(int fd) {
+    winsize size{};
+    if (::ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    if (const char* columns = std::getenv("COLUMNS")) {
+        long long n = 0;
+        if (readWhole(columns, n) && n > 0)
+            return int(std::min<long long>(n, 32767));
+    }
+    return 80;
+}
 
 void printError(const std::string& file, const std::string& reason) {
     std::fprintf(stderr, "tessarine-convert: %s%s\n", file.empty() ? "" : (file + ": ").c_str(),
@@ -184,6 +204,34 @@ Plan makePlan(const Options& o, QtServices& qt) {
     p.crlf = o.crlf;
     p.order = o.order;
     p.useCache = !o.noCache;
+    p.invert = o.invert;
+    if (o.color) {
+        if (*o.color == "truecolor")
+            p.colours = art::Palette::TrueColor;
+        else if (*o.color == "256")
+            p.colours = art::Palette::Xterm256;
+        else if (*o.color == "16")
+            p.colours = art::Palette::Ansi16;
+        else
+            throw UsageError("--color takes truecolor, 256 or 16");
+    }
+    if (o.format) {
+        if (*o.format == "text")
+            p.format = Plan::Format::Text;
+        else if (*o.format == "html")
+            p.format = Plan::Format::Html;
+        else if (*o.format == "png")
+            p.format = Plan::Format::Png;
+        else
+            throw UsageError("--format takes text, html or png");
+    } else if (o.output && (endsWith(*o.output, ".html") || endsWith(*o.output, ".htm"))) {
+        p.format = Plan::Format::Html;
+    } else if (o.output && endsWith(*o.output, ".png")) {
+        p.format = Plan::Format::Png;
+    }
+    // Text for a terminal fits it, unless the size was asked for.
+    if (!o.scale && !o.columns && !o.settings && !o.output && !o.order && ::isatty(STDOUT_FILENO))
+        p.columns = terminalColumns(STDOUT_FILENO);
     if (p.table.empty())
         throw UsageError("the character table is empty");
     if (p.table.size() > size_t(limits::kMaxTableLength))
@@ -210,8 +258,11 @@ Plan makePlan(const Options& o, QtServices& qt) {
     for (const std::string& picture : o.pictures) {
         Job job{picture, out, false};
         if (intoFolder) {
+            const char* extension = p.format == Plan::Format::Html  ? ".html"
+                                    : p.format == Plan::Format::Png ? ".png"
+                                                                    : ".txt";
             const std::string name =
-                (picture == kStandardInput ? std::string("stdin") : baseName(picture)) + ".txt";
+                (picture == kStandardInput ? std::string("stdin") : baseName(picture)) + extension;
             job.output = (std::filesystem::path(out) / name).string();
             if (const auto taken = names.find(name); taken != names.end()) {
                 printError(picture, "output " + name + " is already written for " + taken->second);

@@ -2,9 +2,11 @@
 
 #include "kernels/buffer.h"
 #include "kernels/pixels.h"
+#include "kernels/text_art.h"
 #include "options.h"
 #include "qt_services.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,9 @@ struct Plan {
     bool crlf = false;
     bool order = false;
     bool useCache = true;
+    bool invert = false;                 // the table's order reversed
+    std::optional<art::Palette> colours; // each character in its block's colour
+    enum class Format { Text, Html, Png } format = Format::Text;
     std::vector<Job> jobs;
 };
 
@@ -44,6 +49,9 @@ buffer::Factors factorsForColumns(px::Size picture, int columns, double cellAspe
 // The table the converter uses when none is given: default-table.txt beside the executable, else the
 // one built in.
 std::u32string defaultTable();
+
+// The terminal's width in characters: its window size, else $COLUMNS, else 80.
+int terminalColumns(int fd);
 
 // The folder of the running executable.
 std::string programFolder();

@@ -2,6 +2,7 @@
 // core library. Loaded by the converter only when it needs one of them (qt_module_api.h).
 #include "qt_module_api.h"
 
+#include "core/art_picture.h"
 #include "core/conversion.h"
 #include "core/errors.h"
 #include "core/glyph_measure.h"
@@ -176,8 +177,32 @@ int readSettings(const char* file, TessarineText text, void* context, TessarineS
     });
 }
 
+int renderPng(const uint32_t* chars, const int* lengths, int lines, const uint32_t* colours, const char* font,
+              double size, int dark, TessarineBytes storage, void* context, TessarineError* error) {
+    return guarded(error, [&] {
+        art::Lines text;
+        size_t at = 0;
+        for (int y = 0; y < lines; ++y) {
+            const size_t n = size_t(lengths[y]);
+            text.text.emplace_back(reinterpret_cast<const char32_t*>(chars + at), n);
+            if (colours)
+                text.colours.emplace_back(colours + at, colours + at + n);
+            at += n;
+        }
+        const QImage picture =
+            art::picture(text, glyphs::measuringFont(QString::fromUtf8(font), size), dark != 0);
+        if (picture.isNull() && lines > 0)
+            throw std::bad_alloc();
+        const QByteArray bytes = art::png(picture);
+        uint8_t* out = storage(context, size_t(bytes.size()));
+        if (!out)
+            throw std::bad_alloc();
+        std::memcpy(out, bytes.constData(), size_t(bytes.size()));
+    });
+}
+
 const TessarineQtModule kModule = {
-    TESSARINE_QT_MODULE_VERSION, start, measure, pictureSize, loadBuffer, readSettings};
+    TESSARINE_QT_MODULE_VERSION, start, measure, pictureSize, loadBuffer, readSettings, renderPng};
 
 } // namespace
 

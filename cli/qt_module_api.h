@@ -12,7 +12,7 @@
 extern "C" {
 #endif
 
-#define TESSARINE_QT_MODULE_VERSION 1
+#define TESSARINE_QT_MODULE_VERSION 2
 
 typedef struct {
     int number;             // the program's error number (53 file not found, 481 invalid picture, ...)
@@ -28,6 +28,7 @@ typedef struct {
 // Where the module puts what it made: it asks the converter for room, and fills it.
 typedef uint32_t* (*TessarinePixels)(void* context, int width, int height);
 typedef void (*TessarineText)(void* context, int field, const char* utf8, size_t length);
+typedef uint8_t* (*TessarineBytes)(void* context, size_t size);
 
 enum { TessarineFieldTable = 1, TessarineFieldFont = 2 };
 
@@ -52,6 +53,12 @@ typedef struct {
     // through `text`, the numbers into `numbers`.
     int (*readSettings)(const char* path, TessarineText text, void* context,
                         TessarineSettingsNumbers* numbers, TessarineError* error);
+    // A result as a PNG picture (see core/art_picture.h): `lines` lines of characters one after the other,
+    // `lengths` characters each, with a colour each (pixels, 0xAARRGGBB) or none (`colours` null); drawn in
+    // the font the table was measured in. The file's contents go into storage the converter gives.
+    int (*renderPng)(const uint32_t* chars, const int* lengths, int lines, const uint32_t* colours,
+                     const char* font, double size, int dark, TessarineBytes storage, void* context,
+                     TessarineError* error);
 } TessarineQtModule;
 
 // The module's one exported symbol.

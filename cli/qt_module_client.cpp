@@ -106,6 +106,30 @@ class ModuleQtServices : public QtServices {
         return s;
     }
 
+    std::string renderPng(const art::Lines& lines, const std::string& font, double size, bool dark) override {
+        startGui();
+        std::vector<uint32_t> chars, colours;
+        std::vector<int> lengths;
+        for (size_t y = 0; y < lines.text.size(); ++y) {
+            chars.insert(chars.end(), lines.text[y].begin(), lines.text[y].end());
+            lengths.push_back(int(lines.text[y].size()));
+            if (lines.coloured())
+                colours.insert(colours.end(), lines.colours[y].begin(), lines.colours[y].end());
+        }
+        std::string out;
+        const auto storage = [](void* context, size_t size) -> uint8_t* {
+            auto* bytes = static_cast<std::string*>(context);
+            bytes->resize(size);
+            return reinterpret_cast<uint8_t*>(bytes->data());
+        };
+        TessarineError e{};
+        if (module().renderPng(chars.data(), lengths.data(), int(lengths.size()),
+                               lines.coloured() ? colours.data() : nullptr, font.c_str(), size, dark ? 1 : 0,
+                               storage, &out, &e) != 0)
+            raise(e);
+        return out;
+    }
+
   private:
     // Loads the module on first use; raises with the reason when it is missing or does not fit.
     const TessarineQtModule& module() {

@@ -2,6 +2,7 @@
 
 #include "kernels/buffer.h"
 #include "kernels/pixels.h"
+#include "kernels/text_art.h"
 
 #include <optional>
 #include <string>
@@ -43,6 +44,10 @@ class QtServices {
 
     // Reads a settings file; raises a KernelError whose description names what is wrong.
     virtual SettingsFile readSettings(const std::string& path) = 0;
+
+    // A result as a PNG file's contents, drawn in the font the table is measured in.
+    virtual std::string renderPng(const art::Lines& lines, const std::string& font, double size,
+                                  bool dark) = 0;
 };
 
 } // namespace cli

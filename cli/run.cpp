@@ -3,11 +3,13 @@
 #include "kernels/errors.h"
 #include "kernels/files.h"
 #include "kernels/jpeg_decoder.h"
+#include "kernels/text_art.h"
 #include "kernels/text_encoding.h"
 #include "kernels/text_mapping.h"
 #include "qt_module_client.h"
 #include "row_pipe.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
@@ -236,6 +238,38 @@ std::string textOf(const px::Image& buffer, const std::vector<char32_t>& sorted,
     return mapper.transform(buffer.view());
 }
 
+// What a picture's conversion writes, in the plan's form.
+std::string outputOf(const px::Image& buffer, std::vector<char32_t> sorted, const Plan& plan, const Job& job,
+                     QtServices& qt, QtGate& gate) {
+    if (plan.invert)
+        std::reverse(sorted.begin(), sorted.end());
+    if (plan.format == Plan::Format::Text && !plan.colours)
+        return textOf(buffer, sorted, plan.crlf);
+    art::Lines lines = art::fromBuffer(buffer.view(), sorted);
+    if (!plan.colours)
+        lines.colours.clear();
+    switch (plan.format) {
+    case Plan::Format::Text: {
+        // Encoded as the plain text is: stripped of its sequences, the same bytes.
+        const std::u32string text = art::ansi(lines, *plan.colours, plan.crlf ? U"\r\n" : U"\n");
+        return plan.crlf ? textcode::encode(text) : textcode::utf8(text);
+    }
+    case Plan::Format::Html: {
+        art::Page page;
+        page.title = job.picture == kStandardInput ? "standard input"
+                                                   : std::filesystem::path(job.picture).filename().string();
+        page.fontFamily = plan.font;
+        page.points = plan.size;
+        page.dark = plan.invert && plan.colours;
+        return art::html(lines, page);
+    }
+    case Plan::Format::Png:
+        gate.need();
+        return qt.renderPng(lines, plan.font, plan.size, plan.invert && plan.colours);
+    }
+    return {};
+}
+
 std::string describe(char32_t c, bool printable) {
     if (printable)
         return textcode::utf8(std::u32string(1, c));
@@ -319,7 +353,7 @@ int run(const Plan& plan, QtServices& qt, const OrderCache* cache) {
                         factors = factorsForColumns(pictureSize(source, qt, gate), plan.columns,
                                                     measured.get().cellAspect);
                     const px::Image buffer = loadBuffer(source, factors, qt, gate, spareCore);
-                    ok = writeOutput(job, textOf(buffer, measured.get().chars, plan.crlf));
+                    ok = writeOutput(job, outputOf(buffer, measured.get().chars, plan, job, qt, gate));
                 } catch (const KernelError& e) {
                     printError(job.picture, e.description());
                     ok = false;
@@ -348,7 +382,7 @@ int run(const Plan& plan, QtServices& qt, const OrderCache* cache) {
     const std::optional<Measurement> known = remembered(plan, cache, key);
     if (known)
         measuredPromise.set_value(*known);
-    bool pictureNeedsQt = false;
+    bool pictureNeedsQt = plan.format == Plan::Format::Png;
     for (const Job& job : plan.jobs)
         pictureNeedsQt = pictureNeedsQt || (!job.refused && !jpeg::looksLikeJpeg(sourceOf(job)));
     if (known && pictureNeedsQt)

@@ -68,10 +68,13 @@ QString readFirstLine(const QString& path) {
 }
 
 void writeText(const QString& path, const QString& text) {
+    writeBytes(path, encode(text));
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
     if (!paths::folderExists(path))
         raiseError(err::PathNotFound);
     QSaveFile f(path);
-    const QByteArray bytes = encode(text);
     if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit())
         raiseError(err::PathFileAccess, QStringLiteral("Path/File access error (%1)").arg(f.errorString()));
 }

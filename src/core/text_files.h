@@ -32,5 +32,7 @@ QString readFirstLine(const QString& path);
 // Writes through QSaveFile, so a failed write leaves an earlier file whole. Raises 76 for a missing
 // folder and 75 with the system's reason for any other failure.
 void writeText(const QString& path, const QString& text);
+// The same for any file's contents.
+void writeBytes(const QString& path, const QByteArray& bytes);
 
 } // namespace textfile

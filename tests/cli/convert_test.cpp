@@ -16,7 +16,10 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
+#include <fcntl.h>
+#include <pty.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -562,6 +565,167 @@ TEST_F(Converter, MissingOrBrokenModuleIsAClearError) {
         EXPECT_EQ(order.status, 2);
     }
     qunsetenv("TESSARINE_QT_MODULE");
+}
+
+// The converter's output with every escape sequence taken out.
+QByteArray withoutSequences(QByteArray out) {
+    static const QRegularExpression sequence("\x1b\\[[0-9;]*m");
+    return QString::fromUtf8(out).remove(sequence).toUtf8();
+}
+
+TEST_F(Converter, ColourAndInvertKeepThePlainText) {
+    const QString pic = testpic::save(scene(120, 90), path("p.jpg"));
+    const QStringList base = {pic, "--scale", "4x8", "--chars", "@%#*+=-:. "};
+    const ConverterRun plain = convert(base);
+    ASSERT_EQ(plain.status, 0) << plain.err.toStdString();
+    for (const char* mode : {"truecolor", "256", "16"}) {
+        const ConverterRun coloured = convert(QStringList(base) << "--color" << mode);
+        EXPECT_EQ(withoutSequences(coloured.out), plain.out) << mode;
+        EXPECT_TRUE(coloured.out.contains("\x1b[0m\n")) << mode;
+    }
+    EXPECT_EQ(convert(QStringList(base) << "--color").out,
+              convert(QStringList(base) << "--color=truecolor").out);
+    EXPECT_EQ(withoutSequences(convert(QStringList(base) << "--color"
+                                                         << "--crlf")
+                                   .out),
+              convert(QStringList(base) << "--crlf").out);
+    // Inverted, the lightest character stands for the darkest block: where the text has the i-th character
+    // of the measured order, the inverted text has the i-th from the end.
+    QString order;
+    for (const QByteArray& line : convert({"--order", "--chars", "@%#*+=-:. "}).out.trimmed().split('\n'))
+        order += line.startsWith("U+0020") ? QString(" ") : QString::fromUtf8(line.split('\t')[0]);
+    ASSERT_EQ(order.size(), 10);
+    const QByteArray inverted = convert(QStringList(base) << "--invert").out;
+    ASSERT_EQ(inverted.size(), plain.out.size());
+    for (qsizetype i = 0; i < plain.out.size(); ++i) {
+        if (plain.out[i] == '\n')
+            continue;
+        ASSERT_EQ(inverted[i], order.at(9 - order.indexOf(QChar(plain.out[i]))).toLatin1()) << i;
+    }
+    EXPECT_EQ(convert(QStringList(base) << "--color=bright").status, 2);
+}
+
+TEST_F(Converter, ColoursAreTheBlocksAverages) {
+    // Blocks of 4 x 4 pixels in three known colours.
+    const QRgb colours[3] = {qRgb(200, 10, 10), qRgb(10, 200, 10), qRgb(30, 30, 200)};
+    QImage tall(24, 24, QImage::Format_RGB32);
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 24; ++x)
+            tall.setPixel(x, y, colours[(x / 4) % 3]);
+    const ConverterRun t =
+        convert({testpic::save(tall, path("tall.bmp")), "--scale", "4x4", "--color", "--chars", "#. "});
+    ASSERT_EQ(t.status, 0) << t.err.toStdString();
+    const QList<QByteArray> lines = t.out.split('\n');
+    ASSERT_EQ(lines.size(), 4); // Int(28 / 4) - 4 = 3 columns by 3 lines, each ending in LF
+    EXPECT_TRUE(lines[0].startsWith("\x1b[38;2;200;10;10m")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].contains("\x1b[38;2;10;200;10m"));
+    EXPECT_TRUE(lines[0].contains("\x1b[38;2;30;30;200m"));
+    EXPECT_EQ(lines[0].count("\x1b[38;2;"), 3) << "one sequence a block of a new colour";
+}
+
+TEST_F(Converter, HtmlPageHoldsTheTextEscaped) {
+    const QString pic = testpic::save(scene(60, 40), path("a&b.jpg"));
+    const QString table = QString::fromUtf8("<&\"\u00e9\u2588. ");
+    const ConverterRun plain = convert({pic, "--scale", "2x4", "--chars", table});
+    const ConverterRun page = convert({pic, "--scale", "2x4", "--chars", table, "--format", "html"});
+    ASSERT_EQ(page.status, 0) << page.err.toStdString();
+    EXPECT_TRUE(page.out.startsWith("<!DOCTYPE html>"));
+    EXPECT_TRUE(page.out.contains("<title>a&amp;b.jpg</title>"));
+    EXPECT_TRUE(page.out.contains("font-family: \"Courier New\", monospace"));
+    // The <pre>'s text, tags out and references back: the plain text.
+    QString text = QString::fromUtf8(page.out);
+    text = text.mid(text.indexOf("<pre>\n") + 6);
+    text = text.left(text.indexOf("</pre>"));
+    text.remove(QRegularExpression("<[^>]*>"));
+    text.replace("&lt;", "<")
+        .replace("&gt;", ">")
+        .replace("&quot;", "\"")
+        .replace("&#39;", "'")
+        .replace("&amp;", "&");
+    EXPECT_EQ(text.toUtf8(), plain.out);
+    // Chosen by the output's name too, and coloured in runs: a picture red on the left and blue on the
+    // right has two spans a line.
+    QImage halves(40, 40, QImage::Format_RGB32);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x)
+            halves.setPixel(x, y, x < 20 ? qRgb(220, 0, 0) : qRgb(0, 0, 220));
+    const QString two = testpic::save(halves, path("halves.bmp"));
+    ASSERT_EQ(convert({two, "--scale", "4x4", "--chars", table, "--color", "-o", path("out.HTML")}).status,
+              0);
+    const QByteArray coloured = readFile("out.HTML");
+    EXPECT_EQ(coloured.count("<span style=\"color:#dc0000\">"), 7);
+    EXPECT_EQ(coloured.count("<span style=\"color:#0000dc\">"), 7);
+}
+
+TEST_F(Converter, PictureHasTheTextsCellsAndItsInk) {
+    QImage img(64, 40, QImage::Format_RGB32);
+    img.fill(qRgb(255, 255, 255));
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 32; ++x)
+            img.setPixel(x, y, qRgb(0, 0, 0)); // left half black
+    const QString pic = testpic::save(img, path("half.bmp"));
+    const ConverterRun r = convert({pic, "--scale", "4x4", "--chars", "@ ", "--font", "DejaVu Sans Mono",
+                                    "--size", "12", "-o", path("half.png")});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QImage out(path("half.png"));
+    ASSERT_FALSE(out.isNull());
+    // 13 columns by 7 lines of cells of the measured font.
+    const QFont font = glyphs::measuringFont("DejaVu Sans Mono", 12);
+    QImage probe(1, 1, QImage::Format_RGB32);
+    probe.setDotsPerMeterX(qRound(96 / 0.0254));
+    probe.setDotsPerMeterY(qRound(96 / 0.0254));
+    const QFontMetricsF fm(font, &probe);
+    const int cw = int(std::ceil(fm.horizontalAdvance('M'))), ch = int(std::ceil(fm.height()));
+    EXPECT_EQ(out.size(), QSize(13 * cw, 7 * ch));
+    // The dark half of the picture is where the @ are: its cells hold ink, the light half's none.
+    int leftInk = 0, rightInk = 0;
+    for (int y = 0; y < out.height(); ++y)
+        for (int x = 0; x < out.width(); ++x) {
+            if (qGray(out.pixel(x, y)) < 128)
+                (x < 8 * cw ? leftInk : rightInk) += 1; // columns 0 to 7 stand for the black half
+        }
+    EXPECT_GT(leftInk, 8 * 7 * 5);
+    EXPECT_EQ(rightInk, 0);
+    EXPECT_EQ(convert({pic, "--scale", "4x4", "--format", "png", "-o", path("again.PNG")}).status, 0);
+    EXPECT_TRUE(readFile("again.PNG").startsWith("\x89PNG"));
+}
+
+TEST_F(Converter, TextFitsTheTerminalItIsWrittenTo) {
+    const QString pic = testpic::save(scene(400, 300), path("wide.jpg"));
+    const auto throughTerminal = [&](unsigned short columns, const QStringList& args) {
+        int master = -1, slave = -1;
+        winsize size{};
+        size.ws_col = columns;
+        size.ws_row = 24;
+        if (openpty(&master, &slave, nullptr, nullptr, &size) != 0)
+            return QByteArray("no pseudo-terminal");
+        QProcess p;
+        p.setChildProcessModifier([slave] { dup2(slave, STDOUT_FILENO); });
+        p.start(QStringLiteral(TESSARINE_CONVERT), args);
+        QByteArray out;
+        // Read what the converter writes until it has ended and nothing more is left.
+        while (true) {
+            const bool running = !p.waitForFinished(50);
+            char chunk[4096];
+            fcntl(master, F_SETFL, O_NONBLOCK);
+            ssize_t got;
+            while ((got = read(master, chunk, sizeof chunk)) > 0)
+                out.append(chunk, got);
+            if (!running)
+                break;
+        }
+        ::close(slave);
+        ::close(master);
+        return out;
+    };
+    const QList<QByteArray> fitted = throughTerminal(50, {pic, "--chars", "#. "}).split('\n');
+    ASSERT_GE(fitted.size(), 2);
+    EXPECT_EQ(fitted.first().size(), 50 + 1) << "50 characters and the terminal's CR";
+    const QList<QByteArray> asked =
+        throughTerminal(50, {pic, "--chars", "#. ", "--columns", "20"}).split('\n');
+    EXPECT_EQ(asked.first().size(), 20 + 1) << "--columns wins";
+    // Redirected, the default stays: one character a picture pixel.
+    EXPECT_EQ(convert({pic, "--chars", "#. "}).out.split('\n').first().size(), 400);
 }
 
 } // namespace

@@ -1,6 +1,9 @@
 #include "ui/windows/frm_ascii.h"
 
+#include "core/app_info.h"
+#include "core/art_picture.h"
 #include "core/errors.h"
+#include "core/paths.h"
 #include "core/text_files.h"
 #include "ui/platform/common_dialog.h"
 #include "ui/platform/exact_text_box.h"
@@ -35,6 +38,8 @@ FrmAscii::FrmAscii() {
     mnuFileSaveAs = entry(mnuFile, "mnuFileSaveAs", "&Save as..");
     mnuFile->addSeparator();
     mnuFileClose = entry(mnuFile, "mnuFileClose", "&Close");
+    mnuFileSaveAsHtml = entry(mnuFile, "mnuFileSaveAsHtml", "Save as &HTML..");
+    mnuFileSaveAsPicture = entry(mnuFile, "mnuFileSaveAsPicture", "Save as &Picture..");
     mnuEdit = bar->addMenu("&Edit");
     mnuEdit->setObjectName("mnuEdit");
     mnuEditCopy = entry(mnuEdit, "mnuEditCopy", "&Copy", QKeySequence(Qt::CTRL | Qt::Key_C));
@@ -52,6 +57,8 @@ FrmAscii::FrmAscii() {
 
     connect(mnuFileSaveAs, &QAction::triggered, this, [this] { mnuFileSaveAs_Click(); });
     connect(mnuFileClose, &QAction::triggered, this, [this] { mnuFileClose_Click(); });
+    connect(mnuFileSaveAsHtml, &QAction::triggered, this, [this] { mnuFileSaveAsHtml_Click(); });
+    connect(mnuFileSaveAsPicture, &QAction::triggered, this, [this] { mnuFileSaveAsPicture_Click(); });
     connect(mnuEditCopy, &QAction::triggered, this, [this] { mnuEditCopy_Click(); });
     connect(mnuEditSelectAll, &QAction::triggered, this, [this] { mnuEditSelectAll_Click(); });
     connect(mnuFontSelect, &QAction::triggered, this, [this] { mnuFontSelect_Click(); });
@@ -133,6 +140,52 @@ void FrmAscii::mnuFileSaveAs_Click() {
     } catch (const PlatformError& e) {
         mb::reportSaveFailure(vars.asciiFile, e.description());
     }
+}
+
+void FrmAscii::saveAsForm(const QString& title, const QString& filter, const QString& extension,
+                          const std::function<QByteArray()>& contents) {
+    // The picture's name with the form's extension is proposed; the folder stays where the dialog was.
+    const QString& picture = modVars().pictureFile;
+    const qsizetype dot = picture.lastIndexOf(u'.');
+    CommonDialog& dialog = CommonDialog::instance();
+    dialog.cancelError = true;
+    dialog.dialogTitle = title;
+    dialog.fileName = picture.isEmpty() ? QString() : (dot < 0 ? picture : picture.left(dot)) + extension;
+    dialog.filter = filter;
+    try {
+        dialog.showSave();
+    } catch (const PlatformError&) {
+        return; // cancelled: nothing written, nothing changed
+    }
+    const QString file = dialog.fileName;
+    try {
+        textfile::writeBytes(file, contents());
+    } catch (const PlatformError& e) {
+        mb::reportSaveFailure(file, e.description());
+    }
+}
+
+void FrmAscii::mnuFileSaveAsHtml_Click() {
+    saveAsForm("Save Ascii-File as HTML..", "HTML (*.html)|*.html", ".html", [this] {
+        art::Page page;
+        page.title = paths::fileTitle(modVars().pictureFile).toStdString();
+        if (page.title.empty())
+            page.title = app::title().toStdString();
+        page.fontFamily = txt->font().family().toStdString();
+        page.points = txt->font().pointSizeF();
+        const std::string html = art::html(art::fromText(text().toStdU32String(), U"\r\n"), page);
+        return QByteArray::fromStdString(html);
+    });
+}
+
+void FrmAscii::mnuFileSaveAsPicture_Click() {
+    saveAsForm("Save Ascii-File as Picture..", "Picture (*.png)|*.png", ".png", [this] {
+        const QImage picture =
+            art::picture(art::fromText(text().toStdU32String(), U"\r\n"), txt->font(), false);
+        if (picture.isNull() && !text().isEmpty())
+            raiseError(err::OutOfMemory);
+        return art::png(picture);
+    });
 }
 
 void FrmAscii::mnuFileClose_Click() {

@@ -18,6 +18,8 @@ class FrmAscii : public Form {
     QMenu* mnuFile;
     QAction* mnuFileSaveAs;
     QAction* mnuFileClose;
+    QAction* mnuFileSaveAsHtml;
+    QAction* mnuFileSaveAsPicture;
     QMenu* mnuEdit;
     QAction* mnuEditCopy;
     QAction* mnuEditSelectAll;
@@ -37,6 +39,9 @@ class FrmAscii : public Form {
 
     void mnuFileSaveAs_Click();
     void mnuFileClose_Click();
+    // The result as a web page and as a picture, in the box's current font.
+    void mnuFileSaveAsHtml_Click();
+    void mnuFileSaveAsPicture_Click();
     void mnuEditCopy_Click();
     void mnuEditSelectAll_Click();
     void mnuFontSelect_Click();
@@ -62,6 +67,9 @@ class FrmAscii : public Form {
 
   private:
     void Form_Resize();
+    // Asks for a file through the shared dialog and writes what `contents` makes into it.
+    void saveAsForm(const QString& title, const QString& filter, const QString& extension,
+                    const std::function<QByteArray()>& contents);
     void changeTextSize(double delta);
 };
 

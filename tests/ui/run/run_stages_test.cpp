@@ -150,8 +150,9 @@ TEST_F(RunStages, ACharacterBeyondTheBasicPlaneIsOneEntry) {
     const QString text = frmAscii()->text();
     EXPECT_EQ(text.toStdU32String().size(), size_t(6 * (40 + 2)));
     for (qsizetype i = 0; i < text.size(); ++i)
-        if (text.at(i).isHighSurrogate())
+        if (text.at(i).isHighSurrogate()) {
             EXPECT_TRUE(i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) << i;
+        }
 }
 
 TEST_F(RunStages, ThreeByTwoPictureGivesTenCharacters) {

@@ -1,3 +1,4 @@
+#include "core/art_picture.h"
 #include "core/text_files.h"
 #include "support/fixture.h"
 #include "ui/main_window/frm_main.h"
@@ -11,8 +12,10 @@
 #include <QAction>
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QDir>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMenu>
 
 #include <QPlainTextEdit>
 #include <QTextBlock>
@@ -220,6 +223,53 @@ TEST_F(ResultWindow, CopyOfAPartAndTypingNextToAPlaceholder) {
     ascii->txt->selectAll();
     ascii->txt->copy();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), ascii->text());
+}
+
+TEST_F(ResultWindow, FileMenuGainsTheHtmlAndPictureSavesAfterItsEntries) {
+    QStringList captions;
+    for (QAction* a : ascii->mnuFile->actions())
+        captions << (a->isSeparator() ? QString("-") : a->text());
+    EXPECT_EQ(captions, QStringList({"&Save as..", "-", "&Close", "Save as &HTML..", "Save as &Picture.."}));
+}
+
+TEST_F(ResultWindow, SavesAsAPageAndAsAPictureInTheBoxsFont) {
+    modVars().pictureFile = path("cat.jpg");
+    ascii->setText(QString::fromUtf8("<@&\u00e9\r\n.  \r\n"), 4);
+    ascii->setTextFont("DejaVu Sans Mono", 11);
+    dialogs->files = {path("page.html"), path("picture.png")};
+    ascii->mnuFileSaveAsHtml->trigger();
+    ascii->mnuFileSaveAsPicture->trigger();
+    ASSERT_EQ(dialogs->fileRequests.size(), 2u);
+    EXPECT_EQ(dialogs->kinds, (std::vector<QString>{"save", "save"}));
+    EXPECT_EQ(dialogs->fileRequests[0].filter, "HTML (*.html)");
+    EXPECT_EQ(dialogs->fileRequests[0].fileName, path("cat.html"));
+    EXPECT_EQ(dialogs->fileRequests[1].filter, "Picture (*.png)");
+    EXPECT_EQ(dialogs->fileRequests[1].fileName, path("cat.png"));
+    EXPECT_TRUE(boxes.empty());
+
+    const QString html = QString::fromUtf8(readFile("page.html"));
+    EXPECT_TRUE(html.contains("<title>cat.jpg</title>"));
+    EXPECT_TRUE(html.contains("font-family: \"DejaVu Sans Mono\", monospace; font-size: 11pt"));
+    EXPECT_TRUE(html.contains(QString::fromUtf8("<pre>\n&lt;@&amp;\u00e9\n.  \n</pre>")));
+
+    const QImage picture(path("picture.png"));
+    const QSize cell = art::cellSize(ascii->txt->font());
+    EXPECT_EQ(picture.size(), QSize(4 * cell.width(), 2 * cell.height()));
+    EXPECT_EQ(modVars().asciiFile, QString()) << "the text file's name is not the page's";
+}
+
+TEST_F(ResultWindow, CancelledOrFailedFormSaves) {
+    ascii->mnuFileSaveAsHtml_Click(); // cancelled
+    ascii->mnuFileSaveAsPicture_Click();
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(QDir(folder()).entryList({"*.html", "*.png"}).isEmpty());
+    dialogs->files = {path("nowhere/page.html"), path("nowhere/picture.png")};
+    ascii->mnuFileSaveAsHtml_Click();
+    ascii->mnuFileSaveAsPicture_Click();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_TRUE(boxes[0].text.contains(path("nowhere/page.html"))) << qPrintable(boxes[0].text);
+    EXPECT_TRUE(boxes[1].text.contains(path("nowhere/picture.png")));
+    EXPECT_EQ(boxes[1].style, mb::Exclamation);
 }
 
 } // namespace
