@@ -2,6 +2,7 @@
 #include "ui/main_window/frm_main.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QPointer>
 #include <QStringList>
 #include <cstdlib>
@@ -18,8 +19,10 @@ QPointer<FrmMain>& mainWindow() {
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessarine"));
-    // The argument text after the program's name, as one text.
-    FrmMain::setCommandLine(QCoreApplication::arguments().mid(1).join(u' '));
+    // The desktop entry's name: window managers and docks match the windows to its icon through it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.tessarine.Tessarine"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/tessarine/tessarine.png")));
+    FrmMain::setCommandLine(QCoreApplication::arguments().mid(1));
     FrmMain* main = frmMain();
     if (main->startupFailed())
         return 1;

@@ -137,11 +137,11 @@ Options:
                          truecolor, the default, 256 or 16 colours); with html and png, the exact colours.
   --format FORMAT        text (the default), html (a web page) or png (a picture in the measured font,
                          one character cell a block); also chosen by -o NAME.html or -o NAME.png.
+  -h, --help             Show this help and exit.
+  -v, --version          Show the version and exit.
 
 When standard output is a terminal and none of --scale, --columns and --settings is given, the text is as
 wide as the terminal.
-  -h, --help             Show this help and exit.
-  -v, --version          Show the version and exit.
 
 Examples:
   tessarine-convert photo.jpg                                  fits the terminal

@@ -115,10 +115,10 @@ std::string programFolder() {
 }
 
 std::u32string defaultTable() {
-    const std::string beside = programFolder() + "/default-table.txt";
+    const std::string shipped = files::programDataFile(programFolder(), "default-table.txt");
     std::error_code ec;
     std::string bytes;
-    if (std::filesystem::is_regular_file(beside, ec) && files::readFile(beside, bytes))
+    if (std::filesystem::is_regular_file(shipped, ec) && files::readFile(shipped, bytes))
         return textcode::decode(textcode::firstLineBytes(bytes));
     return textcode::decode(textcode::firstLineBytes(std::string_view(kBuiltInTable, sizeof kBuiltInTable)));
 }

@@ -46,8 +46,8 @@ Plan makePlan(const Options& options, QtServices& qt);
 // (height over width), so the text keeps the picture's proportions.
 buffer::Factors factorsForColumns(px::Size picture, int columns, double cellAspect);
 
-// The table the converter uses when none is given: default-table.txt beside the executable, else the
-// one built in.
+// The table the converter uses when none is given: default-table.txt beside the executable or, installed,
+// in share/tessarine; else the one built in.
 std::u32string defaultTable();
 
 // The terminal's width in characters: its window size, else $COLUMNS, else 80.

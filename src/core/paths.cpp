@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <unistd.h>
 
 namespace paths {
 
@@ -12,6 +13,10 @@ namespace {
 QString& overrideFolder() {
     static QString folder;
     return folder;
+}
+std::optional<bool>& overrideWritable() {
+    static std::optional<bool> writable;
+    return writable;
 }
 } // namespace
 
@@ -21,8 +26,21 @@ QString programFolder() {
     return QCoreApplication::applicationDirPath();
 }
 
-void setProgramFolder(const QString& folder) {
+void setProgramFolder(const QString& folder, std::optional<bool> writable) {
     overrideFolder() = folder;
+    overrideWritable() = writable;
+}
+
+bool programFolderWritable() {
+    if (overrideWritable())
+        return *overrideWritable();
+    // Asks the system rather than reading permission bits: it knows the user's groups, access lists and
+    // read-only mounts.
+    return ::access(native(programFolder()).c_str(), W_OK) == 0;
+}
+
+QString dataFile(const QString& name) {
+    return QFile::decodeName(files::programDataFile(native(programFolder()), native(name)).c_str());
 }
 
 QString fileTitle(const QString& path) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 #include <string>
 
 // Folders and file names as the program handles them: a folder text ends in the separator "/", and
@@ -8,7 +9,15 @@
 namespace paths {
 
 QString programFolder();
-void setProgramFolder(const QString& folder); // empty restores the executable's folder
+// Empty restores the executable's folder. Tests may also say whether the folder counts as writable,
+// since root can write into any folder.
+void setProgramFolder(const QString& folder, std::optional<bool> writable = std::nullopt);
+// True when this user may create files in the program's folder: a portable copy keeps its settings there.
+bool programFolderWritable();
+
+// A file the program ships (help.html, default-table.txt): beside the executable, else in the installed
+// tree's share/tessarine folder.
+QString dataFile(const QString& name);
 
 // The part after the last separator (the whole text when there is none).
 QString fileTitle(const QString& path);

@@ -6,6 +6,7 @@
 #include "kernels/memory_limit.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QtEndian>
 #include <array>
@@ -270,4 +271,14 @@ QImage loadPictureFile(const QString& path) {
     }
     file.close();
     return readWithQt(path, bmp, decoderBytes);
+}
+
+bool looksLikePicture(const QString& path) {
+    if (!QFileInfo(path).isFile())
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(4);
+    return head.startsWith("BM") || head.startsWith("GIF8") || head.startsWith("\xFF\xD8\xFF");
 }

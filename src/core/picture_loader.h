@@ -10,3 +10,7 @@ QImage loadPictureFile(const QString& path);
 
 // Decodes a JPEG file through the kernels (no fallback for colour spaces they cannot convert).
 QImage decodeJpeg(const QString& path);
+
+// True when the name is a regular file that starts as a BMP, GIF or JPEG picture does: how a file named
+// on the command line or dropped on a window is told from a table or any other file.
+bool looksLikePicture(const QString& path);

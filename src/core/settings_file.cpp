@@ -2,8 +2,11 @@
 
 #include "core/app_info.h"
 #include "core/errors.h"
+#include "core/paths.h"
 #include "core/text_files.h"
 
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <array>
 
 namespace settings {
@@ -78,6 +81,19 @@ QStringList fileLines(const Values& v) {
         "asciiPath=" + v.asciiPath,
         "asciiFile=" + v.asciiFile,
     };
+}
+
+Location locate() {
+    const QString name = app::title() + ".ini";
+    const QString beside = paths::programFolder() + "/" + name;
+    if (paths::programFolderWritable())
+        return {beside, beside, false};
+    const QString own = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/" +
+                        app::title().toLower() + "/" + name;
+    const QFileInfo ownInfo(own), systemInfo(beside);
+    if (!ownInfo.exists() && systemInfo.isFile() && systemInfo.isReadable())
+        return {own, beside, true};
+    return {own, own, true};
 }
 
 } // namespace settings

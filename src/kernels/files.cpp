@@ -70,4 +70,13 @@ int writeFileWhole(const std::string& path, std::string_view bytes) {
     return 0;
 }
 
+std::string programDataFile(const std::string& programFolder, const std::string& name) {
+    const std::string beside = programFolder + "/" + name;
+    struct stat st {};
+    if (::stat(beside.c_str(), &st) == 0)
+        return beside;
+    const std::string installed = programFolder + "/" TESSARINE_DATA_FROM_BINDIR "/" + name;
+    return ::stat(installed.c_str(), &st) == 0 ? installed : beside;
+}
+
 } // namespace files

@@ -21,4 +21,9 @@ bool readFile(const std::string& path, std::string& out);
 // error number (errno) of what failed.
 int writeFileWhole(const std::string& path, std::string_view bytes);
 
+// A file the program ships (the help page, the default table): beside the executable when the program runs
+// from its build folder or a portable folder, else in the data folder of the tree it is installed in
+// (share/tessarine beside bin). When neither exists, the name beside the executable, as before.
+std::string programDataFile(const std::string& programFolder, const std::string& name);
+
 } // namespace files

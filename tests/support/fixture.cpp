@@ -53,7 +53,12 @@ void settle() {
 void ProgramTest::SetUp() {
     application();
     ASSERT_TRUE(dir_.isValid());
+    ASSERT_TRUE(configDir_.isValid());
     paths::setProgramFolder(dir_.path());
+    // No test reaches the real user's settings.
+    hadConfigHome_ = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+    savedConfigHome_ = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(configDir_.path()));
     resetModVars();
     boxes.clear();
     answers.clear();
@@ -82,7 +87,11 @@ void ProgramTest::TearDown() {
     Forms::instance().destroyAll();
     settle();
     resetModVars();
-    FrmMain::setCommandLine(QString());
+    FrmMain::setCommandLine({});
+    if (hadConfigHome_)
+        qputenv("XDG_CONFIG_HOME", savedConfigHome_);
+    else
+        qunsetenv("XDG_CONFIG_HOME");
     mb::setHandler({});
     CommonDialog::instance().reset();
     CommonDialog::setBackend(nullptr);
@@ -110,7 +119,7 @@ void ProgramTest::writeIni(const QStringList& lines) const {
     writeFile("Tessarine.ini", bytes);
 }
 
-FrmMain* ProgramTest::start(const QString& arguments) {
+FrmMain* ProgramTest::start(const QStringList& arguments) {
     FrmMain::setCommandLine(arguments);
     return frmMain();
 }

@@ -56,8 +56,8 @@ class ProgramTest : public ::testing::Test {
     QByteArray readFile(const QString& name) const;
     void writeIni(const QStringList& lines) const;
 
-    // Starts the program as its executable would, with this argument text.
-    FrmMain* start(const QString& arguments = QString());
+    // Starts the program as its executable would, with these arguments.
+    FrmMain* start(const QStringList& arguments = {});
     // Closes the main window as the close box does and lets deferred deletions happen.
     void shutDown(FrmMain* main);
 
@@ -66,8 +66,14 @@ class ProgramTest : public ::testing::Test {
     std::shared_ptr<ScriptedDialogs> dialogs;
     std::vector<shell::Call> shellCalls;
 
+    // $XDG_CONFIG_HOME for the test: the user's configuration folder.
+    QString configFolder() const { return configDir_.path(); }
+
   private:
     QTemporaryDir dir_;
+    QTemporaryDir configDir_;
+    bool hadConfigHome_ = false;
+    QByteArray savedConfigHome_;
 };
 
 // A program started on an empty settings file, with its main window at hand.

@@ -1,6 +1,8 @@
 #include "ui/main_window/frm_main.h"
 
+#include "core/picture_loader.h"
 #include "kernels/limits.h"
+#include "ui/platform/file_drops.h"
 #include "ui/platform/forms.h"
 #include "ui/platform/shapes.h"
 #include "ui/platform/surface_widget.h"
@@ -11,6 +13,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -276,6 +279,20 @@ void FrmMain::buildControls() {
     connect(txtFontSize, &QLineEdit::textChanged, this, [this] { txtFontSize_Change(); });
     connect(txtFontSize, &TextBox::keyDown, this,
             [this](int key, int shift) { txtFontSize_KeyDown(key, shift); });
+
+    // Files dropped from a file manager: a picture anywhere on the window, a table on the table box.
+    // Nothing is taken while a run works.
+    const auto picture = [](const QString& file) {
+        return !Forms::instance().runInProgress() && looksLikePicture(file);
+    };
+    const auto choose = [this](const QString& file) { Form_DropFile(file); };
+    for (QWidget* target :
+         {static_cast<QWidget*>(this), static_cast<QWidget*>(txtFont), static_cast<QWidget*>(txtFontSize)})
+        FileDrops::watch(target, picture, choose);
+    FileDrops::watch(
+        txtAsciiTable,
+        [](const QString& file) { return !Forms::instance().runInProgress() && QFileInfo(file).isFile(); },
+        [this](const QString& file) { txtAsciiTable_DropFile(file); });
 }
 
 QString FrmMain::status() const {

@@ -2,13 +2,14 @@
 
 // The main window and how the program fits together:
 // - Program state lives in modVars() (state/mod_vars.h); the settings file is read by init() at start-up
-//   and written by writeIni() at shut-down (state/startup.cpp).
+//   and written by writeIni() at shut-down (frm_main_settings.cpp, through core/settings_file.h).
 // - Every window is a Form, created and loaded on first use through Forms (platform/forms.h); the
 //   accessors frmScale(), frmSource(), ... below stand for the program's single instances.
-// - A conversion runs in cmdStart_Click (engine/conversion_run.cpp) on the user-interface thread; its
-//   heavy lifting is done by the pure kernels of engine/, which know nothing of windows or files.
+// - A conversion runs in cmdStart_Click (frm_main_run.cpp) on the user-interface thread; its heavy
+//   lifting is done by the kernels, which know nothing of windows or files, through the core.
 // - Handlers keep the names of the events they answer (cmdStart_Click, txtFontSize_Change, ...), so
-//   tests drive the program exactly as a user's clicks and keys do.
+//   tests drive the program exactly as a user's clicks and keys do. This class's methods live in the
+//   frm_main*.cpp files beside this header, one file a concern.
 
 #include "ui/platform/form.h"
 
@@ -35,8 +36,10 @@ class FrmMain : public Form {
   public:
     FrmMain();
 
-    // The argument text after the program's name, as one text; set before the window is created.
-    static void setCommandLine(const QString& arguments);
+    // The arguments after the program's name; set before the window is created. Their text, joined by
+    // blanks, is the command line that "-debug" is compared with; the first other argument names a
+    // picture to start with.
+    static void setCommandLine(const QStringList& arguments);
 
     // True when start-up met an error that ends the program; the window is then never shown.
     bool startupFailed() const { return startupFailed_; }
@@ -63,6 +66,11 @@ class FrmMain : public Form {
                        const QString& filters = QString());
     void mnuOpenPicture_Click();
     void cmdSelectPic_Click();
+    // Takes a picture as the Open dialog's choice does; a file that is no picture is refused with a
+    // message and the earlier choice stays. False when refused.
+    bool choosePicture(const QString& file);
+    // A file dropped on the window: a picture is chosen.
+    void Form_DropFile(const QString& file);
     void cmdSelectAscii_Click();
 
     // Character table.
@@ -70,6 +78,10 @@ class FrmMain : public Form {
     bool saveAsciiTable();
     void mnuNewAsciiTable_Click();
     void mnuOpenAsciiTable_Click();
+    // Takes a table file as the Open dialog's choice does.
+    void openTable(const QString& file);
+    // A file dropped on the table box: a picture is chosen, any other file opened as the table.
+    void txtAsciiTable_DropFile(const QString& file);
     void mnuSaveAsciiTable_Click();
     void mnuSaveAsAsciiTable_Click();
     void mnuAsciiTableFill_Click();
@@ -209,6 +221,8 @@ class FrmMain : public Form {
     // Connects a window this one uses, as it is created.
     void wireWindow(Form* form);
     void startupError(int number, const QString& description);
+    // The picture named on the command line, chosen once the settings are applied.
+    void openArgumentPicture();
     void writeSettings(const std::function<void(const PlatformError&)>& report);
     void setProgress(double fraction);
     void setRunInputsEnabled(bool enabled);
@@ -219,6 +233,8 @@ class FrmMain : public Form {
     bool tableAndFontUsable();
 
     QHash<QAction*, bool> heldEntries_; // menu entries a run disabled, with the state they had
+    QString startingIniFile_;           // the settings read at start-up: iniFile, or the system-wide default
+    bool iniInOwnFolder_ = false;       // iniFile is in the user's configuration folder
     bool startupFailed_ = false;
     bool settingsWritten_ = false;
     bool closeAfterRun_ = false;

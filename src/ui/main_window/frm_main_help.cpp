@@ -17,7 +17,8 @@ QString FrmMain::aboutText() {
 }
 
 void FrmMain::mnuHelpHelp_Click() {
-    QString address = paths::programFolder() + "/help.html";
+    // Beside the program when it runs from its own folder, in share/tessarine when installed.
+    QString address = paths::dataFile("help.html");
     modStdClients::openWebBrowser(this, address, "local");
 }
 

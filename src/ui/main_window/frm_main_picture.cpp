@@ -1,6 +1,7 @@
 // The Picture menu: choosing the picture, switching scaling, and the Open-dialog wrapper the table and
 // picture commands share.
 #include "core/errors.h"
+#include "core/paths.h"
 #include "core/picture_surface.h"
 #include "ui/main_window/frm_main.h"
 #include "ui/platform/common_dialog.h"
@@ -37,28 +38,36 @@ QString FrmMain::selectFile(const QString& title, const QString& path, const QSt
 }
 
 void FrmMain::mnuOpenPicture_Click() {
+    const QString chosen = selectFile("Select Picture..", modVars().picturePath,
+                                      "Picture (*.bmp;*.gif;*.jpg)|*.bmp;*.gif;*.jpg");
+    if (!chosen.isEmpty())
+        choosePicture(chosen);
+}
+
+bool FrmMain::choosePicture(const QString& file) {
     auto& vars = modVars();
-    const QString chosen =
-        selectFile("Select Picture..", vars.picturePath, "Picture (*.bmp;*.gif;*.jpg)|*.bmp;*.gif;*.jpg");
-    if (chosen.isEmpty())
-        return;
     // Read it before anything changes, so a file that is no picture leaves the earlier choice whole.
     PictureSurface trial;
     trial.setBackColor(picSourcePicture->surface().backColor());
     trial.setOuterSize(picSourcePicture->surface().outerWidth(), picSourcePicture->surface().outerHeight());
     try {
-        trial.loadPicture(chosen);
+        trial.loadPicture(file);
     } catch (const PlatformError& e) {
-        mb::show("The file\r\n" + QDir::toNativeSeparators(chosen) + "\r\ncannot be read as a picture: " +
+        mb::show("The file\r\n" + QDir::toNativeSeparators(file) + "\r\ncannot be read as a picture: " +
                      e.description() + ".\r\n\r\nThe picture chosen before stays.",
                  mb::Exclamation);
-        return;
+        return false;
     }
-    const QString title = CommonDialog::instance().fileTitle;
-    vars.pictureFile = chosen;
-    vars.picturePath = chosen.left(chosen.size() - title.size());
+    const QString title = paths::fileTitle(file);
+    vars.pictureFile = file;
+    vars.picturePath = file.left(file.size() - title.size());
     setCaption(lblPicture, title);
     picSourcePicture->surface().setPicture(trial.image());
+    return true;
+}
+
+void FrmMain::Form_DropFile(const QString& file) {
+    choosePicture(file);
 }
 
 void FrmMain::cmdSelectPic_Click() {

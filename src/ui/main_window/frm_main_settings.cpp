@@ -2,6 +2,7 @@
 #include "core/app_info.h"
 #include "core/errors.h"
 #include "core/paths.h"
+#include "core/picture_loader.h"
 #include "core/settings_file.h"
 #include "core/text_files.h"
 #include "ui/main_window/frm_main.h"
@@ -12,6 +13,7 @@
 #include "ui/state/mod_vars.h"
 #include "ui/windows/frm_scale.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -21,9 +23,9 @@
 
 namespace {
 
-QString& commandLine() {
-    static QString text;
-    return text;
+QStringList& arguments() {
+    static QStringList list;
+    return list;
 }
 
 QString errorBoxText(const PlatformError& e) {
@@ -60,8 +62,8 @@ class SettingsApplier : public settings::Target {
     FrmMain& main_;
 };
 
-void FrmMain::setCommandLine(const QString& arguments) {
-    commandLine() = arguments;
+void FrmMain::setCommandLine(const QStringList& list) {
+    arguments() = list;
 }
 
 void FrmMain::startupError(int number, const QString& description) {
@@ -75,7 +77,7 @@ void FrmMain::init() {
     const QString iniFile = modVars().iniFile;
     QStringList lines;
     try {
-        lines = settings::readLines(iniFile);
+        lines = settings::readLines(startingIniFile_.isEmpty() ? iniFile : startingIniFile_);
     } catch (const PlatformError& e) {
         if (e.number() != err::FileNotFound && e.number() != err::PathNotFound) {
             startupError(e.number(), e.description());
@@ -83,7 +85,9 @@ void FrmMain::init() {
         }
         setStatus("'" + iniFile + "' not found.");
         // A folder that refuses the new file leaves the program without settings for this run; shut-down
-        // reports the failed write.
+        // reports the failed write. The user's own folder is made when it is missing.
+        if (iniInOwnFolder_)
+            QDir().mkpath(QFileInfo(iniFile).path());
         QFile created(iniFile);
         if (created.open(QIODevice::WriteOnly))
             created.close();
@@ -147,6 +151,8 @@ void FrmMain::writeSettings(const std::function<void(const PlatformError&)>& rep
     const QStringList lines = settings::fileLines(v);
 
     const QFileInfo existing(vars.iniFile);
+    if (iniInOwnFolder_ && !existing.exists())
+        QDir().mkpath(existing.path()); // on the first write; a failure shows as the failed open below
     QSaveFile file(vars.iniFile);
     // A read-only settings file stays as it is, although its folder would let it be replaced.
     const bool opened = !(existing.exists() && !existing.isWritable()) && file.open(QIODevice::WriteOnly);
@@ -168,7 +174,7 @@ void FrmMain::writeSettings(const std::function<void(const PlatformError&)>& rep
 void FrmMain::formLoad() {
     auto& vars = modVars();
     QString caption = designCaption();
-    if (commandLine() == QLatin1String("-debug")) {
+    if (arguments().join(u' ') == QLatin1String("-debug")) {
         vars.debugMode = true;
         caption += " [DEBUG]";
     }
@@ -180,8 +186,33 @@ void FrmMain::formLoad() {
     setMinimumSize(twipsToPixels(kMinOuterWidthTwips) - frameWidth(), twipsToPixels(kMinOuterHeightTwips) -
                                                                           frameHeight() - kMenuHeight +
                                                                           menuBar()->sizeHint().height());
-    vars.iniFile = paths::programFolder() + "/" + app::title() + ".ini";
+    const settings::Location where = settings::locate();
+    vars.iniFile = where.file;
+    startingIniFile_ = where.startingFile;
+    iniInOwnFolder_ = where.own;
     init();
+    if (!startupFailed_)
+        openArgumentPicture();
+}
+
+void FrmMain::openArgumentPicture() {
+    // A file manager's "Open with" names one file; the first argument that is not the switch counts.
+    QString named;
+    for (const QString& argument : std::as_const(arguments()))
+        if (!argument.isEmpty() && argument != QLatin1String("-debug")) {
+            named = argument;
+            break;
+        }
+    if (named.isEmpty())
+        return;
+    const QFileInfo info(named);
+    const QString shown = QDir::toNativeSeparators(named);
+    if (!info.exists())
+        setStatus("'" + shown + "' not found.");
+    else if (!looksLikePicture(named))
+        setStatus("'" + shown + "' is not a BMP, GIF or JPEG picture.");
+    else
+        choosePicture(info.absoluteFilePath());
 }
 
 void FrmMain::formUnload(bool& cancel) {

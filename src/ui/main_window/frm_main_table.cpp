@@ -2,6 +2,7 @@
 #include "core/app_info.h"
 #include "core/errors.h"
 #include "core/paths.h"
+#include "core/picture_loader.h"
 #include "core/text_files.h"
 #include "ui/main_window/frm_main.h"
 #include "ui/platform/common_dialog.h"
@@ -56,15 +57,42 @@ void FrmMain::mnuNewAsciiTable_Click() {
 }
 
 void FrmMain::mnuOpenAsciiTable_Click() {
+    const QString chosen =
+        selectFile("Select Ascii-Table..", modVars().asciiTablePath, "Ascii (*.txt)|*.txt");
+    if (!chosen.isEmpty())
+        openTable(chosen);
+}
+
+void FrmMain::openTable(const QString& file) {
     auto& vars = modVars();
-    const QString chosen = selectFile("Select Ascii-Table..", vars.asciiTablePath, "Ascii (*.txt)|*.txt");
-    if (chosen.isEmpty())
-        return;
-    const QString title = CommonDialog::instance().fileTitle;
-    vars.asciiTableFile = chosen;
-    vars.asciiTablePath = chosen.left(chosen.size() - title.size());
+    const QString title = paths::fileTitle(file);
+    vars.asciiTableFile = file;
+    vars.asciiTablePath = file.left(file.size() - title.size());
     setCaption(lblAscii, title);
     showAsciiTable();
+}
+
+void FrmMain::txtAsciiTable_DropFile(const QString& file) {
+    if (looksLikePicture(file)) {
+        choosePicture(file);
+        return;
+    }
+    // A changed table is not replaced unasked: the question is Save's own, and a table that was not
+    // saved after all (a cancelled dialog, a failed write) stays.
+    if (mnuSaveAsciiTable->isEnabled() && !txtAsciiTable->text().isEmpty()) {
+        const bool named = !lblAscii->text().isEmpty();
+        const QString question = named ? "Save Ascii-Table?\r\n\r\n" + modVars().asciiTableFile
+                                       : QStringLiteral("Save Ascii-Table?");
+        if (mb::show(question, mb::YesNo | mb::Question | mb::DefaultButton2) == mb::Yes) {
+            if (named)
+                saveAsciiTable();
+            else
+                saveTableAs(false);
+            if (mnuSaveAsciiTable->isEnabled())
+                return;
+        }
+    }
+    openTable(file);
 }
 
 void FrmMain::saveTableAs(bool proposeCurrentName) {

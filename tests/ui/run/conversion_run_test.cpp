@@ -27,7 +27,7 @@ namespace {
 class ConversionRun : public ProgramTest {
   protected:
     FrmMain* startWith(const QString& picture, bool scaling, const QString& h = "1", const QString& v = "1",
-                       const QString& args = QString()) {
+                       const QStringList& args = {}) {
         writeFile("Tessarine.ini", "");
         FrmMain* main = start(args);
         modVars().pictureFile = picture;
@@ -258,7 +258,7 @@ TEST_F(ConversionRun, ScaleFieldsAreEnabledAfterARunEvenWithScalingOff) {
 
 TEST_F(ConversionRun, DebugModeShowsTheWorkingWindows) {
     const QString pic = testpic::save(testpic::ramp(20, 20), path("p.bmp"));
-    FrmMain* main = startWith(pic, false, "1", "1", "-debug");
+    FrmMain* main = startWith(pic, false, "1", "1", {"-debug"});
     main->cmdStart_Click();
     EXPECT_TRUE(frmSource()->isVisible());
     EXPECT_TRUE(frmBuffer()->isVisible());
@@ -266,7 +266,7 @@ TEST_F(ConversionRun, DebugModeShowsTheWorkingWindows) {
 
 TEST_F(ConversionRun, ClosingWindowsWhileARunYieldsIsSafe) {
     const QString pic = testpic::save(testpic::ramp(120, 90), path("p.bmp"));
-    FrmMain* main = startWith(pic, true, "2", "2", "-debug");
+    FrmMain* main = startWith(pic, true, "2", "2", {"-debug"});
     main->cmdStart_Click(); // the working windows exist and are shown
     // Close boxes clicked while the run yields: the working windows hide, the main window waits.
     QTimer::singleShot(0, frmBuffer(), [] { frmBuffer()->close(); });

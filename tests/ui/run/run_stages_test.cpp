@@ -22,7 +22,7 @@ namespace {
 
 class RunStages : public ProgramTest {
   protected:
-    FrmMain* prepare(const QImage& picture, const QString& table, const QString& args = QString()) {
+    FrmMain* prepare(const QImage& picture, const QString& table, const QStringList& args = {}) {
         writeFile("Tessarine.ini", "");
         FrmMain* main = start(args);
         modVars().pictureFile = testpic::save(picture, path("p.bmp"));
@@ -195,7 +195,7 @@ TEST_F(RunStages, ScaledRunMapsTheAveragedBlocks) {
 }
 
 TEST_F(RunStages, DebugModeShowsTheCharacterSurfaceBesideTheBuffer) {
-    FrmMain* main = prepare(testpic::ramp(20, 10), "@. ", "-debug");
+    FrmMain* main = prepare(testpic::ramp(20, 10), "@. ", {"-debug"});
     main->cmdStart_Click();
     FrmChars* chars = frmChars();
     EXPECT_TRUE(chars->isVisible());

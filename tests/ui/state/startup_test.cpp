@@ -22,16 +22,17 @@ namespace {
 using StartUp = ProgramTest;
 
 TEST_F(StartUp, CaptionCarriesVersionAndOnlyExactDebugSwitch) {
-    const std::pair<QString, bool> rows[] = {
-        {"", false}, {"-debug", true}, {"-Debug", false}, {"-debug x", false}, {"debug", false}};
+    const std::pair<QStringList, bool> rows[] = {
+        {{}, false}, {{"-debug"}, true}, {{"-Debug"}, false}, {{"-debug", "x"}, false}, {{"debug"}, false}};
     for (const auto& [args, debug] : rows) {
         FrmMain* main = start(args);
         const QString caption = main->windowTitle();
         const QString expectedStart =
             debug ? "Tessarine (Lumagraf) [DEBUG] 0.2 build 17" : "Tessarine (Lumagraf) 0.2 build 17";
-        EXPECT_TRUE(caption.startsWith(expectedStart)) << qPrintable(args) << ": " << qPrintable(caption);
+        EXPECT_TRUE(caption.startsWith(expectedStart))
+            << qPrintable(args.join(' ')) << ": " << qPrintable(caption);
         EXPECT_GT(caption.size(), expectedStart.size()) << "a credit line follows";
-        EXPECT_EQ(modVars().debugMode, debug) << qPrintable(args);
+        EXPECT_EQ(modVars().debugMode, debug) << qPrintable(args.join(' '));
         Forms::instance().destroyAll();
         resetModVars();
     }
@@ -112,8 +113,8 @@ TEST_F(StartUp, UnreadablePictureDoesNotLockTheUserOut) {
 }
 
 TEST_F(StartUp, SettingsFolderThatCannotHoldTheFile) {
-    // A program folder that is gone: the settings file can neither be read nor created.
-    paths::setProgramFolder(path("vanished"));
+    // A portable program's folder that is gone: the settings file can neither be read nor created.
+    paths::setProgramFolder(path("vanished"), true);
     FrmMain* main = start();
     EXPECT_FALSE(main->startupFailed());
     EXPECT_EQ(main->status(), "'" + path("vanished") + "/Tessarine.ini' not found.");
