@@ -177,32 +177,23 @@ int readSettings(const char* file, TessarineText text, void* context, TessarineS
     });
 }
 
-int renderPng(const uint32_t* chars, const int* lengths, int lines, const uint32_t* colours, const char* font,
-              double size, int dark, TessarineBytes storage, void* context, TessarineError* error) {
+int drawGlyphs(const uint32_t* chars, int length, const char* font, double size, TessarineMasks storage,
+               void* context, TessarineError* error) {
     return guarded(error, [&] {
-        art::Lines text;
-        size_t at = 0;
-        for (int y = 0; y < lines; ++y) {
-            const size_t n = size_t(lengths[y]);
-            text.text.emplace_back(reinterpret_cast<const char32_t*>(chars + at), n);
-            if (colours)
-                text.colours.emplace_back(colours + at, colours + at + n);
-            at += n;
-        }
-        const QImage picture =
-            art::picture(text, glyphs::measuringFont(QString::fromUtf8(font), size), dark != 0);
-        if (picture.isNull() && lines > 0)
-            throw std::bad_alloc();
-        const QByteArray bytes = art::png(picture);
-        uint8_t* out = storage(context, size_t(bytes.size()));
+        const std::vector<char32_t> wanted(chars, chars + std::max(0, length));
+        const art::Glyphs g = art::glyphs(wanted, glyphs::measuringFont(QString::fromUtf8(font), size));
+        uint8_t* out = storage(context, g.cellWidth, g.cellHeight, g.margin, length);
         if (!out)
             throw std::bad_alloc();
-        std::memcpy(out, bytes.constData(), size_t(bytes.size()));
+        const size_t maskSize = size_t(g.cellWidth + 2 * g.margin) * size_t(g.cellHeight + 2 * g.margin);
+        for (size_t i = 0; i < wanted.size(); ++i)
+            if (const auto found = g.masks.find(wanted[i]); found != g.masks.end())
+                std::memcpy(out + i * maskSize, found->second.data(), maskSize);
     });
 }
 
 const TessarineQtModule kModule = {
-    TESSARINE_QT_MODULE_VERSION, start, measure, pictureSize, loadBuffer, readSettings, renderPng};
+    TESSARINE_QT_MODULE_VERSION, start, measure, pictureSize, loadBuffer, readSettings, drawGlyphs};
 
 } // namespace
 

@@ -12,7 +12,7 @@
 extern "C" {
 #endif
 
-#define TESSARINE_QT_MODULE_VERSION 2
+#define TESSARINE_QT_MODULE_VERSION 3
 
 typedef struct {
     int number;             // the program's error number (53 file not found, 481 invalid picture, ...)
@@ -28,7 +28,8 @@ typedef struct {
 // Where the module puts what it made: it asks the converter for room, and fills it.
 typedef uint32_t* (*TessarinePixels)(void* context, int width, int height);
 typedef void (*TessarineText)(void* context, int field, const char* utf8, size_t length);
-typedef uint8_t* (*TessarineBytes)(void* context, size_t size);
+// Room for `count` glyph masks of (cellWidth + 2 margin) x (cellHeight + 2 margin) bytes, one after another.
+typedef uint8_t* (*TessarineMasks)(void* context, int cellWidth, int cellHeight, int margin, int count);
 
 enum { TessarineFieldTable = 1, TessarineFieldFont = 2 };
 
@@ -53,12 +54,10 @@ typedef struct {
     // through `text`, the numbers into `numbers`.
     int (*readSettings)(const char* path, TessarineText text, void* context,
                         TessarineSettingsNumbers* numbers, TessarineError* error);
-    // A result as a PNG picture (see core/art_picture.h): `lines` lines of characters one after the other,
-    // `lengths` characters each, with a colour each (pixels, 0xAARRGGBB) or none (`colours` null); drawn in
-    // the font the table was measured in. The file's contents go into storage the converter gives.
-    int (*renderPng)(const uint32_t* chars, const int* lengths, int lines, const uint32_t* colours,
-                     const char* font, double size, int dark, TessarineBytes storage, void* context,
-                     TessarineError* error);
+    // The coverage masks of `length` characters (code points) in a font, as a result's picture draws them
+    // (see core/art_picture.h): every mask in order, all zero for a character without ink.
+    int (*drawGlyphs)(const uint32_t* chars, int length, const char* font, double size,
+                      TessarineMasks storage, void* context, TessarineError* error);
 } TessarineQtModule;
 
 // The module's one exported symbol.

@@ -5,6 +5,7 @@
 #include "plan.h"
 #include "qt_module_api.h"
 
+#include <algorithm>
 #include <dlfcn.h>
 #include <mutex>
 #include <sys/stat.h>
@@ -106,28 +107,33 @@ class ModuleQtServices : public QtServices {
         return s;
     }
 
-    std::string renderPng(const art::Lines& lines, const std::string& font, double size, bool dark) override {
+    art::Glyphs drawGlyphs(const std::u32string& chars, const std::string& font, double size) override {
         startGui();
-        std::vector<uint32_t> chars, colours;
-        std::vector<int> lengths;
-        for (size_t y = 0; y < lines.text.size(); ++y) {
-            chars.insert(chars.end(), lines.text[y].begin(), lines.text[y].end());
-            lengths.push_back(int(lines.text[y].size()));
-            if (lines.coloured())
-                colours.insert(colours.end(), lines.colours[y].begin(), lines.colours[y].end());
-        }
-        std::string out;
-        const auto storage = [](void* context, size_t size) -> uint8_t* {
-            auto* bytes = static_cast<std::string*>(context);
-            bytes->resize(size);
-            return reinterpret_cast<uint8_t*>(bytes->data());
+        struct Room {
+            art::Glyphs glyphs;
+            std::vector<uint8_t> masks;
+            size_t maskSize = 0;
+        } room;
+        const auto storage = [](void* context, int cellWidth, int cellHeight, int margin,
+                                int count) -> uint8_t* {
+            auto* r = static_cast<Room*>(context);
+            r->glyphs.cellWidth = cellWidth;
+            r->glyphs.cellHeight = cellHeight;
+            r->glyphs.margin = margin;
+            r->maskSize = size_t(cellWidth + 2 * margin) * size_t(cellHeight + 2 * margin);
+            r->masks.assign(r->maskSize * size_t(std::max(0, count)), 0);
+            return r->masks.data();
         };
+        std::vector<uint32_t> codes(chars.begin(), chars.end());
         TessarineError e{};
-        if (module().renderPng(chars.data(), lengths.data(), int(lengths.size()),
-                               lines.coloured() ? colours.data() : nullptr, font.c_str(), size, dark ? 1 : 0,
-                               storage, &out, &e) != 0)
+        if (module().drawGlyphs(codes.data(), int(codes.size()), font.c_str(), size, storage, &room, &e) != 0)
             raise(e);
-        return out;
+        for (size_t i = 0; i < chars.size() && room.maskSize > 0; ++i) {
+            const auto first = room.masks.begin() + std::ptrdiff_t(i * room.maskSize);
+            if (std::any_of(first, first + std::ptrdiff_t(room.maskSize), [](uint8_t a) { return a != 0; }))
+                room.glyphs.masks[chars[i]].assign(first, first + std::ptrdiff_t(room.maskSize));
+        }
+        return room.glyphs;
     }
 
   private:

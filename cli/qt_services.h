@@ -3,6 +3,7 @@
 #include "kernels/buffer.h"
 #include "kernels/pixels.h"
 #include "kernels/text_art.h"
+#include "kernels/text_picture.h"
 
 #include <optional>
 #include <string>
@@ -45,9 +46,8 @@ class QtServices {
     // Reads a settings file; raises a KernelError whose description names what is wrong.
     virtual SettingsFile readSettings(const std::string& path) = 0;
 
-    // A result as a PNG file's contents, drawn in the font the table is measured in.
-    virtual std::string renderPng(const art::Lines& lines, const std::string& font, double size,
-                                  bool dark) = 0;
+    // The glyphs a result's picture is composed of, drawn in the font the table is measured in.
+    virtual art::Glyphs drawGlyphs(const std::u32string& chars, const std::string& font, double size) = 0;
 };
 
 } // namespace cli

@@ -238,9 +238,12 @@ std::string textOf(const px::Image& buffer, const std::vector<char32_t>& sorted,
     return mapper.transform(buffer.view());
 }
 
-// What a picture's conversion writes, in the plan's form.
+// The glyphs of a run's pictures, drawn once for all of them on the main thread, where Qt lives.
+using GlyphsFuture = std::shared_future<art::Glyphs>;
+
+// What a picture's conversion writes, in the plan's form. A picture is compressed in `threads` parts.
 std::string outputOf(const px::Image& buffer, std::vector<char32_t> sorted, const Plan& plan, const Job& job,
-                     QtServices& qt, QtGate& gate) {
+                     const GlyphsFuture& glyphs, int threads) {
     if (plan.invert)
         std::reverse(sorted.begin(), sorted.end());
     if (plan.format == Plan::Format::Text && !plan.colours)
@@ -251,8 +254,9 @@ std::string outputOf(const px::Image& buffer, std::vector<char32_t> sorted, cons
     switch (plan.format) {
     case Plan::Format::Text: {
         // Encoded as the plain text is: stripped of its sequences, the same bytes.
-        const std::u32string text = art::ansi(lines, *plan.colours, plan.crlf ? U"\r\n" : U"\n");
-        return plan.crlf ? textcode::encode(text) : textcode::utf8(text);
+        if (plan.crlf)
+            return textcode::encode(art::ansi(lines, *plan.colours, U"\r\n"));
+        return art::ansiUtf8(lines, *plan.colours, U"\n");
     }
     case Plan::Format::Html: {
         art::Page page;
@@ -264,8 +268,7 @@ std::string outputOf(const px::Image& buffer, std::vector<char32_t> sorted, cons
         return art::html(lines, page);
     }
     case Plan::Format::Png:
-        gate.need();
-        return qt.renderPng(lines, plan.font, plan.size, plan.invert && plan.colours);
+        return art::png(lines, glyphs.get(), plan.invert && plan.colours, threads);
     }
     return {};
 }
@@ -334,11 +337,15 @@ int run(const Plan& plan, QtServices& qt, const OrderCache* cache) {
 
     std::promise<Measurement> measuredPromise;
     std::shared_future<Measurement> measured = measuredPromise.get_future().share();
+    std::promise<art::Glyphs> glyphsPromise;
+    const GlyphsFuture glyphs = glyphsPromise.get_future().share();
     QtGate gate(qt);
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const bool spareCore = plan.jobs.size() < cores;
     std::atomic<int> next{0}, failed{0};
     Progress progress(int(plan.jobs.size()), plan.jobs.size() > 1 && isatty(STDERR_FILENO));
+    const int workers = int(std::max<size_t>(1, std::min<size_t>(cores, plan.jobs.size())));
+    const int threads = std::max(1, int(cores) / workers); // to compress a picture with
     auto work = [&] {
         for (int i = next++; i < int(plan.jobs.size()); i = next++) {
             const Job& job = plan.jobs[size_t(i)];
@@ -353,7 +360,7 @@ int run(const Plan& plan, QtServices& qt, const OrderCache* cache) {
                         factors = factorsForColumns(pictureSize(source, qt, gate), plan.columns,
                                                     measured.get().cellAspect);
                     const px::Image buffer = loadBuffer(source, factors, qt, gate, spareCore);
-                    ok = writeOutput(job, outputOf(buffer, measured.get().chars, plan, job, qt, gate));
+                    ok = writeOutput(job, outputOf(buffer, measured.get().chars, plan, job, glyphs, threads));
                 } catch (const KernelError& e) {
                     printError(job.picture, e.description());
                     ok = false;
@@ -371,7 +378,6 @@ int run(const Plan& plan, QtServices& qt, const OrderCache* cache) {
         gate.workerFinished();
     };
 
-    const int workers = int(std::max<size_t>(1, std::min<size_t>(cores, plan.jobs.size())));
     std::vector<std::thread> pool;
     for (int i = 0; i < workers; ++i)
         pool.emplace_back(work);
@@ -395,6 +401,15 @@ int run(const Plan& plan, QtServices& qt, const OrderCache* cache) {
         } catch (const KernelError& e) {
             printError({}, e.description());
             measuredPromise.set_exception(std::make_exception_ptr(MeasurementUnavailable{}));
+        }
+    }
+    // A picture's glyphs are drawn while the pictures decode.
+    if (plan.format == Plan::Format::Png) {
+        try {
+            gate.start();
+            glyphsPromise.set_value(qt.drawGlyphs(plan.table, plan.font, plan.size));
+        } catch (const KernelError&) {
+            glyphsPromise.set_exception(std::current_exception());
         }
     }
     gate.serve(workers);

@@ -1,25 +1,17 @@
 #include "core/art_picture.h"
 
+#include "core/errors.h"
 #include "core/glyph_measure.h"
 #include "core/picture_surface.h"
 
-#include <QBuffer>
 #include <QFontMetricsF>
-#include <QGlyphRun>
-#include <QImageWriter>
 #include <QPainter>
-#include <QRawFont>
+#include <QThread>
+#include <algorithm>
 #include <cmath>
+#include <unordered_set>
 
 namespace art {
-
-namespace {
-
-QColor colourOf(px::Pixel p) {
-    return QColor(px::red(p), px::green(p), px::blue(p));
-}
-
-} // namespace
 
 QSize cellSize(const QFont& font) {
     const QImage probe = blankSurfaceImage(1, 1, qRgb(255, 255, 255));
@@ -28,70 +20,74 @@ QSize cellSize(const QFont& font) {
                  std::max(1, int(std::ceil(fm.height()))));
 }
 
-QImage picture(const Lines& lines, const QFont& font, bool dark) {
-    const QSize cell = cellSize(font);
-    size_t columns = 0;
+Glyphs glyphs(const Lines& lines, const QFont& font) {
+    std::vector<char32_t> chars;
+    std::unordered_set<char32_t> seen;
     for (const std::u32string& line : lines.text)
-        columns = std::max(columns, line.size());
-    QImage image = blankSurfaceImage(int(columns) * cell.width(), int(lines.text.size()) * cell.height(),
-                                     dark ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
-    if (image.isNull())
-        return image;
-    QPainter p(&image);
-    p.setFont(font);
-    const QFontMetricsF fm(font, &image);
-    // Glyphs the font has are drawn as runs placed cell by cell; others go through the painter's own font
-    // fallback, as the result window shows them.
-    const QRawFont raw = QRawFont::fromFont(font);
-    const QColor plain = dark ? Qt::white : Qt::black;
-    for (size_t y = 0; y < lines.text.size(); ++y) {
-        const std::u32string& line = lines.text[y];
-        const qreal baseline = qreal(y) * cell.height() + fm.ascent();
-        size_t x = 0;
-        while (x < line.size()) {
-            const QColor colour = lines.coloured() ? colourOf(lines.colours[y][x]) : plain;
-            size_t end = x + 1;
-            while (end < line.size() && (!lines.coloured() || lines.colours[y][end] == lines.colours[y][x]))
-                ++end;
-            p.setPen(colour);
-            QList<quint32> glyphs;
-            QList<QPointF> positions;
-            for (size_t i = x; i < end; ++i) {
-                const char32_t c = line[i];
-                if (c == U' ')
-                    continue;
-                const QPointF at(qreal(i) * cell.width(), baseline);
-                if (raw.isValid() && raw.supportsCharacter(c)) {
-                    const QList<quint32> index = raw.glyphIndexesForString(glyphs::characterText(c));
-                    if (!index.isEmpty()) {
-                        glyphs.append(index.first());
-                        positions.append(at);
-                        continue;
-                    }
-                }
-                p.drawText(at, glyphs::characterText(c));
-            }
-            if (!glyphs.isEmpty()) {
-                QGlyphRun run;
-                run.setRawFont(raw);
-                run.setGlyphIndexes(glyphs);
-                run.setPositions(positions);
-                p.drawGlyphRun(QPointF(0, 0), run);
-            }
-            x = end;
-        }
-    }
-    p.end();
-    return image;
+        for (char32_t c : line)
+            if (seen.insert(c).second)
+                chars.push_back(c);
+    return glyphs(chars, font);
 }
 
-QByteArray png(const QImage& picture) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    writer.write(picture);
-    return bytes;
+Glyphs glyphs(const std::vector<char32_t>& chars, const QFont& font) {
+    const QSize cell = cellSize(font);
+    Glyphs out;
+    out.cellWidth = cell.width();
+    out.cellHeight = cell.height();
+
+    // Each glyph is drawn with room around its cell, where italics, accents and wide fallback glyphs
+    // may reach; the masks keep as much of that room as the farthest-reaching glyph needs.
+    const int room = std::max(cell.width(), cell.height()) / 2 + 1;
+    const int w = cell.width() + 2 * room, h = cell.height() + 2 * room;
+    QImage canvas = blankSurfaceImage(w, h, 0).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QFontMetricsF fm(font, &canvas);
+    std::vector<std::pair<char32_t, std::vector<uint8_t>>> drawn;
+    int reach = 0;
+    std::unordered_set<char32_t> done;
+    for (char32_t c : chars) {
+        if (c == U' ' || !done.insert(c).second)
+            continue;
+        canvas.fill(Qt::transparent);
+        QPainter p(&canvas);
+        p.setFont(font);
+        p.setPen(Qt::white);
+        p.drawText(QPointF(room, room + fm.ascent()), glyphs::characterText(c));
+        p.end();
+        std::vector<uint8_t> mask(size_t(w) * size_t(h));
+        bool ink = false;
+        for (int y = 0; y < h; ++y) {
+            const QRgb* row = reinterpret_cast<const QRgb*>(canvas.constScanLine(y));
+            for (int x = 0; x < w; ++x) {
+                const int a = qAlpha(row[x]);
+                if (a == 0)
+                    continue;
+                mask[size_t(y) * size_t(w) + size_t(x)] = uint8_t(a);
+                ink = true;
+                reach = std::max({reach, room - x, x - (room + cell.width() - 1), room - y,
+                                  y - (room + cell.height() - 1)});
+            }
+        }
+        if (ink)
+            drawn.emplace_back(c, std::move(mask));
+    }
+
+    out.margin = reach;
+    const int mw = cell.width() + 2 * reach, mh = cell.height() + 2 * reach, skip = room - reach;
+    for (auto& [c, full] : drawn) {
+        std::vector<uint8_t>& mask = out.masks[c];
+        mask.resize(size_t(mw) * size_t(mh));
+        for (int y = 0; y < mh; ++y)
+            std::copy_n(full.begin() + (y + skip) * w + skip, mw, mask.begin() + y * mw);
+    }
+    return out;
+}
+
+QByteArray png(const Lines& lines, const QFont& font, bool dark) {
+    const Glyphs g = glyphs(lines, font);
+    const std::string bytes =
+        fromKernels([&] { return art::png(lines, g, dark, std::max(1, QThread::idealThreadCount())); });
+    return QByteArray(bytes.data(), qsizetype(bytes.size()));
 }
 
 } // namespace art

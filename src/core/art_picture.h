@@ -1,10 +1,10 @@
 #pragma once
 
 #include "kernels/text_art.h"
+#include "kernels/text_picture.h"
 
 #include <QByteArray>
 #include <QFont>
-#include <QImage>
 #include <QSize>
 
 // A result as a picture: what the result window shows. Every character in a cell of the font's character
@@ -15,9 +15,12 @@ namespace art {
 
 QSize cellSize(const QFont& font);
 
-QImage picture(const Lines& lines, const QFont& font, bool dark);
+// The coverage of each character, drawn once by the font's renderer (with its fallback fonts for
+// characters the font lacks); of every character the lines use.
+Glyphs glyphs(const std::vector<char32_t>& chars, const QFont& font);
+Glyphs glyphs(const Lines& lines, const QFont& font);
 
-// The picture as PNG file contents.
-QByteArray png(const QImage& picture);
+// The picture as PNG file contents. Raises 7 when it would be too large.
+QByteArray png(const Lines& lines, const QFont& font, bool dark);
 
 } // namespace art

@@ -115,45 +115,112 @@ int ansi16(px::Pixel colour) {
     return best;
 }
 
-std::string sgr(px::Pixel colour, Palette palette) {
-    char out[32];
+namespace {
+
+template <class Text> void appendAscii(Text& out, std::string_view ascii) {
+    out.append(ascii.begin(), ascii.end());
+}
+
+template <class Text> void appendNumber(Text& out, int value) {
+    char digits[12];
+    int n = 0;
+    do {
+        digits[n++] = char('0' + value % 10);
+        value /= 10;
+    } while (value > 0);
+    while (n > 0)
+        out.push_back(typename Text::value_type(digits[--n]));
+}
+
+// What tells two colours apart in a palette: the colour itself, or its index in the palette.
+int paletteKey(px::Pixel colour, Palette palette) {
     switch (palette) {
-    case Palette::TrueColor:
-        std::snprintf(out, sizeof out, "\x1b[38;2;%d;%d;%dm", px::red(colour), px::green(colour),
-                      px::blue(colour));
-        break;
     case Palette::Xterm256:
-        std::snprintf(out, sizeof out, "\x1b[38;5;%dm", xterm256(colour));
-        break;
-    case Palette::Ansi16: {
-        const int c = ansi16(colour);
-        std::snprintf(out, sizeof out, "\x1b[%dm", c < 8 ? 30 + c : 90 + c - 8);
+        return xterm256(colour);
+    case Palette::Ansi16:
+        return ansi16(colour);
+    case Palette::TrueColor:
         break;
     }
+    return int(colour & 0xFFFFFF);
+}
+
+template <class Text> void appendSgr(Text& out, px::Pixel colour, Palette palette, int key) {
+    switch (palette) {
+    case Palette::TrueColor:
+        appendAscii(out, "\x1b[38;2;");
+        appendNumber(out, px::red(colour));
+        out.push_back(';');
+        appendNumber(out, px::green(colour));
+        out.push_back(';');
+        appendNumber(out, px::blue(colour));
+        break;
+    case Palette::Xterm256:
+        appendAscii(out, "\x1b[38;5;");
+        appendNumber(out, key);
+        break;
+    case Palette::Ansi16:
+        appendAscii(out, "\x1b[");
+        appendNumber(out, key < 8 ? 30 + key : 90 + key - 8);
+        break;
+    }
+    out.push_back('m');
+}
+
+// The coloured text in code points or in UTF-8. A photograph changes colour at nearly every character, so
+// the sequences are written straight into the text, and a palette's nearest colour is looked up once for
+// a run of equal colours.
+template <class Text, class PutChar>
+Text ansiText(const Lines& lines, Palette palette, std::u32string_view lineEnd, PutChar put) {
+    Text out;
+    size_t characters = 0;
+    for (const std::u32string& line : lines.text)
+        characters += line.size() + lineEnd.size();
+    out.reserve(characters * (lines.coloured() ? 20 : 1));
+    for (size_t y = 0; y < lines.text.size(); ++y) {
+        const std::u32string& text = lines.text[y];
+        int current = -1;
+        px::Pixel previous = 0;
+        for (size_t x = 0; x < text.size(); ++x) {
+            if (lines.coloured()) {
+                const px::Pixel colour = lines.colours[y][x];
+                if (current < 0 || colour != previous) {
+                    const int key = paletteKey(colour, palette);
+                    if (key != current)
+                        appendSgr(out, colour, palette, key);
+                    current = key;
+                    previous = colour;
+                }
+            }
+            put(out, text[x]);
+        }
+        appendAscii(out, kReset);
+        for (char32_t c : lineEnd)
+            put(out, c);
     }
     return out;
 }
 
-std::u32string ansi(const Lines& lines, Palette palette, std::u32string_view lineEnd) {
-    std::u32string out;
-    const auto append = [&out](std::string_view ascii) { out.append(ascii.begin(), ascii.end()); };
-    for (size_t y = 0; y < lines.text.size(); ++y) {
-        const std::u32string& text = lines.text[y];
-        std::string current;
-        for (size_t x = 0; x < text.size(); ++x) {
-            if (lines.coloured()) {
-                std::string wanted = sgr(lines.colours[y][x], palette);
-                if (wanted != current) {
-                    append(wanted);
-                    current = std::move(wanted);
-                }
-            }
-            out += text[x];
-        }
-        append(kReset);
-        out += lineEnd;
-    }
+} // namespace
+
+std::string sgr(px::Pixel colour, Palette palette) {
+    std::string out;
+    appendSgr(out, colour, palette, paletteKey(colour, palette));
     return out;
+}
+
+std::u32string ansi(const Lines& lines, Palette palette, std::u32string_view lineEnd) {
+    return ansiText<std::u32string>(lines, palette, lineEnd,
+                                    [](std::u32string& out, char32_t c) { out += c; });
+}
+
+std::string ansiUtf8(const Lines& lines, Palette palette, std::u32string_view lineEnd) {
+    return ansiText<std::string>(lines, palette, lineEnd, [](std::string& out, char32_t c) {
+        if (c < 0x80)
+            out.push_back(char(c));
+        else
+            appendUtf8(out, c);
+    });
 }
 
 std::string escapeHtml(std::u32string_view text) {

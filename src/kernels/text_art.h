@@ -40,6 +40,8 @@ constexpr std::string_view kReset = "\x1b[0m";
 // line ends with a reset before its line end, so the text is safe to print. The sequences are ASCII; the
 // caller encodes the text as it encodes plain text.
 std::u32string ansi(const Lines& lines, Palette palette, std::u32string_view lineEnd);
+// The same text in UTF-8.
+std::string ansiUtf8(const Lines& lines, Palette palette, std::u32string_view lineEnd);
 
 struct Page {
     std::string title;      // UTF-8, shown as the page's title

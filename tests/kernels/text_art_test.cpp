@@ -34,9 +34,21 @@ std::string stripped(const std::string& ansi) {
 TEST(Ansi, StrippedOfItsSequencesItIsThePlainText) {
     const px::Image b = blocks();
     for (auto palette : {art::Palette::TrueColor, art::Palette::Xterm256, art::Palette::Ansi16}) {
-        const std::string out = textcode::utf8(art::ansi(art::fromBuffer(b.view(), kTable), palette, U"\n"));
+        const art::Lines lines = art::fromBuffer(b.view(), kTable);
+        const std::string out = textcode::utf8(art::ansi(lines, palette, U"\n"));
         EXPECT_EQ(stripped(out), plain(b));
+        EXPECT_EQ(art::ansiUtf8(lines, palette, U"\n"), out) << "the UTF-8 form is the same text";
     }
+}
+
+TEST(Ansi, ColoursThatShareAPaletteEntryShareItsSequence) {
+    art::Lines lines;
+    lines.text = {U"é€a"};
+    // Two reds that the 16 colours cannot tell apart, then blue.
+    lines.colours = {{px::rgb(250, 0, 0), px::rgb(255, 10, 0), px::rgb(0, 0, 255)}};
+    EXPECT_EQ(art::ansiUtf8(lines, art::Palette::Ansi16, U"\r\n"), "\x1b[91mé€\x1b[34ma\x1b[0m\r\n");
+    EXPECT_EQ(art::ansiUtf8(lines, art::Palette::TrueColor, U"\n"),
+              "\x1b[38;2;250;0;0mé\x1b[38;2;255;10;0m€\x1b[38;2;0;0;255ma\x1b[0m\n");
 }
 
 TEST(Ansi, EveryColourIsItsBlocksAndRunsShareOne) {

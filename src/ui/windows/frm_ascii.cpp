@@ -180,11 +180,7 @@ void FrmAscii::mnuFileSaveAsHtml_Click() {
 
 void FrmAscii::mnuFileSaveAsPicture_Click() {
     saveAsForm("Save Ascii-File as Picture..", "Picture (*.png)|*.png", ".png", [this] {
-        const QImage picture =
-            art::picture(art::fromText(text().toStdU32String(), U"\r\n"), txt->font(), false);
-        if (picture.isNull() && !text().isEmpty())
-            raiseError(err::OutOfMemory);
-        return art::png(picture);
+        return art::png(art::fromText(text().toStdU32String(), U"\r\n"), txt->font(), false);
     });
 }
 
