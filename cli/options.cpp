@@ -7,7 +7,7 @@ namespace cli {
 
 namespace {
 
-struct Spec {
+struct OptionRule {
     const char* longName;
     char shortName; // 0: none
     bool takesValue;
@@ -19,7 +19,7 @@ struct Spec {
     std::array<const char*, 3> words = {};
 };
 
-const Spec kSpecs[] = {
+const OptionRule kRules[] = {
     {"help", 'h', false, nullptr, &Options::help},
     {nullptr, '?', false, nullptr, &Options::help},
     {"version", 'v', false, nullptr, &Options::version},
@@ -39,15 +39,15 @@ const Spec kSpecs[] = {
     {"color", 0, true, &Options::color, nullptr, "truecolor", {"truecolor", "256", "16"}},
 };
 
-const Spec* findLong(const std::string& name) {
-    for (const Spec& s : kSpecs)
+const OptionRule* findLong(const std::string& name) {
+    for (const OptionRule& s : kRules)
         if (s.longName && std::strcmp(s.longName, name.c_str()) == 0)
             return &s;
     return nullptr;
 }
 
-const Spec* findShort(char c) {
-    for (const Spec& s : kSpecs)
+const OptionRule* findShort(char c) {
+    for (const OptionRule& s : kRules)
         if (s.shortName && s.shortName == c)
             return &s;
     return nullptr;
@@ -68,7 +68,7 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             optionsEnd = true;
             continue;
         }
-        const Spec* spec = nullptr;
+        const OptionRule* rule = nullptr;
         std::optional<std::string> inlineValue;
         std::string shown;
         if (a[1] == '-') {
@@ -77,33 +77,33 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             if (eq != std::string::npos)
                 inlineValue = a.substr(eq + 1);
             shown = "--" + name;
-            spec = findLong(name);
+            rule = findLong(name);
         } else {
             shown = a.substr(0, 2);
-            spec = findShort(a[1]);
+            rule = findShort(a[1]);
             if (a.size() > 2)
                 inlineValue = a.substr(2);
         }
-        if (!spec)
+        if (!rule)
             throw UsageError("unknown option " + shown + " (see --help)");
-        if (!spec->takesValue) {
+        if (!rule->takesValue) {
             if (inlineValue)
                 throw UsageError(shown + " takes no value");
-            o.*(spec->flag) = true;
+            o.*(rule->flag) = true;
             continue;
         }
-        if (!inlineValue && spec->defaultValue) {
+        if (!inlineValue && rule->defaultValue) {
             bool word = false;
-            for (const char* w : spec->words)
+            for (const char* w : rule->words)
                 word = word || (w && i + 1 < arguments.size() && arguments[i + 1] == w);
-            inlineValue = word ? arguments[++i] : std::string(spec->defaultValue);
+            inlineValue = word ? arguments[++i] : std::string(rule->defaultValue);
         }
         if (!inlineValue) {
             if (i + 1 >= arguments.size())
                 throw UsageError(shown + " needs a value");
             inlineValue = arguments[++i];
         }
-        o.*(spec->value) = *inlineValue;
+        o.*(rule->value) = *inlineValue;
     }
     return o;
 }
