@@ -2,8 +2,8 @@
 #include "core/errors.h"
 #include "core/glyph_measure.h"
 #include "kernels/errors.h"
+#include "support/gui_application.h"
 
-#include <QGuiApplication>
 #include <QImage>
 #include <gtest/gtest.h>
 
@@ -11,15 +11,7 @@ namespace {
 
 class ArtPicture : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "art-tests";
-        static char* argv[] = {name, nullptr};
-        if (!QGuiApplication::instance()) {
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-            new QGuiApplication(argc, argv);
-        }
-    }
+    static void SetUpTestSuite() { ensureGuiApplication(); }
     static QImage decoded(const QByteArray& png) {
         EXPECT_TRUE(png.startsWith("\x89PNG\r\n\x1a\n"));
         return QImage::fromData(png, "PNG").convertToFormat(QImage::Format_RGB32);

@@ -1,6 +1,6 @@
 #include "core/glyph_measure.h"
+#include "support/gui_application.h"
 
-#include <QGuiApplication>
 #include <algorithm>
 #include <gtest/gtest.h>
 
@@ -12,15 +12,7 @@ std::u32string textOf(const std::vector<char32_t>& chars) {
 
 class RealFont : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "glyph-tests";
-        static char* argv[] = {name, nullptr};
-        if (!QGuiApplication::instance()) {
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-            new QGuiApplication(argc, argv);
-        }
-    }
+    static void SetUpTestSuite() { ensureGuiApplication(); }
 };
 
 TEST_F(RealFont, AtSignFullStopSpaceInAFixedPitchFont) {
