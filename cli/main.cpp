@@ -33,8 +33,8 @@ int main(int argc, char* argv[]) {
             cache.emplace(std::string(), std::vector<std::string>{cli::qtModulePath()});
         const cli::OrderCache* orders = cache ? &*cache : nullptr;
         status = plan.order ? cli::printOrder(plan, *qt, orders) : cli::run(plan, *qt, orders);
-    } catch (const cli::UsageError& e) {
-        cli::printError({}, e.what());
+    } catch (const err::Error& e) {
+        cli::printError({}, e.description());
         return kUsage;
     }
     // Everything is written; tearing down the font machinery and unloading libraries would only add

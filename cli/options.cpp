@@ -55,6 +55,10 @@ const OptionRule* findShort(char c) {
 
 } // namespace
 
+err::Error usage(const std::string& message) {
+    return err::Error(err::InvalidArgument, message, err::Kind::Usage);
+}
+
 Options parseOptions(const std::vector<std::string>& arguments) {
     Options o;
     bool optionsEnd = false;
@@ -85,10 +89,10 @@ Options parseOptions(const std::vector<std::string>& arguments) {
                 inlineValue = a.substr(2);
         }
         if (!rule)
-            throw UsageError("unknown option " + shown + " (see --help)");
+            throw usage("unknown option " + shown + " (see --help)");
         if (!rule->takesValue) {
             if (inlineValue)
-                throw UsageError(shown + " takes no value");
+                throw usage(shown + " takes no value");
             o.*(rule->flag) = true;
             continue;
         }
@@ -100,7 +104,7 @@ Options parseOptions(const std::vector<std::string>& arguments) {
         }
         if (!inlineValue) {
             if (i + 1 >= arguments.size())
-                throw UsageError(shown + " needs a value");
+                throw usage(shown + " needs a value");
             inlineValue = arguments[++i];
         }
         o.*(rule->value) = *inlineValue;

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "kernels/errors.h"
+
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -10,10 +11,8 @@
 // read from standard input.
 namespace cli {
 
-// A command line the converter cannot act on: exit status 2.
-struct UsageError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
+// A command line the converter cannot act on (exit status 2): the error of kind Usage.
+err::Error usage(const std::string& message);
 
 struct Options {
     bool help = false;

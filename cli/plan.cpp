@@ -36,13 +36,12 @@ std::u32string argumentText(const std::string& bytes) {
 std::u32string tableFile(const std::string& path) {
     try {
         files::requireRegularFile(path);
-    } catch (const KernelError& e) {
-        throw UsageError(path + ": " + e.description());
+    } catch (const err::Error& e) {
+        throw usage(path + ": " + e.description());
     }
     std::string bytes;
     if (!files::readFile(path, bytes))
-        throw UsageError(path + ": " + err::description(err::PathFileAccess) + " (" + std::strerror(errno) +
-                         ")");
+        throw usage(path + ": " + err::description(err::PathFileAccess) + " (" + std::strerror(errno) + ")");
     return textcode::decode(textcode::firstLineBytes(bytes));
 }
 
@@ -149,16 +148,16 @@ buffer::Factors factorsForColumns(px::Size picture, int columns, double cellAspe
 Plan makePlan(const Options& o, QtServices& qt) {
     Plan p;
     if (o.table && o.chars)
-        throw UsageError("--table and --chars exclude each other");
+        throw usage("--table and --chars exclude each other");
     if (o.scale && o.columns)
-        throw UsageError("--scale and --columns exclude each other");
+        throw usage("--scale and --columns exclude each other");
     p.table = defaultTable();
     if (o.settings) {
         SettingsFile s;
         try {
             s = qt.readSettings(*o.settings);
-        } catch (const KernelError& e) {
-            throw UsageError(e.description());
+        } catch (const err::Error& e) {
+            throw usage(e.description());
         }
         if (s.table)
             p.table = *s.table;
@@ -179,10 +178,10 @@ Plan makePlan(const Options& o, QtServices& qt) {
     if (o.font)
         p.font = *o.font;
     if (o.size && !readNumber(*o.size, p.size))
-        throw UsageError("--size takes a number of points");
+        throw usage("--size takes a number of points");
     // The size as the program's size box holds it: a non-negative number, capped at 99 for a run.
     if (!(p.size >= limits::kMinFontSize))
-        throw UsageError("the font size must be at least 1 point");
+        throw usage("the font size must be at least 1 point");
     p.size = std::min(p.size, limits::kMaxFontSize);
     if (o.scale) {
         const size_t x = o.scale->find('x');
@@ -190,7 +189,7 @@ Plan makePlan(const Options& o, QtServices& qt) {
         if (x == std::string::npos || !readWhole(o.scale->substr(0, x), h) ||
             !readWhole(o.scale->substr(x + 1), v) || o.scale->substr(0, x).size() > 9 ||
             o.scale->substr(x + 1).size() > 9 || h < 1 || v < 1)
-            throw UsageError("--scale takes HxV, two whole numbers of at least 1 (for example 8x16)");
+            throw usage("--scale takes HxV, two whole numbers of at least 1 (for example 8x16)");
         p.factors.h = double(h);
         p.factors.v = double(v);
         p.factors.scaled = !(h == 1 && v == 1);
@@ -198,7 +197,7 @@ Plan makePlan(const Options& o, QtServices& qt) {
     if (o.columns) {
         long long n = 0;
         if (!readWhole(*o.columns, n) || n < 1 || n > 2147483647)
-            throw UsageError("--columns takes a whole number of at least 1");
+            throw usage("--columns takes a whole number of at least 1");
         p.columns = int(n);
     }
     p.crlf = o.crlf;
@@ -213,7 +212,7 @@ Plan makePlan(const Options& o, QtServices& qt) {
         else if (*o.color == "16")
             p.colours = art::Palette::Ansi16;
         else
-            throw UsageError("--color takes truecolor, 256 or 16");
+            throw usage("--color takes truecolor, 256 or 16");
     }
     if (o.format) {
         if (*o.format == "text")
@@ -223,7 +222,7 @@ Plan makePlan(const Options& o, QtServices& qt) {
         else if (*o.format == "png")
             p.format = Plan::Format::Png;
         else
-            throw UsageError("--format takes text, html or png");
+            throw usage("--format takes text, html or png");
     } else if (o.output && (endsWith(*o.output, ".html") || endsWith(*o.output, ".htm"))) {
         p.format = Plan::Format::Html;
     } else if (o.output && endsWith(*o.output, ".png")) {
@@ -233,27 +232,27 @@ Plan makePlan(const Options& o, QtServices& qt) {
     if (!o.scale && !o.columns && !o.settings && !o.output && !o.order && ::isatty(STDOUT_FILENO))
         p.columns = terminalColumns(STDOUT_FILENO);
     if (p.table.empty())
-        throw UsageError("the character table is empty");
+        throw usage("the character table is empty");
     if (p.table.size() > size_t(limits::kMaxTableLength))
-        throw UsageError("the character table has " + std::to_string(p.table.size()) +
-                         " characters; a table holds at most " + std::to_string(limits::kMaxTableLength));
+        throw usage("the character table has " + std::to_string(p.table.size()) +
+                    " characters; a table holds at most " + std::to_string(limits::kMaxTableLength));
     if (p.order)
         return p;
 
     if (o.pictures.empty())
-        throw UsageError("no picture given (see --help)");
+        throw usage("no picture given (see --help)");
     const std::string out = o.output.value_or(std::string());
     const bool intoFolder = !out.empty() && (o.pictures.size() > 1 || isDirectory(out));
     if (o.pictures.size() > 1 && out.empty())
-        throw UsageError("several pictures need -o DIR");
+        throw usage("several pictures need -o DIR");
     if (intoFolder) {
         std::error_code ec;
         std::filesystem::create_directories(out, ec);
         if (!isDirectory(out))
-            throw UsageError("cannot create folder " + out);
+            throw usage("cannot create folder " + out);
     }
     if (std::count(o.pictures.begin(), o.pictures.end(), std::string(kStandardInput)) > 1)
-        throw UsageError("standard input (-) can be read only once");
+        throw usage("standard input (-) can be read only once");
     std::map<std::string, std::string> names;
     for (const std::string& picture : o.pictures) {
         Job job{picture, out, false};

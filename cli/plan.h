@@ -38,7 +38,7 @@ struct Plan {
     std::vector<Job> jobs;
 };
 
-// Raises UsageError for anything the converter cannot act on; errors of single pictures are the run's.
+// Raises a usage error for anything the converter cannot act on; errors of single pictures are the run's.
 Plan makePlan(const Options& options, QtServices& qt);
 
 // Factors for exactly `columns` characters a line where the blocks can still cover every column, else

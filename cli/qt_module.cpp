@@ -42,10 +42,8 @@ template <class Fn> int guarded(TessarineError* error, Fn&& fn) {
     try {
         fn();
         return 0;
-    } catch (const PlatformError& e) {
-        fill(error, e.number(), e.description(), e.kind());
-    } catch (const KernelError& e) {
-        fill(error, e.number(), QString::fromUtf8(e.what()), e.kind());
+    } catch (const err::Error& e) {
+        fill(error, e.number(), errorText(e), e.kind());
     } catch (const std::bad_alloc&) {
         fill(error, err::OutOfMemory, errorDescription(err::OutOfMemory), err::Kind::TooLarge);
     } catch (const std::exception& e) {
@@ -155,8 +153,8 @@ int readSettings(const char* file, TessarineText text, void* context, TessarineS
         QStringList lines;
         try {
             lines = settings::readLines(path);
-        } catch (const PlatformError& e) {
-            raiseError(e.number(), path + ": " + e.description());
+        } catch (const err::Error& e) {
+            raiseError(e.number(), path + ": " + errorText(e));
         }
         ConverterSettings target(text, context, numbers);
         int number = 0;
@@ -165,13 +163,13 @@ int readSettings(const char* file, TessarineText text, void* context, TessarineS
             settings::Line l;
             try {
                 l = settings::parseLine(line);
-            } catch (const PlatformError& e) {
+            } catch (const err::Error& e) {
                 raiseError(e.number(), QString("%1: line %2 has no \"=\"").arg(path).arg(number));
             }
             try {
                 settings::applyLine(line, target);
-            } catch (const PlatformError& e) {
-                raiseError(e.number(), QString("%1: %2: %3").arg(path, l.key, e.description()));
+            } catch (const err::Error& e) {
+                raiseError(e.number(), QString("%1: %2: %3").arg(path, l.key, errorText(e)));
             }
         }
     });

@@ -15,7 +15,7 @@ namespace cli {
 namespace {
 
 [[noreturn]] void raise(const TessarineError& e) {
-    throw KernelError(e.number, e.description, err::Kind(e.kind));
+    throw err::Error(e.number, e.description, err::Kind(e.kind));
 }
 
 bool exists(const std::string& path) {
@@ -33,12 +33,12 @@ class ModuleQtServices : public QtServices {
                 TessarineError e{};
                 if (module().start(programName_.c_str(), &e) != 0)
                     raise(e);
-            } catch (const KernelError& e) {
+            } catch (const err::Error& e) {
                 startError_ = e.description();
             }
         });
         if (!startError_.empty())
-            throw KernelError(err::PathFileAccess, startError_);
+            throw err::Error(err::PathFileAccess, startError_);
     }
 
     Measurement measure(const std::u32string& table, const std::string& font, double size) override {
@@ -157,7 +157,7 @@ class ModuleQtServices : public QtServices {
             module_ = m;
         });
         if (!module_)
-            throw KernelError(err::PathFileAccess, loadError_);
+            throw err::Error(err::PathFileAccess, loadError_);
         return *module_;
     }
 

@@ -12,7 +12,7 @@
 // What the converter needs Qt for, behind one narrow interface: fonts (measuring a table, a font's
 // character cell), pictures that Qt's readers decode (BMP, GIF, and JPEG colour spaces the kernels
 // cannot convert), and the settings file as the desktop program reads it. Everything else the converter
-// does without Qt. Failures are raised as KernelError.
+// does without Qt. Failures are raised as err::Error.
 namespace cli {
 
 struct Measurement {
@@ -43,7 +43,7 @@ class QtServices {
     // The buffer of a picture Qt decodes, filled as a run fills it.
     virtual px::Image loadBuffer(const std::string& path, const buffer::Factors& factors) = 0;
 
-    // Reads a settings file; raises a KernelError whose description names what is wrong.
+    // Reads a settings file; raises a err::Error whose description names what is wrong.
     virtual SettingsFile readSettings(const std::string& path) = 0;
 
     // The glyphs a result's picture is composed of, drawn in the font the table is measured in.

@@ -69,7 +69,7 @@ class QtGate {
         changed_.notify_all();
         changed_.wait(lock, [this] { return state_ != State::NotStarted; });
         if (state_ == State::Failed)
-            throw KernelError(err::PathFileAccess, error_);
+            throw err::Error(err::PathFileAccess, error_);
     }
 
     // On the main thread: starts Qt now (once).
@@ -82,7 +82,7 @@ class QtGate {
         std::string error;
         try {
             qt_.startGui();
-        } catch (const KernelError& e) {
+        } catch (const err::Error& e) {
             error = e.description();
         }
         std::lock_guard<std::mutex> lock(mutex_);
@@ -121,9 +121,6 @@ class QtGate {
     int finished_ = 0;
     std::string error_;
 };
-
-// The measurement could not be made; it has been reported once for all pictures.
-struct MeasurementUnavailable {};
 
 // The order of the plan's table as remembered, when it is; `key` gets the cache key when it was needed.
 std::optional<Measurement> remembered(const Plan& plan, const OrderCache* cache, std::string& key) {
@@ -207,7 +204,7 @@ px::Image loadBuffer(const std::string& path, const buffer::Factors& factors, Qt
             if (pipe)
                 pipe->finish();
             return out;
-        } catch (const KernelError& e) {
+        } catch (const err::Error& e) {
             // Colour spaces the kernels do not turn into RGB are left to Qt's reader.
             if (e.kind() != err::Kind::UnsupportedColourSpace)
                 throw;
@@ -286,17 +283,17 @@ std::string describe(char32_t c, bool printable) {
 std::string spoolStandardInput() {
     FILE* spool = std::tmpfile();
     if (!spool)
-        throw KernelError(err::PathFileAccess,
-                          std::string("cannot keep standard input: ") + std::strerror(errno));
+        throw err::Error(err::PathFileAccess,
+                         std::string("cannot keep standard input: ") + std::strerror(errno));
     char chunk[1 << 16];
     size_t got;
     while ((got = std::fread(chunk, 1, sizeof chunk, stdin)) > 0)
         if (std::fwrite(chunk, 1, got, spool) != got)
-            throw KernelError(err::PathFileAccess,
-                              std::string("cannot keep standard input: ") + std::strerror(errno));
+            throw err::Error(err::PathFileAccess,
+                             std::string("cannot keep standard input: ") + std::strerror(errno));
     if (std::ferror(stdin) || std::fflush(spool) != 0)
-        throw KernelError(err::PathFileAccess,
-                          std::string("cannot read standard input: ") + std::strerror(errno));
+        throw err::Error(err::PathFileAccess,
+                         std::string("cannot read standard input: ") + std::strerror(errno));
     return "/proc/self/fd/" + std::to_string(fileno(spool)); // kept open for the rest of the run
 }
 
@@ -310,7 +307,7 @@ int printOrder(const Plan& plan, QtServices& qt, const OrderCache* cache) {
             m = measure(plan, qt, cache, key);
             remember(plan, cache, key, *m);
         }
-    } catch (const KernelError& e) {
+    } catch (const err::Error& e) {
         printError({}, e.description());
         return kUsage;
     }
@@ -326,7 +323,7 @@ int run(const Plan& plan, QtServices& qt, const OrderCache* cache) {
         if (job.picture == kStandardInput && !job.refused) {
             try {
                 standardInput = spoolStandardInput();
-            } catch (const KernelError& e) {
+            } catch (const err::Error& e) {
                 standardInputError = e.description();
             }
         }
@@ -353,7 +350,7 @@ int run(const Plan& plan, QtServices& qt, const OrderCache* cache) {
             if (ok) {
                 try {
                     if (job.picture == kStandardInput && !standardInputError.empty())
-                        throw KernelError(err::PathFileAccess, standardInputError);
+                        throw err::Error(err::PathFileAccess, standardInputError);
                     const std::string source = sourceOf(job);
                     buffer::Factors factors = plan.factors;
                     if (plan.columns > 0)
@@ -361,14 +358,14 @@ int run(const Plan& plan, QtServices& qt, const OrderCache* cache) {
                                                     measured.get().cellAspect);
                     const px::Image buffer = loadBuffer(source, factors, qt, gate, spareCore);
                     ok = writeOutput(job, outputOf(buffer, measured.get().chars, plan, job, glyphs, threads));
-                } catch (const KernelError& e) {
-                    printError(job.picture, e.description());
+                } catch (const err::Error& e) {
+                    // A measurement that could not be made has been reported once for all pictures.
+                    if (e.kind() != err::Kind::Reported)
+                        printError(job.picture, e.description());
                     ok = false;
                 } catch (const std::bad_alloc&) {
                     printError(job.picture, err::description(err::OutOfMemory));
                     ok = false;
-                } catch (const MeasurementUnavailable&) {
-                    ok = false; // reported once already
                 }
             }
             if (!ok)
@@ -398,9 +395,10 @@ int run(const Plan& plan, QtServices& qt, const OrderCache* cache) {
             const Measurement m = measure(plan, qt, cache, key, &gate);
             measuredPromise.set_value(m); // the pictures need not wait for the order to be remembered
             remember(plan, cache, key, m);
-        } catch (const KernelError& e) {
+        } catch (const err::Error& e) {
             printError({}, e.description());
-            measuredPromise.set_exception(std::make_exception_ptr(MeasurementUnavailable{}));
+            measuredPromise.set_exception(
+                std::make_exception_ptr(err::Error(e.number(), {}, err::Kind::Reported)));
         }
     }
     // A picture's glyphs are drawn while the pictures decode.
@@ -408,7 +406,7 @@ int run(const Plan& plan, QtServices& qt, const OrderCache* cache) {
         try {
             gate.start();
             glyphsPromise.set_value(qt.drawGlyphs(plan.table, plan.font, plan.size));
-        } catch (const KernelError&) {
+        } catch (const err::Error&) {
             glyphsPromise.set_exception(std::current_exception());
         }
     }

@@ -85,8 +85,7 @@ Glyphs glyphs(const std::vector<char32_t>& chars, const QFont& font) {
 
 QByteArray png(const Lines& lines, const QFont& font, bool dark) {
     const Glyphs g = glyphs(lines, font);
-    const std::string bytes =
-        fromKernels([&] { return art::png(lines, g, dark, std::max(1, QThread::idealThreadCount())); });
+    const std::string bytes = art::png(lines, g, dark, std::max(1, QThread::idealThreadCount()));
     return QByteArray(bytes.data(), qsizetype(bytes.size()));
 }
 

@@ -23,7 +23,7 @@ QImage bufferImage(px::Size area) {
 } // namespace
 
 QSize bufferOuterSize(int ws, int hs, const Factors& factors) {
-    const px::Size s = fromKernels([&] { return buffer::outerSize(ws, hs, factors); });
+    const px::Size s = buffer::outerSize(ws, hs, factors);
     return QSize(s.width, s.height);
 }
 
@@ -35,7 +35,7 @@ QImage makeBuffer(const QImage& picture, const Factors& factors) {
         return rgb;                                                  // the picture itself is the buffer
     }
     buffer::Builder builder(factors);
-    QImage out = bufferImage(fromKernels([&] { return builder.start(rgb.width(), rgb.height()); }));
+    QImage out = bufferImage(builder.start(rgb.width(), rgb.height()));
     builder.attach(mutablePixelView(out));
     const px::View in = pixelView(rgb);
     for (int y = 0; y < in.height; ++y)
@@ -49,21 +49,19 @@ QImage loadBuffer(const QString& path, const Factors& factors, bool streamJpeg) 
         buffer::Builder builder(factors);
         QImage out;
         try {
-            fromKernels([&] {
-                jpeg::decodeInto(
-                    native,
-                    [&](const jpeg::Info& info) {
-                        const px::Size area = buffer::drawingArea(info.width, info.height, factors);
-                        return int64_t(area.width) * area.height * 4;
-                    },
-                    [&](const jpeg::Info& info) {
-                        out = bufferImage(builder.start(info.width, info.height));
-                        builder.attach(mutablePixelView(out));
-                    },
-                    [&](int y) { return builder.rowTarget(y); }, [&](int y) { builder.rowReady(y); });
-            });
+            jpeg::decodeInto(
+                native,
+                [&](const jpeg::Info& info) {
+                    const px::Size area = buffer::drawingArea(info.width, info.height, factors);
+                    return int64_t(area.width) * area.height * 4;
+                },
+                [&](const jpeg::Info& info) {
+                    out = bufferImage(builder.start(info.width, info.height));
+                    builder.attach(mutablePixelView(out));
+                },
+                [&](int y) { return builder.rowTarget(y); }, [&](int y) { builder.rowReady(y); });
             return out;
-        } catch (const PlatformError& e) {
+        } catch (const err::Error& e) {
             // Colour spaces the direct decoder does not turn into RGB are left to Qt's reader.
             if (e.kind() != err::Kind::UnsupportedColourSpace)
                 throw;

@@ -1,16 +1,17 @@
 #include "core/errors.h"
 
+QString errorText(const err::Error& e) {
+    return QString::fromStdString(e.description());
+}
+
 QString errorDescription(int number) {
     return QString::fromStdString(err::description(number));
 }
 
-PlatformError::PlatformError(int number, const QString& description, err::Kind kind)
-    : std::runtime_error(QString::number(number).toStdString()), number_(number),
-      description_(description.isEmpty() ? errorDescription(number) : description), kind_(kind) {}
-
-PlatformError::PlatformError(const KernelError& e)
-    : PlatformError(e.number(), QString::fromUtf8(e.what()), e.kind()) {}
+err::Error makeError(int number, const QString& description, err::Kind kind) {
+    return err::Error(number, description.toStdString(), kind);
+}
 
 void raiseError(int number, const QString& description, err::Kind kind) {
-    throw PlatformError(number, description, kind);
+    throw makeError(number, description, kind);
 }

@@ -145,7 +145,7 @@ int16_t toInt16(double value) {
 }
 
 int32_t toInt32(double value) {
-    return fromKernels([value] { return rounding::toInt32(value); });
+    return rounding::toInt32(value);
 }
 
 namespace {

@@ -57,7 +57,7 @@ bool folderExists(const QString& filePath) {
 }
 
 void requireRegularFile(const QString& path) {
-    fromKernels([&] { files::requireRegularFile(native(path)); });
+    files::requireRegularFile(native(path));
 }
 
 } // namespace paths

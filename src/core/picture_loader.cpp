@@ -191,10 +191,8 @@ QImage readWithQt(const QString& path, const std::optional<BmpHeader>& bmp, qint
     // Qt's reader makes the picture, and our conversion to RGB32 may make it once more.
     std::optional<memlimit::Reservation> reservation;
     if (size.isValid())
-        fromKernels([&] {
-            reservation.emplace(qint64(size.width()) * size.height() * 4 * 2 + decoderBytes, size.width(),
-                                size.height());
-        });
+        reservation.emplace(qint64(size.width()) * size.height() * 4 * 2 + decoderBytes, size.width(),
+                            size.height());
     QImage image;
     try {
         image = reader.read();
@@ -226,16 +224,14 @@ QImage readWithQt(const QString& path, const std::optional<BmpHeader>& bmp, qint
 
 QImage decodeJpeg(const QString& path) {
     QImage image;
-    fromKernels([&] {
-        jpeg::decodeInto(
-            paths::native(path), [](const jpeg::Info& info) { return int64_t(info.width) * info.height * 4; },
-            [&](const jpeg::Info& info) {
-                image = QImage(info.width, info.height, QImage::Format_RGB32);
-                if (image.isNull())
-                    throw std::bad_alloc();
-            },
-            [&](int y) { return reinterpret_cast<px::Pixel*>(image.scanLine(y)); }, [](int) {});
-    });
+    jpeg::decodeInto(
+        paths::native(path), [](const jpeg::Info& info) { return int64_t(info.width) * info.height * 4; },
+        [&](const jpeg::Info& info) {
+            image = QImage(info.width, info.height, QImage::Format_RGB32);
+            if (image.isNull())
+                throw std::bad_alloc();
+        },
+        [&](int y) { return reinterpret_cast<px::Pixel*>(image.scanLine(y)); }, [](int) {});
     return image;
 }
 
@@ -247,14 +243,14 @@ QImage loadPictureFile(const QString& path) {
     if (jpeg::looksLikeJpeg(native)) {
         try {
             return decodeJpeg(path);
-        } catch (const PlatformError& e) {
+        } catch (const err::Error& e) {
             if (e.kind() != err::Kind::UnsupportedColourSpace)
                 throw;
         }
         // Colour spaces the kernels do not turn into RGB are left to Qt's reader, which would pass over a
         // file cut short: the kernels read it first, keeping nothing, and refuse what they would refuse.
-        fromKernels([&] { jpeg::verify(native); });
-        decoderBytes = fromKernels([&] { return jpeg::readInfo(native).coefficientBytes; });
+        jpeg::verify(native);
+        decoderBytes = jpeg::readInfo(native).coefficientBytes;
     }
 
     QFile file(path);

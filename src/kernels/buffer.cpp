@@ -15,11 +15,11 @@ namespace {
 
 double checkedFactor(double f) {
     if (f == 0)
-        raiseKernelError(err::DivisionByZero);
+        err::raise(err::DivisionByZero);
     if (f < 0)
-        raiseKernelError(err::InvalidPropertyValue);
+        err::raise(err::InvalidPropertyValue);
     if (rounding::toInt32(f) < limits::kMinFactor) // a fraction of at most one half gives blocks of no width
-        raiseKernelError(err::DivisionByZero);
+        err::raise(err::DivisionByZero);
     return f;
 }
 
@@ -35,12 +35,12 @@ px::Size outerSize(int ws, int hs, const Factors& factors) {
         const double h = checkedFactor(factors.h);
         const double v = checkedFactor(factors.v);
         if (double(rounding::toInt32(h)) * double(rounding::toInt32(v)) > std::numeric_limits<int32_t>::max())
-            raiseKernelError(err::Overflow);
+            err::raise(err::Overflow);
         wb = std::floor(ws / h);
         hb = std::floor(hs / v);
     }
     if (wb > limits::kMaxBufferSide || hb > limits::kMaxBufferSide)
-        raiseKernelError(err::Overflow);
+        err::raise(err::Overflow);
     return {int(wb), int(hb)};
 }
 

@@ -35,12 +35,12 @@ std::string description(int number) {
     }
 }
 
-} // namespace err
-
-KernelError::KernelError(int number, const std::string& description, err::Kind kind)
+Error::Error(int number, const std::string& description, Kind kind)
     : std::runtime_error(description.empty() ? err::description(number) : description), number_(number),
       kind_(kind) {}
 
-void raiseKernelError(int number, const std::string& description, err::Kind kind) {
-    throw KernelError(number, description, kind);
+void raise(int number, const std::string& description, Kind kind) {
+    throw Error(number, description, kind);
 }
+
+} // namespace err

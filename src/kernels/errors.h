@@ -3,9 +3,11 @@
 #include <stdexcept>
 #include <string>
 
-// Error numbers the programs tell apart, and the error the kernels raise. Code branches on the
-// number and the kind, never on the wording of a description.
+// The one error both programs raise and catch, from the kernels up: the platform's error number, the kind
+// of problem, and a description in UTF-8. Code branches on the number and the kind, never on the wording
+// of a description.
 namespace err {
+
 constexpr int InvalidArgument = 5;
 constexpr int Overflow = 6;
 constexpr int OutOfMemory = 7;
@@ -27,27 +29,29 @@ enum class Kind {
     Truncated,              // a picture whose data ends before the picture does
     TooManyScans,           // a progressive JPEG with an absurd number of scans
     TooLarge,               // decoding would take more memory than allowed
+    Usage,                  // a converter command line it cannot act on
+    Reported,               // already reported to the user; nothing more to say
 };
 
 // The standard description of an error number ("File not found" for 53), in UTF-8.
 std::string description(int number);
-} // namespace err
 
-class KernelError : public std::runtime_error {
+// Default visibility: the converter and its Qt module, two shared objects, catch each other's errors.
+class __attribute__((visibility("default"))) Error : public std::runtime_error {
   public:
     // An empty description takes the number's standard one.
-    explicit KernelError(int number, const std::string& description = {},
-                         err::Kind kind = err::Kind::General);
+    explicit Error(int number, const std::string& description = {}, Kind kind = Kind::General);
 
     int number() const { return number_; }
-    err::Kind kind() const { return kind_; }
+    Kind kind() const { return kind_; }
     // UTF-8; also what() returns.
     std::string description() const { return what(); }
 
   private:
     int number_;
-    err::Kind kind_;
+    Kind kind_;
 };
 
-[[noreturn]] void raiseKernelError(int number, const std::string& description = {},
-                                   err::Kind kind = err::Kind::General);
+[[noreturn]] void raise(int number, const std::string& description = {}, Kind kind = Kind::General);
+
+} // namespace err

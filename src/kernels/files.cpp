@@ -23,11 +23,11 @@ bool folderExists(const std::string& path) {
 void requireRegularFile(const std::string& path) {
     struct stat st {};
     if (path.empty() || ::stat(path.c_str(), &st) != 0)
-        raiseKernelError(folderExists(path) ? err::FileNotFound : err::PathNotFound);
+        err::raise(folderExists(path) ? err::FileNotFound : err::PathNotFound);
     if (S_ISDIR(st.st_mode))
-        raiseKernelError(err::PathFileAccess, "Path/File access error (a folder)");
+        err::raise(err::PathFileAccess, "Path/File access error (a folder)");
     if (!S_ISREG(st.st_mode))
-        raiseKernelError(err::PathFileAccess, "Path/File access error (not a regular file)");
+        err::raise(err::PathFileAccess, "Path/File access error (not a regular file)");
 }
 
 bool readFile(const std::string& path, std::string& out) {

@@ -60,7 +60,7 @@ File openFile(const std::string& path) {
     files::requireRegularFile(path);
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f)
-        raiseKernelError(err::PathFileAccess);
+        err::raise(err::PathFileAccess);
     return File(f);
 }
 
@@ -294,29 +294,28 @@ Info decodeFile(const Job& job) {
         if (*job.failure)
             std::rethrow_exception(*job.failure);
     } catch (const std::bad_alloc&) {
-        raiseKernelError(err::OutOfMemory,
-                         "Out of memory (the picture is " + std::to_string(info.width) + " x " +
-                             std::to_string(info.height) + " pixels)",
-                         err::Kind::TooLarge);
+        err::raise(err::OutOfMemory,
+                   "Out of memory (the picture is " + std::to_string(info.width) + " x " +
+                       std::to_string(info.height) + " pixels)",
+                   err::Kind::TooLarge);
     }
     switch (outcome) {
     case Outcome::Done:
         return info;
     case Outcome::Unsupported:
-        raiseKernelError(err::InvalidPicture, "Invalid picture (unsupported JPEG colour space)",
-                         err::Kind::UnsupportedColourSpace);
+        err::raise(err::InvalidPicture, "Invalid picture (unsupported JPEG colour space)",
+                   err::Kind::UnsupportedColourSpace);
     case Outcome::Truncated:
-        raiseKernelError(err::InvalidPicture, "Invalid picture (the JPEG file ends too early)",
-                         err::Kind::Truncated);
+        err::raise(err::InvalidPicture, "Invalid picture (the JPEG file ends too early)",
+                   err::Kind::Truncated);
     case Outcome::TooManyScans:
-        raiseKernelError(err::InvalidPicture,
-                         "Invalid picture (the JPEG file has more than " + std::to_string(kMaxScans) +
-                             " scans)",
-                         err::Kind::TooManyScans);
+        err::raise(err::InvalidPicture,
+                   "Invalid picture (the JPEG file has more than " + std::to_string(kMaxScans) + " scans)",
+                   err::Kind::TooManyScans);
     case Outcome::Failed:
         break;
     }
-    raiseKernelError(err::InvalidPicture, std::string("Invalid picture (") + message + ")");
+    err::raise(err::InvalidPicture, std::string("Invalid picture (") + message + ")");
 }
 
 } // namespace

@@ -13,7 +13,7 @@ double halfEven(double value) {
 int32_t toInt32(double value) {
     const double r = halfEven(value);
     if (!(r >= -2147483648.0 && r <= 2147483647.0))
-        raiseKernelError(err::Overflow);
+        err::raise(err::Overflow);
     return static_cast<int32_t>(r);
 }
 

@@ -52,7 +52,8 @@ class Composer {
         maskWidth_ = glyphs.cellWidth + 2 * glyphs.margin;
         maskHeight_ = glyphs.cellHeight + 2 * glyphs.margin;
         reach_ = (glyphs.margin + glyphs.cellHeight - 1) / glyphs.cellHeight;
-        copy_ = size_t(glyphs.cellWidth) < kCellCopies.size() ? kCellCopies[size_t(glyphs.cellWidth)] : nullptr;
+        copy_ =
+            size_t(glyphs.cellWidth) < kCellCopies.size() ? kCellCopies[size_t(glyphs.cellWidth)] : nullptr;
         latin_.fill(-1);
         for (const auto& [c, mask] : glyphs.masks) {
             const int index = int(glyphList_.size());
@@ -293,11 +294,11 @@ void appendChunk(std::string& out, const char* type, std::initializer_list<std::
 
 std::string png(const Lines& lines, const Glyphs& glyphs, bool dark, int threads) {
     if (glyphs.cellWidth < 1 || glyphs.cellHeight < 1 || glyphs.margin < 0)
-        raiseKernelError(err::InvalidArgument);
+        err::raise(err::InvalidArgument);
     const Composer composer(lines, glyphs, dark);
     if (composer.width() > (1 << 24) || composer.height() > (1 << 24) ||
         composer.width() * composer.height() > kMaxPicturePixels)
-        raiseKernelError(err::OutOfMemory);
+        err::raise(err::OutOfMemory);
 
     // Small pictures are not worth a thread.
     const int64_t pixels = composer.width() * composer.height();
@@ -321,7 +322,7 @@ std::string png(const Lines& lines, const Glyphs& glyphs, bool dark, int threads
     size_t total = 64;
     for (const Part& part : split) {
         if (part.failed)
-            raiseKernelError(err::OutOfMemory);
+            err::raise(err::OutOfMemory);
         adler = adler32_combine64(adler, part.adler, part.length);
         total += part.data.size() + 12 * (part.data.size() / kChunk + 1);
     }

@@ -11,8 +11,8 @@ cli::Options parse(const std::vector<std::string>& args) {
 std::string refusal(const std::vector<std::string>& args) {
     try {
         parse(args);
-    } catch (const cli::UsageError& e) {
-        return e.what();
+    } catch (const err::Error& e) {
+        return e.kind() == err::Kind::Usage ? e.description() : "not a usage error";
     }
     return "accepted";
 }

@@ -154,7 +154,7 @@ TEST_F(ArtPicture, EmptyAndOversizedPictures) {
     try {
         art::png(lines, huge, false);
         ADD_FAILURE() << "a picture of 10^9 pixels was written";
-    } catch (const KernelError& e) {
+    } catch (const err::Error& e) {
         EXPECT_EQ(e.number(), err::OutOfMemory);
     }
 }

@@ -45,13 +45,13 @@ TEST(Conversion, EmptyTableAndBadFactorsAreErrors) {
     try {
         conversion::convertFile(pic, {}, {}, "\n");
         ADD_FAILURE() << "an empty table converted";
-    } catch (const PlatformError& e) {
+    } catch (const err::Error& e) {
         EXPECT_EQ(e.number(), err::InvalidArgument);
     }
     try {
         conversion::loadBuffer(pic, {true, 0, 1});
         ADD_FAILURE() << "a factor of 0 was taken";
-    } catch (const PlatformError& e) {
+    } catch (const err::Error& e) {
         EXPECT_EQ(e.number(), err::DivisionByZero);
     }
 }

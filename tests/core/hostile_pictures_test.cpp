@@ -23,7 +23,7 @@ TEST_P(HostilePicture, IsRefusedWithItsReason) {
     try {
         loadPictureFile(hostile(GetParam().file));
         FAIL() << GetParam().file << " was taken";
-    } catch (const PlatformError& e) {
+    } catch (const err::Error& e) {
         EXPECT_EQ(e.number(), GetParam().number);
         EXPECT_EQ(e.kind(), GetParam().kind);
         EXPECT_EQ(e.description(), GetParam().description);

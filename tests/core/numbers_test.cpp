@@ -8,7 +8,7 @@ namespace {
 int errorOf(const std::function<void()>& f) {
     try {
         f();
-    } catch (const PlatformError& e) {
+    } catch (const err::Error& e) {
         return e.number();
     }
     return 0;

@@ -12,7 +12,7 @@ namespace {
 int loadError(PictureSurface& s, const QString& path) {
     try {
         s.loadPicture(path);
-    } catch (const PlatformError& e) {
+    } catch (const err::Error& e) {
         return e.number();
     }
     return 0;
@@ -120,7 +120,7 @@ TEST(PictureSurface, SavesTheDrawingAreaAsBitmap) {
     ASSERT_FALSE(back.isNull());
     EXPECT_EQ(back.size(), QSize(3, 2));
     EXPECT_EQ(back.pixel(2, 1), qRgb(0, 255, 0));
-    EXPECT_THROW(s.saveBmp(dir.filePath("none/buffer.bmp")), PlatformError);
+    EXPECT_THROW(s.saveBmp(dir.filePath("none/buffer.bmp")), err::Error);
 }
 
 } // namespace

@@ -29,8 +29,8 @@ TEST(SettingsLine, SplitsAtTheFirstEqualsSign) {
     EXPECT_EQ(l.value, "C=D");
     EXPECT_EQ(settings::parseLine("Font=").value, "");
     EXPECT_EQ(settings::parseLine("Font =x").key, "Font ");
-    EXPECT_THROW(settings::parseLine(""), PlatformError);
-    EXPECT_THROW(settings::parseLine("Font"), PlatformError);
+    EXPECT_THROW(settings::parseLine(""), err::Error);
+    EXPECT_THROW(settings::parseLine("Font"), err::Error);
 }
 
 TEST(SettingsLine, EveryWrittenKeyButTheVersionIsApplied) {
@@ -63,7 +63,7 @@ TEST(SettingsFile, ReadsLinesEndingInCrCrLfOrLf) {
     try {
         settings::readLines(dir.filePath("missing.ini"));
         ADD_FAILURE();
-    } catch (const PlatformError& e) {
+    } catch (const err::Error& e) {
         EXPECT_EQ(e.number(), err::FileNotFound);
     }
 }

@@ -45,7 +45,7 @@ TEST(TextFiles, FirstLineAndErrors) {
     auto numberOf = [](const std::function<void()>& f) {
         try {
             f();
-        } catch (const PlatformError& e) {
+        } catch (const err::Error& e) {
             return e.number();
         }
         return 0;
@@ -63,7 +63,7 @@ TEST(TextFiles, FailedWriteKeepsTheEarlierFile) {
     // A folder in the place of the temporary file's target makes the commit fail.
     const QString blocked = dir.filePath("blocked");
     QDir().mkpath(blocked + "/inner");
-    EXPECT_THROW(textfile::writeText(blocked, "second"), PlatformError);
+    EXPECT_THROW(textfile::writeText(blocked, "second"), err::Error);
     QFile f(p);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), "first");

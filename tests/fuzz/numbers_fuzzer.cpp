@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         double v = 0;
         try {
             v = convert(text);
-        } catch (const PlatformError& e) {
+        } catch (const err::Error& e) {
             if (e.number() != err::TypeMismatch && e.number() != err::Overflow)
                 std::abort();
             continue;
@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         try {
             num::toInt32(v);
             num::toInt16(v);
-        } catch (const PlatformError& e) {
+        } catch (const err::Error& e) {
             if (e.number() != err::Overflow)
                 std::abort();
         }

@@ -32,12 +32,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bool streamedOk = true, wholeOk = true;
     try {
         streamed = conversion::convertFile(path, factors, table, "\n", true);
-    } catch (const PlatformError&) {
+    } catch (const err::Error&) {
         streamedOk = false;
     }
     try {
         whole = conversion::convertFile(path, factors, table, "\n", false);
-    } catch (const PlatformError&) {
+    } catch (const err::Error&) {
         wholeOk = false;
     }
     if (streamedOk != wholeOk || streamed != whole)

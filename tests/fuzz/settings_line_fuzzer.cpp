@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     try {
         main->setIniVars(line);
-    } catch (const PlatformError& e) {
+    } catch (const err::Error& e) {
         // Errors are reported by start-up; a line without "=" is the only invalid argument.
         if (e.number() == err::InvalidArgument && eq >= 0)
             std::abort();

@@ -9,7 +9,7 @@ namespace {
 int errorOf(const std::function<void()>& f) {
     try {
         f();
-    } catch (const KernelError& e) {
+    } catch (const err::Error& e) {
         return e.number();
     }
     return 0;

@@ -15,7 +15,7 @@ std::string hostile(const char* name) {
     return std::string(TESSARINE_HOSTILE_DIR) + "/" + name;
 }
 
-KernelError decodeError(const std::string& path) {
+err::Error decodeError(const std::string& path) {
     try {
         jpeg::decodeInto(
             path, [](const jpeg::Info&) { return int64_t(0); }, [](const jpeg::Info&) {},
@@ -24,17 +24,17 @@ KernelError decodeError(const std::string& path) {
                 return row.data();
             },
             [](int) {});
-    } catch (const KernelError& e) {
+    } catch (const err::Error& e) {
         return e;
     }
-    return KernelError(0, "no error");
+    return err::Error(0, "no error");
 }
 
 TEST(JpegDecoder, ThousandScansAreRefusedBeforeDecoding) {
     try {
         jpeg::readInfo(hostile("scan-bomb.jpg"));
         FAIL() << "a file of 1000 scans was taken";
-    } catch (const KernelError& e) {
+    } catch (const err::Error& e) {
         EXPECT_EQ(e.number(), err::InvalidPicture);
         EXPECT_EQ(e.kind(), err::Kind::TooManyScans);
         EXPECT_EQ(e.description(), "Invalid picture (the JPEG file has more than 300 scans)");
@@ -47,7 +47,7 @@ TEST(JpegDecoder, CoefficientBufferCountsTowardsTheLimit) {
     const jpeg::Info info = jpeg::readInfo(hostile("progressive-huge.jpg"));
     EXPECT_TRUE(info.progressive);
     EXPECT_EQ(info.coefficientBytes, int64_t(2897) * 2897 * 128 * 3);
-    const KernelError e = decodeError(hostile("progressive-huge.jpg"));
+    const err::Error e = decodeError(hostile("progressive-huge.jpg"));
     EXPECT_EQ(e.number(), err::OutOfMemory);
     EXPECT_EQ(e.kind(), err::Kind::TooLarge);
     EXPECT_EQ(e.description(), "Out of memory (the picture is 23170 x 23170 pixels)");
@@ -55,7 +55,7 @@ TEST(JpegDecoder, CoefficientBufferCountsTowardsTheLimit) {
     try {
         jpeg::verify(hostile("cmyk-progressive-huge.jpg"));
         FAIL() << "a CMYK picture needing gigabytes was taken";
-    } catch (const KernelError& e) {
+    } catch (const err::Error& e) {
         EXPECT_EQ(e.kind(), err::Kind::TooLarge);
     }
 }
@@ -65,7 +65,7 @@ TEST(JpegDecoder, CutShortIsNoticedAlsoWhenClosedAgain) {
     try {
         jpeg::verify(hostile("cmyk-cut.jpg"));
         FAIL() << "a CMYK picture cut short passed";
-    } catch (const KernelError& e) {
+    } catch (const err::Error& e) {
         EXPECT_EQ(e.kind(), err::Kind::Truncated);
     }
     EXPECT_NO_THROW(jpeg::verify(hostile("cmyk.jpg")));
@@ -76,7 +76,7 @@ TEST(JpegDecoder, CutShortIsNoticedAlsoWhenClosedAgain) {
 TEST(MemoryBudget, OneDecodeBeyondTheBudgetIsRefusedOthersWait) {
     memlimit::setPictureAllocationLimitMB(10);
     const int64_t mb = 1024 * 1024;
-    EXPECT_THROW(memlimit::Reservation(11 * mb, 1, 1), KernelError);
+    EXPECT_THROW(memlimit::Reservation(11 * mb, 1, 1), err::Error);
     std::mutex m;
     std::condition_variable cv;
     std::atomic<bool> secondHeld{false};

@@ -29,7 +29,9 @@ class TextBox;
 class FrmScale;
 class FrmSource;
 class FrmBuffer;
-class PlatformError;
+namespace err {
+class Error;
+}
 
 class FrmMain : public Form {
     Q_OBJECT
@@ -223,7 +225,7 @@ class FrmMain : public Form {
     void startupError(int number, const QString& description);
     // The picture named on the command line, chosen once the settings are applied.
     void openArgumentPicture();
-    void writeSettings(const std::function<void(const PlatformError&)>& report);
+    void writeSettings(const std::function<void(const err::Error&)>& report);
     void setProgress(double fraction);
     void setRunInputsEnabled(bool enabled);
     // Labels size themselves to their text.

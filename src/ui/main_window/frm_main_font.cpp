@@ -22,7 +22,7 @@ void FrmMain::txtFontSize_Change() {
     QString cleaned;
     try {
         cleaned = num::format(std::fabs(num::val(txtFontSize->text())));
-    } catch (const PlatformError&) {
+    } catch (const err::Error&) {
         cleaned = QStringLiteral("0");
     }
     if (cleaned != txtFontSize->text())
@@ -34,7 +34,7 @@ void FrmMain::txtFontSize_KeyDown(int keyCode, int shift) {
     double size = 0;
     try {
         size = num::val(txtFontSize->text());
-    } catch (const PlatformError&) {
+    } catch (const err::Error&) {
         return;
     }
     if (keyCode == TextBox::kKeyUp) {
@@ -50,7 +50,7 @@ void FrmMain::fontDialog(int flags) {
     dialog.flags = flags;
     try {
         dialog.showFont();
-    } catch (const PlatformError&) {
+    } catch (const err::Error&) {
         // A failing step, a cancel among them, is passed over: the boxes then take what the dialog holds.
     }
     txtFont->setText(dialog.fontName);

@@ -31,7 +31,7 @@ QString FrmMain::selectFile(const QString& title, const QString& path, const QSt
     dialog.fileName.clear();
     try {
         dialog.showOpen();
-    } catch (const PlatformError&) {
+    } catch (const err::Error&) {
         return QString();
     }
     return dialog.fileName;
@@ -52,9 +52,9 @@ bool FrmMain::choosePicture(const QString& file) {
     trial.setOuterSize(picSourcePicture->surface().outerWidth(), picSourcePicture->surface().outerHeight());
     try {
         trial.loadPicture(file);
-    } catch (const PlatformError& e) {
+    } catch (const err::Error& e) {
         mb::show("The file\r\n" + QDir::toNativeSeparators(file) + "\r\ncannot be read as a picture: " +
-                     e.description() + ".\r\n\r\nThe picture chosen before stays.",
+                     errorText(e) + ".\r\n\r\nThe picture chosen before stays.",
                  mb::Exclamation);
         return false;
     }

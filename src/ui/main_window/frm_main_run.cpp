@@ -128,10 +128,10 @@ bool FrmMain::initForms() {
         frmChars()->hide();
         frmAscii()->hide();
         return true;
-    } catch (const PlatformError& e) {
-        mb::show("ERROR: \r\n" + e.description() + "\r\n\r\n#" + QString::number(e.number()), mb::Exclamation,
+    } catch (const err::Error& e) {
+        mb::show("ERROR: \r\n" + errorText(e) + "\r\n\r\n#" + QString::number(e.number()), mb::Exclamation,
                  app::title() + ", initForms");
-        setStatus("ERROR: " + e.description() + " (#" + QString::number(e.number()) + ")");
+        setStatus("ERROR: " + errorText(e) + " (#" + QString::number(e.number()) + ")");
         return false;
     }
 }
@@ -153,7 +153,7 @@ void FrmMain::calcBuffer() {
     lastProgressPixels_ = -1;
     // initForms has sized the buffer from the same factors, so the builder's area is the surface's.
     buffer::Builder builder(factors);
-    fromKernels([&] { builder.start(src.drawWidth(), src.drawHeight()); });
+    builder.start(src.drawWidth(), src.drawHeight());
     builder.attach(mutablePixelView(buf.mutableImage()));
     const px::View picture = pixelView(src.image());
     for (int y = 0; y < picture.height; ++y) {
@@ -313,7 +313,7 @@ void FrmMain::cmdStart_Click() {
     try {
         hv = num::val(h);
         vv = num::val(v);
-    } catch (const PlatformError&) {
+    } catch (const err::Error&) {
         // A number too large to read is not 1: the run takes the scaled route, as initForms allowed.
     }
     const bool unscaled = !mnuScalePicture->isChecked() || (hv == 1 && vv == 1);

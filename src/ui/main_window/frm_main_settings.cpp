@@ -28,8 +28,8 @@ QStringList& arguments() {
     return list;
 }
 
-QString errorBoxText(const PlatformError& e) {
-    return "ERROR:\r\n" + e.description() + "\r\n\r\n(" + QString::number(e.number()) + ")";
+QString errorBoxText(const err::Error& e) {
+    return "ERROR:\r\n" + errorText(e) + "\r\n\r\n(" + QString::number(e.number()) + ")";
 }
 
 } // namespace
@@ -67,7 +67,7 @@ void FrmMain::setCommandLine(const QStringList& list) {
 }
 
 void FrmMain::startupError(int number, const QString& description) {
-    const PlatformError e(number, description);
+    const err::Error e = makeError(number, description);
     mb::show(errorBoxText(e), mb::Exclamation, app::title() + ", init");
     mb::show(app::title() + " can't be executed.", mb::Critical, app::title());
     startupFailed_ = true;
@@ -78,9 +78,9 @@ void FrmMain::init() {
     QStringList lines;
     try {
         lines = settings::readLines(startingIniFile_.isEmpty() ? iniFile : startingIniFile_);
-    } catch (const PlatformError& e) {
+    } catch (const err::Error& e) {
         if (e.number() != err::FileNotFound && e.number() != err::PathNotFound) {
-            startupError(e.number(), e.description());
+            startupError(e.number(), errorText(e));
             return;
         }
         setStatus("'" + iniFile + "' not found.");
@@ -96,7 +96,7 @@ void FrmMain::init() {
         QString copy = line;
         try {
             setIniVars(copy);
-        } catch (const PlatformError& e) {
+        } catch (const err::Error& e) {
             const QString key = line.left(line.indexOf(u'='));
             if (e.number() == err::FileNotFound || e.number() == err::PathNotFound) {
                 setStatus(app::title() + ".ini error: " + key + " not found.");
@@ -104,10 +104,10 @@ void FrmMain::init() {
             }
             if (key == QLatin1String("pictureFile")) {
                 // A picture that cannot be read must not lock the user out of the program.
-                setStatus(app::title() + ".ini error: " + key + ": " + e.description() + ".");
+                setStatus(app::title() + ".ini error: " + key + ": " + errorText(e) + ".");
                 continue;
             }
-            startupError(e.number(), e.description());
+            startupError(e.number(), errorText(e));
             return;
         }
     }
@@ -121,21 +121,20 @@ void FrmMain::setIniVars(QString& dummy) {
 }
 
 void FrmMain::writeIni() {
-    writeSettings([](const PlatformError& e) { mb::show(errorBoxText(e), mb::OkOnly, app::title()); });
+    writeSettings([](const err::Error& e) { mb::show(errorBoxText(e), mb::OkOnly, app::title()); });
     settingsWritten_ = true;
 }
 
 void FrmMain::writeIniWithoutDisplay() {
     if (startupFailed_ || settingsWritten_)
         return;
-    writeSettings([](const PlatformError& e) {
-        std::fprintf(stderr, "%s: %s (%d)\n", qPrintable(app::title()), qPrintable(e.description()),
-                     e.number());
+    writeSettings([](const err::Error& e) {
+        std::fprintf(stderr, "%s: %s (%d)\n", qPrintable(app::title()), qPrintable(errorText(e)), e.number());
     });
     settingsWritten_ = true;
 }
 
-void FrmMain::writeSettings(const std::function<void(const PlatformError&)>& report) {
+void FrmMain::writeSettings(const std::function<void(const err::Error&)>& report) {
     const auto& vars = modVars();
     settings::Values v;
     v.asciiTablePath = vars.asciiTablePath;
@@ -157,7 +156,7 @@ void FrmMain::writeSettings(const std::function<void(const PlatformError&)>& rep
     // A read-only settings file stays as it is, although its folder would let it be replaced.
     const bool opened = !(existing.exists() && !existing.isWritable()) && file.open(QIODevice::WriteOnly);
     if (!opened) {
-        const PlatformError failed(err::PathFileAccess);
+        const err::Error failed(err::PathFileAccess);
         report(failed);
         for (qsizetype i = 0; i < lines.size(); ++i)
             report(failed); // every line's write fails too, and each says so
@@ -168,7 +167,7 @@ void FrmMain::writeSettings(const std::function<void(const PlatformError&)>& rep
         text += line + "\r\n";
     const QByteArray bytes = textfile::encode(text);
     if (file.write(bytes) != bytes.size() || !file.commit())
-        report(PlatformError(err::PathFileAccess, "Path/File access error (" + file.errorString() + ")"));
+        report(makeError(err::PathFileAccess, "Path/File access error (" + file.errorString() + ")"));
 }
 
 void FrmMain::formLoad() {

@@ -22,7 +22,7 @@ void FrmMain::showAsciiTable() {
     QString firstLine;
     try {
         firstLine = textfile::readFirstLine(vars.asciiTableFile);
-    } catch (const PlatformError&) {
+    } catch (const err::Error&) {
         // A table that cannot be read shows as an empty table, without a message.
     }
     vars.asciiTableLoading = true;
@@ -35,9 +35,9 @@ bool FrmMain::saveAsciiTable() {
     const QString file = modVars().asciiTableFile;
     try {
         textfile::writeText(file, txtAsciiTable->text());
-    } catch (const PlatformError& e) {
+    } catch (const err::Error& e) {
         // Nothing was saved, so Save stays available.
-        mb::reportSaveFailure(file, e.description());
+        mb::reportSaveFailure(file, errorText(e));
         return false;
     }
     mnuSaveAsciiTable->setEnabled(false);
@@ -103,7 +103,7 @@ void FrmMain::saveTableAs(bool proposeCurrentName) {
     dialog.filter = kSaveFilter;
     try {
         dialog.showSave();
-    } catch (const PlatformError&) {
+    } catch (const err::Error&) {
         return; // cancelled: nothing changes
     }
     auto& vars = modVars();

@@ -130,15 +130,15 @@ void FrmAscii::mnuFileSaveAs_Click() {
     dialog.filter = "Text (*.txt)|*.txt";
     try {
         dialog.showSave();
-    } catch (const PlatformError&) {
+    } catch (const err::Error&) {
         return; // cancelled: nothing written, nothing changed
     }
     vars.asciiFile = dialog.fileName;
     vars.asciiPath = dialog.fileName.left(dialog.fileName.size() - dialog.fileTitle.size());
     try {
         textfile::writeText(vars.asciiFile, text());
-    } catch (const PlatformError& e) {
-        mb::reportSaveFailure(vars.asciiFile, e.description());
+    } catch (const err::Error& e) {
+        mb::reportSaveFailure(vars.asciiFile, errorText(e));
     }
 }
 
@@ -154,14 +154,14 @@ void FrmAscii::saveAsForm(const QString& title, const QString& filter, const QSt
     dialog.filter = filter;
     try {
         dialog.showSave();
-    } catch (const PlatformError&) {
+    } catch (const err::Error&) {
         return; // cancelled: nothing written, nothing changed
     }
     const QString file = dialog.fileName;
     try {
         textfile::writeBytes(file, contents());
-    } catch (const PlatformError& e) {
-        mb::reportSaveFailure(file, e.description());
+    } catch (const err::Error& e) {
+        mb::reportSaveFailure(file, errorText(e));
     }
 }
 
@@ -210,7 +210,7 @@ void FrmAscii::mnuFontSelect_Click() {
     dialog.flags = CommonDialog::kFixedPitchOnly | CommonDialog::kScreenFonts | CommonDialog::kPrinterFonts;
     try {
         dialog.showFont();
-    } catch (const PlatformError&) {
+    } catch (const err::Error&) {
         // Passed over: the box takes what the dialog holds, as after a confirmation.
     }
     setTextFont(dialog.fontName, dialog.fontSize);

@@ -40,12 +40,12 @@ void FrmBuffer::mnuSaveBuffer_Click() {
     dialog.filter = "Bitmap (*.bmp)|*.bmp";
     try {
         dialog.showSave();
-    } catch (const PlatformError&) {
+    } catch (const err::Error&) {
         return; // cancelled
     }
     try {
         pic->surface().saveBmp(dialog.fileName);
-    } catch (const PlatformError& e) {
-        mb::reportSaveFailure(dialog.fileName, e.description());
+    } catch (const err::Error& e) {
+        mb::reportSaveFailure(dialog.fileName, errorText(e));
     }
 }

@@ -110,7 +110,7 @@ void FrmScale::factor_KeyDown(TextBox* field, int keyCode, int shift) {
             if (num::strictToDouble(field->text()) < 1)
                 field->setText("1");
         }
-    } catch (const PlatformError&) {
+    } catch (const err::Error&) {
         // A field that is not a number yet is left alone; leaving it turns it into "1".
     }
 }
@@ -120,7 +120,7 @@ void FrmScale::factor_LostFocus(TextBox* field) {
         field->setText(num::format(std::fabs(std::floor(num::strictToDouble(field->text())))));
         if (num::val(field->text()) == 0)
             field->setText("1");
-    } catch (const PlatformError&) {
+    } catch (const err::Error&) {
         field->setText("1");
     }
 }

@@ -30,8 +30,8 @@ void FrmSource::formLoad() {
         pic->surface().loadPicture(modVars().pictureFile);
         loadedAtCreation_ = !modVars().pictureFile.isEmpty();
         fitToPicture();
-    } catch (const PlatformError& e) {
-        mb::show("ERROR: \r\n" + e.description() + "\r\n\r\n#" + QString::number(e.number()), mb::Exclamation,
+    } catch (const err::Error& e) {
+        mb::show("ERROR: \r\n" + errorText(e) + "\r\n\r\n#" + QString::number(e.number()), mb::Exclamation,
                  app::title() + ", Forms(load)");
     }
 }

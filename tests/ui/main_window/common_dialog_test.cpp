@@ -53,12 +53,12 @@ TEST_F(SharedDialog, CancelRaisesOnlyWhenAskedTo) {
     try {
         d.showSave();
         FAIL() << "a cancel must raise";
-    } catch (const PlatformError& e) {
+    } catch (const err::Error& e) {
         EXPECT_EQ(e.number(), err::Cancel);
     }
     d.fontName = "Courier New";
     d.fontSize = 12;
-    EXPECT_THROW(d.showFont(), PlatformError);
+    EXPECT_THROW(d.showFont(), err::Error);
     EXPECT_EQ(d.fontName, "Courier New");
     EXPECT_EQ(d.fontSize, 12);
 }
