@@ -1,6 +1,7 @@
 #include "font_fingerprint.h"
 
-#include "kernels/files.h"
+#include "base/files.h"
+#include "kernels/hash.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -16,31 +17,7 @@ namespace cli {
 
 namespace {
 
-// FNV-1a, 64 bits: fast, and a fingerprint only needs to change when its input does.
-class Hash {
-  public:
-    void add(const std::string& s) {
-        for (unsigned char c : s)
-            step(c);
-        step(0);
-    }
-    void add(int64_t v) {
-        for (int i = 0; i < 8; ++i)
-            step(uint8_t(v >> (8 * i)));
-    }
-    std::string hex() const {
-        char out[17];
-        std::snprintf(out, sizeof out, "%016llx", static_cast<unsigned long long>(h_));
-        return out;
-    }
-
-  private:
-    void step(uint8_t c) {
-        h_ ^= c;
-        h_ *= 0x100000001b3ull;
-    }
-    uint64_t h_ = 0xcbf29ce484222325ull;
-};
+using Hash = hashing::Fnv64;
 
 std::string env(const char* name) {
     const char* v = std::getenv(name);
@@ -82,8 +59,8 @@ std::string identityOf(const std::string& path, struct stat* out = nullptr) {
 }
 
 void addStat(Hash& hash, const std::string& path, struct stat* out = nullptr) {
-    hash.add(path);
-    hash.add(identityOf(path, out));
+    hash.addField(path);
+    hash.addField(identityOf(path, out));
 }
 
 std::string expand(const std::string& path, const std::string& prefix, const std::string& base) {
@@ -160,10 +137,10 @@ class Fingerprint {
             config(main);
             remember(env);
         }
-        hash_.add(env);
+        hash_.addField(env);
         for (const auto& [path, identity] : read_) {
-            hash_.add(path);
-            hash_.add(identity);
+            hash_.addField(path);
+            hash_.addField(identity);
         }
         for (const std::string& dir : fontDirs_) {
             struct stat st {};
@@ -297,7 +274,7 @@ class Fingerprint {
         ::closedir(d);
         std::sort(entries.begin(), entries.end());
         for (const auto& [name, number] : entries) {
-            hash_.add(name);
+            hash_.addField(name);
             hash_.add(int64_t(number));
         }
         std::sort(folders.begin(), folders.end());

@@ -1,10 +1,11 @@
 // tessarine-convert: the desktop program's conversion from the command line, for scripts and batches.
-// It links no Qt: JPEG pictures are decoded by the kernels, and the table's order, once measured, is
-// remembered; Qt is loaded from a module only when a measurement or a picture needs it.
+// main reads the options, makes the plan and carries it out (run.h); the plan decides beforehand what
+// needs Qt, which is loaded from a module only then.
 #include "options.h"
 #include "order_cache.h"
+#include "output.h"
 #include "plan.h"
-#include "qt_module_client.h"
+#include "qt_module_loader.h"
 #include "run.h"
 
 #include "kernels/version.h"
@@ -26,13 +27,13 @@ int main(int argc, char* argv[]) {
             std::printf("tessarine-convert %s\n", version::text().c_str());
             return 0;
         }
-        const auto qt = cli::makeModuleQtServices("tessarine-convert");
-        const cli::Plan plan = cli::makePlan(options, *qt);
+        const cli::Plan plan = cli::makePlan(options);
+        cli::QtModule qt("tessarine-convert");
         std::optional<cli::OrderCache> cache;
         if (plan.useCache)
             cache.emplace(std::string(), std::vector<std::string>{cli::qtModulePath()});
         const cli::OrderCache* orders = cache ? &*cache : nullptr;
-        status = plan.order ? cli::printOrder(plan, *qt, orders) : cli::run(plan, *qt, orders);
+        status = plan.order ? cli::printOrder(plan, qt, orders) : cli::run(plan, qt, orders);
     } catch (const err::Error& e) {
         cli::printError({}, e.description());
         return kUsage;

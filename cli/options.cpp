@@ -1,42 +1,53 @@
 #include "options.h"
 
-#include <array>
+#include "kernels/output_forms.h"
+
 #include <cstring>
 
 namespace cli {
 
 namespace {
 
-struct OptionRule {
-    const char* longName;
-    char shortName; // 0: none
-    bool takesValue;
-    std::optional<std::string> Options::*value; // for options with a value
-    bool Options::*flag;                        // for switches
-    // For an option whose value may be left out: the value then, and the words it may take from the
-    // next argument (any other next argument is not its value).
-    const char* defaultValue = nullptr;
-    std::array<const char*, 3> words = {};
-};
-
-const OptionRule kRules[] = {
-    {"help", 'h', false, nullptr, &Options::help},
-    {nullptr, '?', false, nullptr, &Options::help},
-    {"version", 'v', false, nullptr, &Options::version},
-    {"output", 'o', true, &Options::output, nullptr},
-    {"table", 0, true, &Options::table, nullptr},
-    {"chars", 0, true, &Options::chars, nullptr},
-    {"font", 0, true, &Options::font, nullptr},
-    {"size", 0, true, &Options::size, nullptr},
-    {"scale", 0, true, &Options::scale, nullptr},
-    {"columns", 0, true, &Options::columns, nullptr},
-    {"settings", 0, true, &Options::settings, nullptr},
-    {"crlf", 0, false, nullptr, &Options::crlf},
-    {"order", 0, false, nullptr, &Options::order},
-    {"no-cache", 0, false, nullptr, &Options::noCache},
-    {"invert", 0, false, nullptr, &Options::invert},
-    {"format", 0, true, &Options::format, nullptr},
-    {"color", 0, true, &Options::color, nullptr, "truecolor", {"truecolor", "256", "16"}},
+// "{forms}" in a help text stands for the output forms, each with its description.
+constexpr OptionRule kRules[] = {
+    {"output", 'o', "FILE|DIR", &Options::output, nullptr,
+     "Write to FILE (one picture) or into folder DIR as NAME.txt (several pictures)."},
+    {"table", 0, "FILE", &Options::table, nullptr, "Character table file; its first line is the table."},
+    {"chars", 0, "TEXT", &Options::chars, nullptr, "The character table given directly."},
+    {"font", 0, "NAME", &Options::font, nullptr,
+     "Font to measure the characters in (default \"Courier New\")."},
+    {"size", 0, "POINTS", &Options::size, nullptr,
+     "Font size in points (default 8; sizes above 99 are capped at 99)."},
+    {"scale", 0, "HxV", &Options::scale, nullptr,
+     "Picture pixels per character, horizontally x vertically, whole numbers of at least 1 (default 1x1)."},
+    {"columns", 0, "N", &Options::columns, nullptr,
+     "Choose the factors for N characters a line, the vertical one from the font's character cell."},
+    {"settings", 0, "FILE", &Options::settings, nullptr,
+     "Take table, font, size and factors from a Tessarine.ini."},
+    {"crlf", 0, nullptr, nullptr, &Options::crlf,
+     "End lines with CR LF, byte for byte the program's saved result file (default LF)."},
+    {"order", 0, nullptr, nullptr, &Options::order,
+     "Print the measured table order, darkest first, with each character's ink count, and exit."},
+    {"no-cache", 0, nullptr, nullptr, &Options::noCache,
+     "Measure the table afresh instead of taking the order remembered from an earlier run with the same "
+     "table, font, size and fonts installed, and remember nothing."},
+    {"invert", 0, nullptr, nullptr, &Options::invert,
+     "The table's order reversed, the lightest character for the darkest block: light text for a dark "
+     "background."},
+    {"color",
+     0,
+     "[MODE]",
+     &Options::color,
+     nullptr,
+     "Each character in its block's average colour, as ANSI escape sequences (MODE truecolor, the default, "
+     "256 or 16 colours); with html and png, the exact colours.",
+     "truecolor",
+     {"truecolor", "256", "16"}},
+    {"format", 0, "FORMAT", &Options::format, nullptr,
+     "{forms}; also chosen by -o NAME.html or -o NAME.png."},
+    {"help", 'h', nullptr, nullptr, &Options::help, "Show this help and exit."},
+    {nullptr, '?', nullptr, nullptr, &Options::help},
+    {"version", 'v', nullptr, nullptr, &Options::version, "Show the version and exit."},
 };
 
 const OptionRule* findLong(const std::string& name) {
@@ -53,10 +64,50 @@ const OptionRule* findShort(char c) {
     return nullptr;
 }
 
+// "text (the default), html (a web page) or png (...)".
+std::string formsText() {
+    std::string out;
+    const auto forms = art::outputForms();
+    for (size_t i = 0; i < forms.size(); ++i) {
+        if (i > 0)
+            out += i + 1 == forms.size() ? " or " : ", ";
+        out += std::string(forms[i].name) + " " + std::string(forms[i].description);
+    }
+    return out;
+}
+
+// Words filled into lines of at most `width` characters, starting at `column`; every line after the first
+// is indented by `indent`.
+std::string wrapped(const std::string& text, size_t column, size_t indent, size_t width) {
+    std::string out;
+    size_t at = 0;
+    bool first = true;
+    while (at < text.size()) {
+        const size_t end = std::min(text.find(' ', at), text.size());
+        const std::string word = text.substr(at, end - at);
+        at = end + 1;
+        if (!first && column + 1 + word.size() > width) {
+            out += "\n" + std::string(indent, ' ');
+            column = indent;
+        } else if (!first) {
+            out += " ";
+            ++column;
+        }
+        out += word;
+        column += word.size();
+        first = false;
+    }
+    return out;
+}
+
 } // namespace
 
 err::Error usage(const std::string& message) {
     return err::Error(err::InvalidArgument, message, err::Kind::Usage);
+}
+
+std::span<const OptionRule> optionRules() {
+    return kRules;
 }
 
 Options parseOptions(const std::vector<std::string>& arguments) {
@@ -90,7 +141,7 @@ Options parseOptions(const std::vector<std::string>& arguments) {
         }
         if (!rule)
             throw usage("unknown option " + shown + " (see --help)");
-        if (!rule->takesValue) {
+        if (!rule->value) {
             if (inlineValue)
                 throw usage(shown + " takes no value");
             o.*(rule->flag) = true;
@@ -107,12 +158,30 @@ Options parseOptions(const std::vector<std::string>& arguments) {
                 throw usage(shown + " needs a value");
             inlineValue = arguments[++i];
         }
-        o.*(rule->value) = *inlineValue;
+        o.*(rule->text) = *inlineValue;
     }
     return o;
 }
 
 std::string helpText() {
+    constexpr size_t kWidth = 106, kColumn = 25;
+    std::string options;
+    for (const OptionRule& rule : kRules) {
+        if (!rule.help)
+            continue;
+        std::string name = "  ";
+        if (rule.shortName)
+            name += std::string("-") + rule.shortName + (rule.longName ? ", " : "");
+        if (rule.longName)
+            name += std::string("--") + rule.longName;
+        if (rule.value)
+            name += std::string(" ") + rule.value;
+        name += std::string(name.size() + 2 > kColumn ? 2 : kColumn - name.size(), ' ');
+        std::string help = rule.help;
+        if (const size_t forms = help.find("{forms}"); forms != std::string::npos)
+            help.replace(forms, 7, formsText());
+        options += name + wrapped(help, name.size(), kColumn, kWidth) + "\n";
+    }
     return R"(Usage: tessarine-convert [options] PICTURE...
 
 Turns pictures (BMP, GIF, JPEG) into text art, exactly as the Tessarine desktop program does: every
@@ -120,30 +189,8 @@ character stands for one block of the picture, chosen by the ink it leaves in th
 A PICTURE named - is read from standard input.
 
 Options:
-  -o, --output FILE|DIR  Write to FILE (one picture) or into folder DIR as NAME.txt (several pictures).
-  --table FILE           Character table file; its first line is the table.
-  --chars TEXT           The character table given directly.
-  --font NAME            Font to measure the characters in (default "Courier New").
-  --size POINTS          Font size in points (default 8; sizes above 99 are capped at 99).
-  --scale HxV            Picture pixels per character, horizontally x vertically, whole numbers of at
-                         least 1 (default 1x1).
-  --columns N            Choose the factors for N characters a line, the vertical one from the font's
-                         character cell.
-  --settings FILE        Take table, font, size and factors from a Tessarine.ini.
-  --crlf                 End lines with CR LF, byte for byte the program's saved result file (default LF).
-  --order                Print the measured table order, darkest first, with each character's ink count,
-                         and exit.
-  --no-cache             Measure the table afresh instead of taking the order remembered from an earlier
-                         run with the same table, font, size and fonts installed, and remember nothing.
-  --invert               The table's order reversed, the lightest character for the darkest block: light
-                         text for a dark background.
-  --color [MODE]         Each character in its block's average colour, as ANSI escape sequences (MODE
-                         truecolor, the default, 256 or 16 colours); with html and png, the exact colours.
-  --format FORMAT        text (the default), html (a web page) or png (a picture in the measured font,
-                         one character cell a block); also chosen by -o NAME.html or -o NAME.png.
-  -h, --help             Show this help and exit.
-  -v, --version          Show the version and exit.
-
+)" + options +
+           R"(
 When standard output is a terminal and none of --scale, --columns and --settings is given, the text is as
 wide as the terminal.
 

@@ -2,13 +2,15 @@
 
 #include "kernels/errors.h"
 
+#include <array>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 // tessarine-convert's command line, parsed without any toolkit: long options take "--name VALUE" or
 // "--name=VALUE", short ones "-o VALUE" or "-oVALUE"; "--" ends the options, and "-" alone is a picture
-// read from standard input.
+// read from standard input. Every option is one row of a table that also holds its help.
 namespace cli {
 
 // A command line the converter cannot act on (exit status 2): the error of kind Usage.
@@ -25,6 +27,22 @@ struct Options {
     std::optional<std::string> color; // "truecolor", "256" or "16"; given alone, "truecolor"
     std::vector<std::string> pictures;
 };
+
+struct OptionRule {
+    const char* longName;                                // without "--"; null for a short name alone
+    char shortName;                                      // 0: none
+    const char* value;                                   // the value's name in the help; null for a switch
+    std::optional<std::string> Options::*text = nullptr; // where a value goes
+    bool Options::*flag = nullptr;                       // or a switch
+    const char* help = nullptr;                          // null: not listed
+    // For an option whose value may be left out: the value then, and the words it may take from the
+    // next argument (any other next argument is not its value).
+    const char* defaultValue = nullptr;
+    std::array<const char*, 3> words = {};
+};
+
+// Every option the converter knows, in the order --help lists them.
+std::span<const OptionRule> optionRules();
 
 Options parseOptions(const std::vector<std::string>& arguments);
 

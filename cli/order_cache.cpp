@@ -2,10 +2,10 @@
 
 #include "font_fingerprint.h"
 
-#include "kernels/files.h"
+#include "base/files.h"
+#include "kernels/hash.h"
 
 #include <cerrno>
-#include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,21 +17,6 @@
 namespace cli {
 
 namespace {
-
-uint64_t fnv(const std::string& s) {
-    uint64_t h = 0xcbf29ce484222325ull;
-    for (unsigned char c : s) {
-        h ^= c;
-        h *= 0x100000001b3ull;
-    }
-    return h;
-}
-
-std::string hex64(uint64_t v) {
-    char out[17];
-    std::snprintf(out, sizeof out, "%016" PRIx64, v);
-    return out;
-}
 
 std::string hexBytes(const std::string& s) {
     std::string out;
@@ -102,17 +87,18 @@ std::string subject(const std::u32string& table, const std::string& font, double
 std::string OrderCache::key(const std::u32string& table, const std::string& font, double size) const {
     return subject(table, font, size) +
            "|tessarine-order 1|program " TESSARINE_VERSION "|qt " TESSARINE_QT_VERSION "|libraries " +
-           hex64(fnv(identity(measuringFiles_))) + "|fonts " + fontFingerprint(folder_ + "/fonts.memo");
+           hashing::fnv64Hex(identity(measuringFiles_)) + "|fonts " +
+           fontFingerprint(folder_ + "/fonts.memo");
 }
 
 std::string OrderCache::entryPath(const std::string& key) const {
     // The subject's part of the key ends where the versions begin.
     const std::string part = key.substr(0, key.find("|tessarine-order"));
-    return folder_ + "/orders/" + hex64(fnv(part)) + "-" + hex64(fnv(key)) + ".order";
+    return folder_ + "/orders/" + hashing::fnv64Hex(part) + "-" + hashing::fnv64Hex(key) + ".order";
 }
 
 bool OrderCache::mayHold(const std::u32string& table, const std::string& font, double size) const {
-    const std::string prefix = hex64(fnv(subject(table, font, size))) + "-";
+    const std::string prefix = hashing::fnv64Hex(subject(table, font, size)) + "-";
     DIR* d = ::opendir((folder_ + "/orders").c_str());
     if (!d)
         return false;
@@ -131,7 +117,7 @@ std::optional<Measurement> OrderCache::load(const std::string& key) const {
     const size_t sumAt = text.rfind("sum ");
     if (sumAt == std::string::npos || sumAt == 0 || text[sumAt - 1] != '\n')
         return std::nullopt;
-    if (text.compare(sumAt, std::string::npos, "sum " + hex64(fnv(text.substr(0, sumAt))) + "\n") != 0)
+    if (text.compare(sumAt, std::string::npos, "sum " + hashing::fnv64Hex(text.substr(0, sumAt)) + "\n") != 0)
         return std::nullopt;
     const std::string body = text.substr(0, sumAt);
     size_t at = 0;
@@ -177,7 +163,7 @@ bool OrderCache::store(const std::string& key, const Measurement& m) const {
                       m.printable[i] ? 1 : 0);
         text += row;
     }
-    text += "sum " + hex64(fnv(text)) + "\n";
+    text += "sum " + hashing::fnv64Hex(text) + "\n";
     const std::string target = entryPath(key);
     if (files::writeFileWhole(target, text) != 0)
         return false;

@@ -1,10 +1,16 @@
 #include "plan.h"
 
+#include "base/files.h"
+#include "base/install_layout.h"
+#include "base/numbers.h"
+#include "base/settings_lines.h"
+#include "base/text_files.h"
 #include "kernels/errors.h"
-#include "kernels/files.h"
+#include "kernels/jpeg_decoder.h"
 #include "kernels/limits.h"
 #include "kernels/rounding.h"
 #include "kernels/text_encoding.h"
+#include "output.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -35,14 +41,69 @@ std::u32string argumentText(const std::string& bytes) {
 
 std::u32string tableFile(const std::string& path) {
     try {
-        files::requireRegularFile(path);
+        return files::readFirstLine(path);
     } catch (const err::Error& e) {
         throw usage(path + ": " + e.description());
     }
-    std::string bytes;
-    if (!files::readFile(path, bytes))
-        throw usage(path + ": " + err::description(err::PathFileAccess) + " (" + std::strerror(errno) + ")");
-    return textcode::decode(textcode::firstLineBytes(bytes));
+}
+
+// What a settings file says of the table, the font, its size and the factors, read as the desktop program
+// reads it: line by line, the table file read when its line is applied.
+struct SettingsFile {
+    std::optional<std::u32string> table;
+    std::optional<std::string> font;
+    std::optional<double> size, h, v;
+};
+
+class SettingsReader : public ini::Target {
+  public:
+    SettingsFile settings;
+
+    void apply(ini::Key key, const std::string& value) override {
+        switch (key) {
+        case ini::Key::AsciiTableFile:
+            settings.table = files::readFirstLine(value);
+            break;
+        case ini::Key::Font:
+            settings.font = value;
+            break;
+        case ini::Key::FontSize: // the size box's non-negative number
+            settings.size = std::fabs(numbers::val(value));
+            break;
+        case ini::Key::XScale: // the scale window's fields
+            settings.h = numbers::strictToDouble(value);
+            break;
+        case ini::Key::YScale:
+            settings.v = numbers::strictToDouble(value);
+            break;
+        default:
+            break;
+        }
+    }
+};
+
+SettingsFile readSettings(const std::string& path) {
+    std::vector<std::string> lines;
+    try {
+        lines = ini::readLines(path);
+    } catch (const err::Error& e) {
+        throw usage(path + ": " + e.description());
+    }
+    SettingsReader reader;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        ini::Line line;
+        try {
+            line = ini::parseLine(lines[i]);
+        } catch (const err::Error&) {
+            throw usage(path + ": line " + std::to_string(i + 1) + " has no \"=\"");
+        }
+        try {
+            ini::applyLine(lines[i], reader);
+        } catch (const err::Error& e) {
+            throw usage(path + ": " + line.key + ": " + e.description());
+        }
+    }
+    return reader.settings;
 }
 
 // A number as the C library reads it, the whole text and nothing else; no hexadecimal forms.
@@ -81,14 +142,144 @@ bool isDirectory(const std::string& path) {
     return std::filesystem::is_directory(path, ec);
 }
 
-bool endsWith(std::string name, const char* suffix) {
-    for (char& c : name)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    const size_t n = std::strlen(suffix);
-    return name.size() >= n && name.compare(name.size() - n, n, suffix) == 0;
+// Standard input copied to a file of its own that nobody else can see (it is gone when the converter
+// ends), so that it reads like any picture file; returns its path.
+std::string spoolStandardInput() {
+    std::FILE* spool = std::tmpfile();
+    const auto failed = [](const char* what) {
+        return err::Error(err::PathFileAccess, std::string(what) + std::strerror(errno));
+    };
+    if (!spool)
+        throw failed("cannot keep standard input: ");
+    char chunk[1 << 16];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, stdin)) > 0)
+        if (std::fwrite(chunk, 1, got, spool) != got)
+            throw failed("cannot keep standard input: ");
+    if (std::ferror(stdin) || std::fflush(spool) != 0)
+        throw failed("cannot read standard input: ");
+    return "/proc/self/fd/" + std::to_string(fileno(spool)); // kept open for the rest of the run
+}
+
+// Qt's readers decode what is no JPEG, and JPEG colour spaces the kernels do not turn into RGB. A JPEG
+// whose header cannot be read is the kernels' to refuse.
+bool decodedByQt(const std::string& source) {
+    if (!jpeg::looksLikeJpeg(files::head(source, 3)))
+        return true;
+    try {
+        return !jpeg::readHeader(files::openForReading(source).get()).convertible;
+    } catch (const err::Error&) {
+        return false;
+    }
+}
+
+void applySettings(Plan& p, const std::string& path) {
+    const SettingsFile s = readSettings(path);
+    if (s.table)
+        p.table = *s.table;
+    if (s.font)
+        p.font = *s.font;
+    if (s.size)
+        p.size = *s.size;
+    if (s.h)
+        p.factors.h = *s.h;
+    if (s.v)
+        p.factors.v = *s.v;
+    p.factors.scaled = !(p.factors.h == 1 && p.factors.v == 1);
+}
+
+void applyScale(Plan& p, const std::string& scale) {
+    const size_t x = scale.find('x');
+    long long h = 0, v = 0;
+    if (x == std::string::npos || !readWhole(scale.substr(0, x), h) || !readWhole(scale.substr(x + 1), v) ||
+        scale.substr(0, x).size() > 9 || scale.substr(x + 1).size() > 9 || h < 1 || v < 1)
+        throw usage("--scale takes HxV, two whole numbers of at least 1 (for example 8x16)");
+    p.factors.h = double(h);
+    p.factors.v = double(v);
+    p.factors.scaled = !(h == 1 && v == 1);
+}
+
+void applyForm(Plan& p, const Options& o) {
+    if (o.color) {
+        if (*o.color == "truecolor")
+            p.colours = art::Palette::TrueColor;
+        else if (*o.color == "256")
+            p.colours = art::Palette::Xterm256;
+        else if (*o.color == "16")
+            p.colours = art::Palette::Ansi16;
+        else
+            throw usage("--color takes truecolor, 256 or 16");
+    }
+    if (o.format) {
+        p.form = art::formNamed(*o.format);
+        if (!p.form) {
+            std::string names;
+            const auto forms = art::outputForms();
+            for (size_t i = 0; i < forms.size(); ++i)
+                names += (i == 0 ? "" : i + 1 == forms.size() ? " or " : ", ") + std::string(forms[i].name);
+            throw usage("--format takes " + names);
+        }
+    } else if (o.output) {
+        if (const art::OutputForm* chosen = art::formForFileName(*o.output))
+            p.form = chosen;
+    }
+}
+
+// One job a picture, with its output's name; several pictures go into a folder, each as its base name
+// and the form's extension.
+void addJobs(Plan& p, const Options& o) {
+    if (o.pictures.empty())
+        throw usage("no picture given (see --help)");
+    const std::string out = o.output.value_or(std::string());
+    const bool intoFolder = !out.empty() && (o.pictures.size() > 1 || isDirectory(out));
+    if (o.pictures.size() > 1 && out.empty())
+        throw usage("several pictures need -o DIR");
+    if (intoFolder) {
+        std::error_code ec;
+        std::filesystem::create_directories(out, ec);
+        if (!isDirectory(out))
+            throw usage("cannot create folder " + out);
+    }
+    if (std::count(o.pictures.begin(), o.pictures.end(), std::string(kStandardInput)) > 1)
+        throw usage("standard input (-) can be read only once");
+    std::map<std::string, std::string> names;
+    for (const std::string& picture : o.pictures) {
+        Job job{picture, picture, out};
+        if (intoFolder) {
+            const std::string name = (picture == kStandardInput ? std::string("stdin") : baseName(picture)) +
+                                     std::string(p.form->extension);
+            job.output = (std::filesystem::path(out) / name).string();
+            if (const auto taken = names.find(name); taken != names.end()) {
+                printError(picture, "output " + name + " is already written for " + taken->second);
+                job.refused = true;
+            }
+            names[name] = picture;
+        }
+        p.jobs.push_back(job);
+    }
+    for (Job& job : p.jobs) {
+        if (job.refused)
+            continue;
+        if (job.picture == kStandardInput) {
+            try {
+                job.source = spoolStandardInput();
+            } catch (const err::Error& e) {
+                job.inputError = e.description();
+                continue;
+            }
+        }
+        job.viaQt = decodedByQt(job.source);
+    }
 }
 
 } // namespace
+
+bool Plan::needsQt() const {
+    if (form->needsGlyphs)
+        return true;
+    return std::any_of(jobs.begin(), jobs.end(),
+                       [](const Job& job) { return !job.refused && job.inputError.empty() && job.viaQt; });
+}
 
 int terminalColumns(int fd) {
     winsize size{};
@@ -102,24 +293,14 @@ int terminalColumns(int fd) {
     return 80;
 }
 
-void printError(const std::string& file, const std::string& reason) {
-    std::fprintf(stderr, "tessarine-convert: %s%s\n", file.empty() ? "" : (file + ": ").c_str(),
-                 reason.c_str());
-}
-
-std::string programFolder() {
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string(".") : exe.parent_path().string();
-}
-
 std::u32string defaultTable() {
-    const std::string shipped = files::programDataFile(programFolder(), "default-table.txt");
-    std::error_code ec;
-    std::string bytes;
-    if (std::filesystem::is_regular_file(shipped, ec) && files::readFile(shipped, bytes))
-        return textcode::decode(textcode::firstLineBytes(bytes));
-    return textcode::decode(textcode::firstLineBytes(std::string_view(kBuiltInTable, sizeof kBuiltInTable)));
+    const std::string shipped = layout::dataFile(layout::programFolder(), "default-table.txt");
+    try {
+        return files::readFirstLine(shipped);
+    } catch (const err::Error&) {
+        return textcode::decode(
+            textcode::firstLineBytes(std::string_view(kBuiltInTable, sizeof kBuiltInTable)));
+    }
 }
 
 buffer::Factors factorsForColumns(px::Size picture, int columns, double cellAspect) {
@@ -145,32 +326,15 @@ buffer::Factors factorsForColumns(px::Size picture, int columns, double cellAspe
     return f;
 }
 
-Plan makePlan(const Options& o, QtServices& qt) {
+Plan makePlan(const Options& o) {
     Plan p;
     if (o.table && o.chars)
         throw usage("--table and --chars exclude each other");
     if (o.scale && o.columns)
         throw usage("--scale and --columns exclude each other");
     p.table = defaultTable();
-    if (o.settings) {
-        SettingsFile s;
-        try {
-            s = qt.readSettings(*o.settings);
-        } catch (const err::Error& e) {
-            throw usage(e.description());
-        }
-        if (s.table)
-            p.table = *s.table;
-        if (s.font)
-            p.font = *s.font;
-        if (s.size)
-            p.size = *s.size;
-        if (s.h)
-            p.factors.h = *s.h;
-        if (s.v)
-            p.factors.v = *s.v;
-        p.factors.scaled = !(p.factors.h == 1 && p.factors.v == 1);
-    }
+    if (o.settings)
+        applySettings(p, *o.settings);
     if (o.table)
         p.table = tableFile(*o.table);
     if (o.chars)
@@ -183,17 +347,8 @@ Plan makePlan(const Options& o, QtServices& qt) {
     if (!(p.size >= limits::kMinFontSize))
         throw usage("the font size must be at least 1 point");
     p.size = std::min(p.size, limits::kMaxFontSize);
-    if (o.scale) {
-        const size_t x = o.scale->find('x');
-        long long h = 0, v = 0;
-        if (x == std::string::npos || !readWhole(o.scale->substr(0, x), h) ||
-            !readWhole(o.scale->substr(x + 1), v) || o.scale->substr(0, x).size() > 9 ||
-            o.scale->substr(x + 1).size() > 9 || h < 1 || v < 1)
-            throw usage("--scale takes HxV, two whole numbers of at least 1 (for example 8x16)");
-        p.factors.h = double(h);
-        p.factors.v = double(v);
-        p.factors.scaled = !(h == 1 && v == 1);
-    }
+    if (o.scale)
+        applyScale(p, *o.scale);
     if (o.columns) {
         long long n = 0;
         if (!readWhole(*o.columns, n) || n < 1 || n > 2147483647)
@@ -204,30 +359,7 @@ Plan makePlan(const Options& o, QtServices& qt) {
     p.order = o.order;
     p.useCache = !o.noCache;
     p.invert = o.invert;
-    if (o.color) {
-        if (*o.color == "truecolor")
-            p.colours = art::Palette::TrueColor;
-        else if (*o.color == "256")
-            p.colours = art::Palette::Xterm256;
-        else if (*o.color == "16")
-            p.colours = art::Palette::Ansi16;
-        else
-            throw usage("--color takes truecolor, 256 or 16");
-    }
-    if (o.format) {
-        if (*o.format == "text")
-            p.format = Plan::Format::Text;
-        else if (*o.format == "html")
-            p.format = Plan::Format::Html;
-        else if (*o.format == "png")
-            p.format = Plan::Format::Png;
-        else
-            throw usage("--format takes text, html or png");
-    } else if (o.output && (endsWith(*o.output, ".html") || endsWith(*o.output, ".htm"))) {
-        p.format = Plan::Format::Html;
-    } else if (o.output && endsWith(*o.output, ".png")) {
-        p.format = Plan::Format::Png;
-    }
+    applyForm(p, o);
     // Text for a terminal fits it, unless the size was asked for.
     if (!o.scale && !o.columns && !o.settings && !o.output && !o.order && ::isatty(STDOUT_FILENO))
         p.columns = terminalColumns(STDOUT_FILENO);
@@ -236,41 +368,8 @@ Plan makePlan(const Options& o, QtServices& qt) {
     if (p.table.size() > size_t(limits::kMaxTableLength))
         throw usage("the character table has " + std::to_string(p.table.size()) +
                     " characters; a table holds at most " + std::to_string(limits::kMaxTableLength));
-    if (p.order)
-        return p;
-
-    if (o.pictures.empty())
-        throw usage("no picture given (see --help)");
-    const std::string out = o.output.value_or(std::string());
-    const bool intoFolder = !out.empty() && (o.pictures.size() > 1 || isDirectory(out));
-    if (o.pictures.size() > 1 && out.empty())
-        throw usage("several pictures need -o DIR");
-    if (intoFolder) {
-        std::error_code ec;
-        std::filesystem::create_directories(out, ec);
-        if (!isDirectory(out))
-            throw usage("cannot create folder " + out);
-    }
-    if (std::count(o.pictures.begin(), o.pictures.end(), std::string(kStandardInput)) > 1)
-        throw usage("standard input (-) can be read only once");
-    std::map<std::string, std::string> names;
-    for (const std::string& picture : o.pictures) {
-        Job job{picture, out, false};
-        if (intoFolder) {
-            const char* extension = p.format == Plan::Format::Html  ? ".html"
-                                    : p.format == Plan::Format::Png ? ".png"
-                                                                    : ".txt";
-            const std::string name =
-                (picture == kStandardInput ? std::string("stdin") : baseName(picture)) + extension;
-            job.output = (std::filesystem::path(out) / name).string();
-            if (const auto taken = names.find(name); taken != names.end()) {
-                printError(picture, "output " + name + " is already written for " + taken->second);
-                job.refused = true;
-            }
-            names[name] = picture;
-        }
-        p.jobs.push_back(job);
-    }
+    if (!p.order)
+        addJobs(p, o);
     return p;
 }
 

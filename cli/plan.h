@@ -1,27 +1,31 @@
 #pragma once
 
 #include "kernels/buffer.h"
+#include "kernels/output_forms.h"
 #include "kernels/pixels.h"
-#include "kernels/text_art.h"
 #include "options.h"
-#include "qt_services.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
-// What a converter run will do: the table, font, size and factors every picture is converted with, and
-// where each picture's text goes. Made from the options, the settings file and the default table.
+// What a converter run will do, decided before anything is converted: the table, font, size and factors
+// every picture is converted with, the form of the output, and for each picture where it is read from,
+// whether Qt must decode it, and where its output goes. Made from the options, the settings file and the
+// default table, without Qt.
 namespace cli {
-
-struct Job {
-    std::string picture;  // as given, for messages; "-" is standard input
-    std::string output;   // empty: standard output
-    bool refused = false; // its output name is taken by an earlier picture; already reported
-};
 
 // The name a picture read from standard input goes by.
 constexpr const char* kStandardInput = "-";
+
+struct Job {
+    std::string picture;    // as given, for messages; "-" is standard input
+    std::string source;     // the file read: the picture, or standard input kept in a file of its own
+    std::string output;     // empty: standard output
+    bool refused = false;   // its output name is taken by an earlier picture; already reported
+    bool viaQt = false;     // decoded by Qt's readers: no JPEG, or one in colours the kernels do not convert
+    std::string inputError; // standard input could not be kept
+};
 
 struct Plan {
     std::u32string table;
@@ -34,12 +38,15 @@ struct Plan {
     bool useCache = true;
     bool invert = false;                 // the table's order reversed
     std::optional<art::Palette> colours; // each character in its block's colour
-    enum class Format { Text, Html, Png } format = Format::Text;
+    const art::OutputForm* form = &art::textForm();
     std::vector<Job> jobs;
+
+    // True when a picture needs Qt's readers or the output needs glyphs: Qt starts whatever the order.
+    bool needsQt() const;
 };
 
 // Raises a usage error for anything the converter cannot act on; errors of single pictures are the run's.
-Plan makePlan(const Options& options, QtServices& qt);
+Plan makePlan(const Options& options);
 
 // Factors for exactly `columns` characters a line where the blocks can still cover every column, else
 // the whole factor that comes closest without exceeding it; the vertical factor follows the font's cell
@@ -52,11 +59,5 @@ std::u32string defaultTable();
 
 // The terminal's width in characters: its window size, else $COLUMNS, else 80.
 int terminalColumns(int fd);
-
-// The folder of the running executable.
-std::string programFolder();
-
-// Prints "tessarine-convert: FILE: REASON" (or without FILE) on standard error.
-void printError(const std::string& file, const std::string& reason);
 
 } // namespace cli

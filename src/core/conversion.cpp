@@ -1,9 +1,11 @@
 #include "core/conversion.h"
 
+#include "base/files.h"
 #include "core/errors.h"
 #include "core/paths.h"
 #include "core/picture_loader.h"
 #include "core/pixel_views.h"
+#include "kernels/jpeg_buffer.h"
 #include "kernels/jpeg_decoder.h"
 #include "kernels/text_mapping.h"
 
@@ -45,21 +47,13 @@ QImage makeBuffer(const QImage& picture, const Factors& factors) {
 
 QImage loadBuffer(const QString& path, const Factors& factors, bool streamJpeg) {
     const std::string native = paths::native(path);
-    if (streamJpeg && jpeg::looksLikeJpeg(native)) {
-        buffer::Builder builder(factors);
+    if (streamJpeg && jpeg::looksLikeJpeg(files::head(native, 3))) {
         QImage out;
         try {
-            jpeg::decodeInto(
-                native,
-                [&](const jpeg::Info& info) {
-                    const px::Size area = buffer::drawingArea(info.width, info.height, factors);
-                    return int64_t(area.width) * area.height * 4;
-                },
-                [&](const jpeg::Info& info) {
-                    out = bufferImage(builder.start(info.width, info.height));
-                    builder.attach(mutablePixelView(out));
-                },
-                [&](int y) { return builder.rowTarget(y); }, [&](int y) { builder.rowReady(y); });
+            jpeg::decodeBuffer(files::openForReading(native).get(), factors, [&](px::Size area) {
+                out = bufferImage(area);
+                return mutablePixelView(out);
+            });
             return out;
         } catch (const err::Error& e) {
             // Colour spaces the direct decoder does not turn into RGB are left to Qt's reader.

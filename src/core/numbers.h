@@ -3,7 +3,8 @@
 #include <QString>
 #include <cstdint>
 
-// The two text-to-number conversions and the rounding rules the program relies on.
+// The two text-to-number conversions and the rounding rules the program relies on, for its text boxes:
+// the plain conversions (base/numbers.h) in the locale the windows use.
 namespace num {
 
 // Lenient: the leading number of the text, "." as decimal mark whatever the locale, blanks, tabs and

@@ -1,7 +1,7 @@
 #include "core/paths.h"
 
-#include "core/errors.h"
-#include "kernels/files.h"
+#include "base/files.h"
+#include "base/install_layout.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -40,7 +40,7 @@ bool programFolderWritable() {
 }
 
 QString dataFile(const QString& name) {
-    return QFile::decodeName(files::programDataFile(native(programFolder()), native(name)).c_str());
+    return QFile::decodeName(layout::dataFile(native(programFolder()), native(name)).c_str());
 }
 
 QString fileTitle(const QString& path) {

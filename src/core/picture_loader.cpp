@@ -1,5 +1,6 @@
 #include "core/picture_loader.h"
 
+#include "base/files.h"
 #include "core/errors.h"
 #include "core/paths.h"
 #include "kernels/jpeg_decoder.h"
@@ -225,7 +226,8 @@ QImage readWithQt(const QString& path, const std::optional<BmpHeader>& bmp, qint
 QImage decodeJpeg(const QString& path) {
     QImage image;
     jpeg::decodeInto(
-        paths::native(path), [](const jpeg::Info& info) { return int64_t(info.width) * info.height * 4; },
+        files::openForReading(paths::native(path)).get(),
+        [](const jpeg::Info& info) { return int64_t(info.width) * info.height * 4; },
         [&](const jpeg::Info& info) {
             image = QImage(info.width, info.height, QImage::Format_RGB32);
             if (image.isNull())
@@ -240,7 +242,7 @@ QImage loadPictureFile(const QString& path) {
     paths::requireRegularFile(path);
     const std::string native = paths::native(path);
     qint64 decoderBytes = 0;
-    if (jpeg::looksLikeJpeg(native)) {
+    if (jpeg::looksLikeJpeg(files::head(native, 3))) {
         try {
             return decodeJpeg(path);
         } catch (const err::Error& e) {
@@ -249,8 +251,8 @@ QImage loadPictureFile(const QString& path) {
         }
         // Colour spaces the kernels do not turn into RGB are left to Qt's reader, which would pass over a
         // file cut short: the kernels read it first, keeping nothing, and refuse what they would refuse.
-        jpeg::verify(native);
-        decoderBytes = jpeg::readInfo(native).coefficientBytes;
+        jpeg::verify(files::openForReading(native).get());
+        decoderBytes = jpeg::readInfo(files::openForReading(native).get()).coefficientBytes;
     }
 
     QFile file(path);

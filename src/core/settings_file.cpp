@@ -1,9 +1,8 @@
 #include "core/settings_file.h"
 
+#include "base/settings_lines.h"
 #include "core/app_info.h"
-#include "core/errors.h"
 #include "core/paths.h"
-#include "core/text_files.h"
 
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -15,72 +14,52 @@ namespace {
 
 using Setter = void (Target::*)(const QString&);
 
-struct Key {
-    QLatin1String name;
-    Setter apply;
+// The target's function for each of the keys, in the plain layer's order of keys.
+constexpr std::array<Setter, ini::kKeyNames.size()> kSetters = {
+    &Target::asciiTablePath, &Target::asciiTableFile, &Target::picturePath, &Target::pictureFile,
+    &Target::xScale,         &Target::yScale,         &Target::font,        &Target::fontSize,
+    &Target::asciiFile,      &Target::asciiPath,
 };
-
-// The one list of the keys a line may carry, in the order they are compared.
-constexpr std::array<Key, 10> kKeys = {{
-    {QLatin1String("asciiTablePath"), &Target::asciiTablePath},
-    {QLatin1String("asciiTableFile"), &Target::asciiTableFile},
-    {QLatin1String("picturePath"), &Target::picturePath},
-    {QLatin1String("pictureFile"), &Target::pictureFile},
-    {QLatin1String("xScale"), &Target::xScale},
-    {QLatin1String("yScale"), &Target::yScale},
-    {QLatin1String("Font"), &Target::font},
-    {QLatin1String("FontSize"), &Target::fontSize},
-    {QLatin1String("asciiFile"), &Target::asciiFile},
-    {QLatin1String("asciiPath"), &Target::asciiPath},
-}};
 
 } // namespace
 
 Line parseLine(const QString& line) {
-    const qsizetype p = line.indexOf(u'=');
-    if (p < 0)
-        raiseError(err::InvalidArgument);
-    return {line.left(p), line.mid(p + 1)};
+    const ini::Line l = ini::parseLine(line.toStdString());
+    return {QString::fromStdString(l.key), QString::fromStdString(l.value)};
 }
 
 const QStringList& appliedKeys() {
     static const QStringList keys = [] {
         QStringList k;
-        for (const Key& key : kKeys)
-            k.append(key.name);
+        for (std::string_view name : ini::kKeyNames)
+            k.append(QString::fromUtf8(name.data(), qsizetype(name.size())));
         return k;
     }();
     return keys;
 }
 
 void applyLine(const QString& line, Target& target) {
-    const Line l = parseLine(line);
-    for (const Key& key : kKeys) {
-        if (l.key == key.name) {
-            (target.*key.apply)(l.value);
-            return;
-        }
-    }
+    const ini::Line l = ini::parseLine(line.toStdString());
+    if (const std::optional<ini::Key> key = ini::keyOf(l.key))
+        (target.*kSetters[size_t(*key)])(QString::fromStdString(l.value));
 }
 
 QStringList readLines(const QString& path) {
-    return textfile::splitLines(textfile::decode(textfile::readBytes(path)));
+    QStringList lines;
+    for (const std::string& line : ini::readLines(paths::native(path)))
+        lines.append(QString::fromStdString(line));
+    return lines;
 }
 
 QStringList fileLines(const Values& v) {
-    return {
-        "version=" + app::settingsVersion(),
-        "asciiTablePath=" + v.asciiTablePath,
-        "asciiTableFile=" + v.asciiTableFile,
-        "picturePath=" + v.picturePath,
-        "pictureFile=" + v.pictureFile,
-        "xScale=" + v.xScale,
-        "yScale=" + v.yScale,
-        "Font=" + v.font,
-        "FontSize=" + v.fontSize,
-        "asciiPath=" + v.asciiPath,
-        "asciiFile=" + v.asciiFile,
-    };
+    const auto utf8 = [](const QString& s) { return s.toStdString(); };
+    QStringList lines;
+    for (const std::string& line :
+         ini::fileLines({utf8(v.asciiTablePath), utf8(v.asciiTableFile), utf8(v.picturePath),
+                         utf8(v.pictureFile), utf8(v.xScale), utf8(v.yScale), utf8(v.font), utf8(v.fontSize),
+                         utf8(v.asciiPath), utf8(v.asciiFile)}))
+        lines.append(QString::fromStdString(line));
+    return lines;
 }
 
 Location locate() {

@@ -3,8 +3,8 @@
 #include <QString>
 #include <QStringList>
 
-// The settings file: one "key=value" line a setting, read in file order and applied key by key, written
-// as eleven lines. Both programs read it through here.
+// The settings file as the desktop program reads and writes it: the plain layer's settings lines
+// (base/settings_lines.h) in QString, and where the file lives.
 namespace settings {
 
 struct Line {

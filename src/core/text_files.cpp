@@ -1,10 +1,11 @@
 #include "core/text_files.h"
 
+#include "base/files.h"
+#include "base/text_files.h"
 #include "core/errors.h"
 #include "core/paths.h"
 #include "kernels/text_encoding.h"
 
-#include <QFile>
 #include <QSaveFile>
 #include <string_view>
 
@@ -35,28 +36,13 @@ QByteArray encode(const QString& text) {
 
 QStringList splitLines(const QString& text) {
     QStringList lines;
-    qsizetype start = 0;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text.at(i);
-        if (c == u'\r' || c == u'\n') {
-            lines.append(text.mid(start, i - start));
-            if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')
-                ++i;
-            start = i + 1;
-        }
-    }
-    if (start < n)
-        lines.append(text.mid(start));
+    for (const std::u32string& line : files::splitLines(text.toStdU32String()))
+        lines.append(QString::fromStdU32String(line));
     return lines;
 }
 
 QByteArray readBytes(const QString& path) {
-    paths::requireRegularFile(path);
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        raiseError(err::PathFileAccess, QStringLiteral("Path/File access error (%1)").arg(f.errorString()));
-    return f.readAll();
+    return QByteArray::fromStdString(files::read(paths::native(path)));
 }
 
 QString firstLine(const QByteArray& bytes) {
@@ -64,7 +50,7 @@ QString firstLine(const QByteArray& bytes) {
 }
 
 QString readFirstLine(const QString& path) {
-    return firstLine(readBytes(path));
+    return QString::fromStdU32String(files::readFirstLine(paths::native(path)));
 }
 
 void writeText(const QString& path, const QString& text) {

@@ -5,7 +5,8 @@
 #include <QStringList>
 
 // Files that hold text (settings, character table, result): Windows-1252, one byte a character, when
-// every character fits, UTF-8 otherwise; read back either way (the kernels' text encoding).
+// every character fits, UTF-8 otherwise; read back either way (the kernels' text encoding, the plain
+// layer's text files), in the program's QString.
 namespace textfile {
 
 QString decode(const QByteArray& bytes);

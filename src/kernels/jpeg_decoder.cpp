@@ -1,7 +1,6 @@
 #include "kernels/jpeg_decoder.h"
 
 #include "kernels/errors.h"
-#include "kernels/files.h"
 #include "kernels/memory_limit.h"
 
 #include <csetjmp>
@@ -12,7 +11,8 @@
 #include <new>
 #include <optional>
 
-#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -51,23 +51,11 @@ void onProgress(j_common_ptr cinfo) {
     }
 }
 
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
-
-File openFile(const std::string& path) {
-    files::requireRegularFile(path);
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        err::raise(err::PathFileAccess);
-    return File(f);
-}
-
-// Reads a file in chunks, a byte at a time or skipping ahead.
+// Reads a file in chunks from its own position, a byte at a time or skipping ahead, leaving the position
+// the decoder reads from alone.
 class Bytes {
   public:
-    explicit Bytes(FILE* f) : f_(f) {}
+    Bytes(int fd, off_t start) : fd_(fd), offset_(start) {}
     int next() {
         if (at_ == size_ && !fill())
             return -1;
@@ -88,30 +76,36 @@ class Bytes {
         }
     }
     bool skip(long n) {
+        if (n < 0)
+            return false;
         const long here = long(size_ - at_);
         if (n <= here) {
             at_ += size_t(n);
             return true;
         }
+        offset_ += n - here;
         at_ = size_ = 0;
-        return std::fseek(f_, n - here, SEEK_CUR) == 0;
+        return true;
     }
 
   private:
     bool fill() {
-        size_ = std::fread(buffer_, 1, sizeof buffer_, f_);
+        const ssize_t got = ::pread(fd_, buffer_, sizeof buffer_, offset_);
+        size_ = got > 0 ? size_t(got) : 0;
+        offset_ += off_t(size_);
         at_ = 0;
         return size_ > 0;
     }
-    FILE* f_;
+    int fd_;
+    off_t offset_;
     unsigned char buffer_[1 << 16];
     size_t at_ = 0, size_ = 0;
 };
 
 // Counts the scans by walking the markers: segments are skipped by their lengths, entropy-coded data up to
 // the next marker (a 0xFF there is followed by 0x00 or a restart marker). Stops counting past `limit`.
-int countScans(FILE* f, int limit) {
-    Bytes in(f);
+int countScans(int fd, off_t start, int limit) {
+    Bytes in(fd, start);
     int scans = 0, c;
     if (in.next() != 0xFF || in.next() != 0xD8)
         return 0;
@@ -156,7 +150,7 @@ int countScans(FILE* f, int limit) {
     }
 }
 
-enum class Mode { Header, Decode, Verify };
+enum class Mode { Peek, Header, Decode, Verify };
 
 enum class Outcome { Done, Failed, Unsupported, Truncated, TooManyScans };
 
@@ -177,7 +171,7 @@ int64_t coefficientBytes(const jpeg_decompress_struct& cinfo) {
 
 struct Job {
     Mode mode;
-    const std::string* path;
+    off_t start; // where the picture begins in the file
     const std::function<int64_t(const Info&)>* outputBytes;
     const std::function<void(const Info&)>* header;
     const std::function<px::Pixel*(int)>* target;
@@ -213,15 +207,14 @@ Outcome run(FILE* file, const Job& job, Info& info, char* message) {
     info.progressive = jpeg_has_multiple_scans(&cinfo);
     info.convertible = cinfo.jpeg_color_space != JCS_CMYK && cinfo.jpeg_color_space != JCS_YCCK;
     info.coefficientBytes = coefficientBytes(cinfo);
-    if (info.progressive) {
-        File again(std::fopen(job.path->c_str(), "rb"));
-        info.scans = again ? countScans(again.get(), kMaxScans) : 0;
+    if (info.progressive && job.mode != Mode::Peek) {
+        info.scans = countScans(::fileno(file), job.start, kMaxScans);
         if (info.scans > kMaxScans) {
             jpeg_destroy_decompress(&cinfo);
             return Outcome::TooManyScans;
         }
     }
-    if (job.mode == Mode::Header) {
+    if (job.mode == Mode::Header || job.mode == Mode::Peek) {
         jpeg_destroy_decompress(&cinfo);
         return Outcome::Done;
     }
@@ -284,13 +277,13 @@ Outcome run(FILE* file, const Job& job, Info& info, char* message) {
     return truncated ? Outcome::Truncated : Outcome::Done;
 }
 
-Info decodeFile(const Job& job) {
-    File file = openFile(*job.path);
+Info decodeFile(std::FILE* file, Job job) {
+    job.start = ::ftello(file);
     Info info;
     char message[JMSG_LENGTH_MAX] = {0};
     Outcome outcome;
     try {
-        outcome = run(file.get(), job, info, message);
+        outcome = run(file, job, info, message);
         if (*job.failure)
             std::rethrow_exception(*job.failure);
     } catch (const std::bad_alloc&) {
@@ -320,36 +313,34 @@ Info decodeFile(const Job& job) {
 
 } // namespace
 
-bool looksLikeJpeg(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return false;
-    File f(std::fopen(path.c_str(), "rb"));
-    if (!f)
-        return false;
-    unsigned char head[3] = {0, 0, 0};
-    const size_t got = std::fread(head, 1, 3, f.get());
-    return got == 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF;
+bool looksLikeJpeg(std::string_view head) {
+    return head.size() >= 3 && head.substr(0, 3) == "\xFF\xD8\xFF";
 }
 
-Info readInfo(const std::string& path) {
+Info readHeader(std::FILE* file) {
     std::optional<memlimit::Reservation> reservation;
     std::exception_ptr failure;
-    return decodeFile({Mode::Header, &path, nullptr, nullptr, nullptr, nullptr, &reservation, &failure});
+    return decodeFile(file, {Mode::Peek, 0, nullptr, nullptr, nullptr, nullptr, &reservation, &failure});
 }
 
-void decodeInto(const std::string& path, const std::function<int64_t(const Info&)>& outputBytes,
+Info readInfo(std::FILE* file) {
+    std::optional<memlimit::Reservation> reservation;
+    std::exception_ptr failure;
+    return decodeFile(file, {Mode::Header, 0, nullptr, nullptr, nullptr, nullptr, &reservation, &failure});
+}
+
+void decodeInto(std::FILE* file, const std::function<int64_t(const Info&)>& outputBytes,
                 const std::function<void(const Info&)>& header,
                 const std::function<px::Pixel*(int y)>& target, const std::function<void(int y)>& ready) {
     std::optional<memlimit::Reservation> reservation;
     std::exception_ptr failure;
-    decodeFile({Mode::Decode, &path, &outputBytes, &header, &target, &ready, &reservation, &failure});
+    decodeFile(file, {Mode::Decode, 0, &outputBytes, &header, &target, &ready, &reservation, &failure});
 }
 
-void verify(const std::string& path) {
+void verify(std::FILE* file) {
     std::optional<memlimit::Reservation> reservation;
     std::exception_ptr failure;
-    decodeFile({Mode::Verify, &path, nullptr, nullptr, nullptr, nullptr, &reservation, &failure});
+    decodeFile(file, {Mode::Verify, 0, nullptr, nullptr, nullptr, nullptr, &reservation, &failure});
 }
 
 } // namespace jpeg

@@ -3,12 +3,13 @@
 #include "kernels/pixels.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
-#include <string>
+#include <string_view>
 
 // JPEG pictures decoded with libjpeg-turbo: row by row, so a caller can reduce a picture while it is
 // decoded and never hold it whole. Both programs decode every JPEG they can through here, so they see
-// the same pixels. Paths are in the system's file-name encoding.
+// the same pixels. The caller opens the file; it is read from where it stands, and must be seekable.
 //
 // Pictures are refused before the decoder allocates anything when they announce more than the memory
 // budget allows (counting the decoder's whole-picture coefficient buffer of a progressive file) or more
@@ -27,26 +28,30 @@ struct Info {
     int scans = 0;                // counted for multi-scan files only
 };
 
-// True when the file starts like a JPEG stream.
-bool looksLikeJpeg(const std::string& path);
+// True when a file's first bytes start a JPEG stream.
+bool looksLikeJpeg(std::string_view head);
+
+// Reads the header alone: the size, the colour space and whether it has several scans (not counted).
+// Raises 481 for a file that is not a JPEG picture.
+Info readHeader(std::FILE* file);
 
 // Reads the header (for a multi-scan file, walks its markers to count the scans). Raises 481 for a file
 // that is not a JPEG picture and for too many scans (kind TooManyScans).
-Info readInfo(const std::string& path);
+Info readInfo(std::FILE* file);
 
 // Decodes the whole picture: `outputBytes(info)` says what the caller will allocate for it, which is
 // reserved from the memory budget together with the decoder's own needs; `header` runs once the size
 // is known; then, for every row in order, `target(y)` gives room for it (width pixels) and `ready(y)`
 // says it is filled. Raises 481 for a file that is not a whole JPEG picture (a truncated one among them,
-// kind Truncated), 75 when it cannot be read, 7 when it is too large (kind TooLarge), 481 of kind
+// kind Truncated), 7 when it is too large (kind TooLarge), 481 of kind
 // TooManyScans, and 481 of kind UnsupportedColourSpace for colour spaces the kernels cannot turn into
 // RGB (CMYK, YCCK): callers may fall back then.
-void decodeInto(const std::string& path, const std::function<int64_t(const Info&)>& outputBytes,
+void decodeInto(std::FILE* file, const std::function<int64_t(const Info&)>& outputBytes,
                 const std::function<void(const Info&)>& header,
                 const std::function<px::Pixel*(int y)>& target, const std::function<void(int y)>& ready);
 
 // Decodes a picture at an eighth of its size and keeps nothing, to find out what decodeInto would raise
 // for it, whatever its colour space: for pictures another decoder will read (CMYK, YCCK through Qt).
-void verify(const std::string& path);
+void verify(std::FILE* file);
 
 } // namespace jpeg

@@ -5,20 +5,23 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <gtest/gtest.h>
+#include <memory>
 #include <mutex>
 #include <thread>
 
 namespace {
 
-std::string hostile(const char* name) {
-    return std::string(TESSARINE_HOSTILE_DIR) + "/" + name;
+// One of the regression pictures, opened: the decoder reads what the caller opened.
+std::unique_ptr<std::FILE, int (*)(std::FILE*)> hostile(const char* name) {
+    return {std::fopen((std::string(TESSARINE_HOSTILE_DIR) + "/" + name).c_str(), "rb"), &std::fclose};
 }
 
-err::Error decodeError(const std::string& path) {
+err::Error decodeError(const char* name) {
     try {
         jpeg::decodeInto(
-            path, [](const jpeg::Info&) { return int64_t(0); }, [](const jpeg::Info&) {},
+            hostile(name).get(), [](const jpeg::Info&) { return int64_t(0); }, [](const jpeg::Info&) {},
             [](int) -> px::Pixel* {
                 static thread_local std::vector<px::Pixel> row(1 << 16);
                 return row.data();
@@ -32,28 +35,28 @@ err::Error decodeError(const std::string& path) {
 
 TEST(JpegDecoder, ThousandScansAreRefusedBeforeDecoding) {
     try {
-        jpeg::readInfo(hostile("scan-bomb.jpg"));
+        jpeg::readInfo(hostile("scan-bomb.jpg").get());
         FAIL() << "a file of 1000 scans was taken";
     } catch (const err::Error& e) {
         EXPECT_EQ(e.number(), err::InvalidPicture);
         EXPECT_EQ(e.kind(), err::Kind::TooManyScans);
         EXPECT_EQ(e.description(), "Invalid picture (the JPEG file has more than 300 scans)");
     }
-    EXPECT_EQ(decodeError(hostile("scan-bomb.jpg")).kind(), err::Kind::TooManyScans);
+    EXPECT_EQ(decodeError("scan-bomb.jpg").kind(), err::Kind::TooManyScans);
 }
 
 TEST(JpegDecoder, CoefficientBufferCountsTowardsTheLimit) {
     // 23170 x 23170 pixels in three full-size components: 2897 x 2897 blocks of 128 bytes each.
-    const jpeg::Info info = jpeg::readInfo(hostile("progressive-huge.jpg"));
+    const jpeg::Info info = jpeg::readInfo(hostile("progressive-huge.jpg").get());
     EXPECT_TRUE(info.progressive);
     EXPECT_EQ(info.coefficientBytes, int64_t(2897) * 2897 * 128 * 3);
-    const err::Error e = decodeError(hostile("progressive-huge.jpg"));
+    const err::Error e = decodeError("progressive-huge.jpg");
     EXPECT_EQ(e.number(), err::OutOfMemory);
     EXPECT_EQ(e.kind(), err::Kind::TooLarge);
     EXPECT_EQ(e.description(), "Out of memory (the picture is 23170 x 23170 pixels)");
     // A picture Qt will read is checked the same way.
     try {
-        jpeg::verify(hostile("cmyk-progressive-huge.jpg"));
+        jpeg::verify(hostile("cmyk-progressive-huge.jpg").get());
         FAIL() << "a CMYK picture needing gigabytes was taken";
     } catch (const err::Error& e) {
         EXPECT_EQ(e.kind(), err::Kind::TooLarge);
@@ -61,16 +64,16 @@ TEST(JpegDecoder, CoefficientBufferCountsTowardsTheLimit) {
 }
 
 TEST(JpegDecoder, CutShortIsNoticedAlsoWhenClosedAgain) {
-    EXPECT_EQ(decodeError(hostile("cut-closed.jpg")).kind(), err::Kind::Truncated);
+    EXPECT_EQ(decodeError("cut-closed.jpg").kind(), err::Kind::Truncated);
     try {
-        jpeg::verify(hostile("cmyk-cut.jpg"));
+        jpeg::verify(hostile("cmyk-cut.jpg").get());
         FAIL() << "a CMYK picture cut short passed";
     } catch (const err::Error& e) {
         EXPECT_EQ(e.kind(), err::Kind::Truncated);
     }
-    EXPECT_NO_THROW(jpeg::verify(hostile("cmyk.jpg")));
-    EXPECT_NO_THROW(jpeg::verify(hostile("ycck.jpg")));
-    EXPECT_EQ(decodeError(hostile("cmyk.jpg")).kind(), err::Kind::UnsupportedColourSpace);
+    EXPECT_NO_THROW(jpeg::verify(hostile("cmyk.jpg").get()));
+    EXPECT_NO_THROW(jpeg::verify(hostile("ycck.jpg").get()));
+    EXPECT_EQ(decodeError("cmyk.jpg").kind(), err::Kind::UnsupportedColourSpace);
 }
 
 TEST(MemoryBudget, OneDecodeBeyondTheBudgetIsRefusedOthersWait) {

@@ -1,4 +1,4 @@
-#include "row_pipe.h"
+#include "kernels/row_pipe.h"
 
 #include <chrono>
 #include <future>
@@ -22,7 +22,7 @@ px::Image fill(const px::Image& pic, const buffer::Factors& f, bool piped, int s
     const px::Size area = builder.start(pic.width, pic.height);
     px::Image out(area.width, area.height, buffer::kBackground);
     builder.attach(out.view());
-    std::optional<cli::RowPipe> pipe;
+    std::optional<buffer::RowPipe> pipe;
     if (piped)
         pipe.emplace(builder, pic.width, pic.height);
     for (int y = 0; y < pic.height; ++y) {

@@ -10,11 +10,11 @@
 // Averages a picture's rows into the buffer on a thread of its own while the decoder produces the next
 // ones, through a ring of row buffers: a single picture on a machine with a spare core is done in about
 // the decoder's time. Rows are handed over in order; the builder sees exactly what it would see unpiped.
-namespace cli {
+namespace buffer {
 
 class RowPipe {
   public:
-    RowPipe(buffer::Builder& builder, int width, int height);
+    RowPipe(Builder& builder, int width, int height);
     ~RowPipe(); // stops and waits for the averaging thread, also after a failed decode
 
     // Room for picture row y (waits while the ring is full), and that it is filled.
@@ -28,7 +28,7 @@ class RowPipe {
 
     static constexpr int kRows = 64; // a ring of rows, handed over in batches
     static constexpr int kBatch = 8;
-    buffer::Builder& builder_;
+    Builder& builder_;
     int width_, height_;
     std::vector<px::Pixel> ring_;
     std::atomic<int> produced_{0}, consumed_{0};
@@ -36,4 +36,4 @@ class RowPipe {
     std::thread thread_;
 };
 
-} // namespace cli
+} // namespace buffer

@@ -1,15 +1,23 @@
-#include "kernels/files.h"
+#include "base/files.h"
 
 #include "kernels/errors.h"
 
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace files {
+
+namespace {
+
+[[noreturn]] void cannotRead() {
+    err::raise(err::PathFileAccess, err::description(err::PathFileAccess) + " (" + std::strerror(errno) + ")");
+}
+
+} // namespace
 
 bool folderExists(const std::string& path) {
     const size_t slash = path.rfind('/');
@@ -30,6 +38,26 @@ void requireRegularFile(const std::string& path) {
         err::raise(err::PathFileAccess, "Path/File access error (not a regular file)");
 }
 
+File openForReading(const std::string& path) {
+    requireRegularFile(path);
+    std::FILE* f = std::fopen(path.c_str(), "rbe");
+    if (!f)
+        cannotRead();
+    return File(f);
+}
+
+std::string head(const std::string& path, size_t count) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return {};
+    File f(std::fopen(path.c_str(), "rbe"));
+    if (!f)
+        return {};
+    std::string bytes(count, '\0');
+    bytes.resize(std::fread(bytes.data(), 1, count, f.get()));
+    return bytes;
+}
+
 bool readFile(const std::string& path, std::string& out) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -41,6 +69,14 @@ bool readFile(const std::string& path, std::string& out) {
         out.append(chunk, size_t(got));
     ::close(fd);
     return got == 0;
+}
+
+std::string read(const std::string& path) {
+    requireRegularFile(path);
+    std::string bytes;
+    if (!readFile(path, bytes))
+        cannotRead();
+    return bytes;
 }
 
 int writeFileWhole(const std::string& path, std::string_view bytes) {
@@ -68,15 +104,6 @@ int writeFileWhole(const std::string& path, std::string_view bytes) {
         return error;
     }
     return 0;
-}
-
-std::string programDataFile(const std::string& programFolder, const std::string& name) {
-    const std::string beside = programFolder + "/" + name;
-    struct stat st {};
-    if (::stat(beside.c_str(), &st) == 0)
-        return beside;
-    const std::string installed = programFolder + "/" TESSARINE_DATA_FROM_BINDIR "/" + name;
-    return ::stat(installed.c_str(), &st) == 0 ? installed : beside;
 }
 
 } // namespace files

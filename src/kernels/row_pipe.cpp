@@ -1,8 +1,8 @@
-#include "row_pipe.h"
+#include "kernels/row_pipe.h"
 
-namespace cli {
+namespace buffer {
 
-RowPipe::RowPipe(buffer::Builder& builder, int width, int height)
+RowPipe::RowPipe(Builder& builder, int width, int height)
     : builder_(builder), width_(width), height_(height), ring_(size_t(kRows) * size_t(std::max(1, width))) {
     thread_ = std::thread([this] { consume(); });
 }
@@ -53,4 +53,4 @@ void RowPipe::consume() {
     }
 }
 
-} // namespace cli
+} // namespace buffer

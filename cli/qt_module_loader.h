@@ -1,0 +1,35 @@
+#pragma once
+
+#include "qt_services.h"
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+// The Qt services of the module tessarine-convert-qt.so, opened when first needed.
+namespace cli {
+
+// Where the module is looked for: $TESSARINE_QT_MODULE when set, beside the executable (a build folder),
+// then in the library folder of the installation the executable belongs to.
+std::string qtModulePath();
+
+class QtModule {
+  public:
+    explicit QtModule(std::string programName) : programName_(std::move(programName)) {}
+
+    // The services, the module loaded and Qt started on the first call: on the main thread. Raises 75
+    // naming the module and the reason when it cannot be loaded or Qt cannot start, on every call.
+    QtServices& started();
+
+  private:
+    std::string programName_;
+    std::once_flag once_;
+    std::unique_ptr<QtServices> services_;
+    std::string error_;
+};
+
+// Loads the font configuration and its caches (fontconfig), which Qt's first measurement would otherwise
+// wait for: run on a thread of its own while the module loads. Does nothing when fontconfig is missing.
+void warmFontSystem();
+
+} // namespace cli

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Files that hold text (settings, character tables, results), read as the kernels' text encoding says:
+// Windows-1252, or UTF-8 when the bytes are valid UTF-8 holding a multi-byte sequence. Lines end at CR,
+// CR LF or LF.
+namespace files {
+
+// A text's lines; a final line end does not start another line.
+std::vector<std::u32string> splitLines(std::u32string_view text);
+
+// The whole file as text; raises openForReading's errors.
+std::u32string readText(const std::string& path);
+// The file's lines.
+std::vector<std::u32string> readLines(const std::string& path);
+// The first line of the file, without its line end: a character table.
+std::u32string readFirstLine(const std::string& path);
+
+} // namespace files
