@@ -1,6 +1,14 @@
 #include "options.h"
 
+#include "kernels/output_forms.h"
+
+#include <algorithm>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <regex>
+#include <sstream>
+#include <vector>
 
 namespace {
 
@@ -43,12 +51,65 @@ TEST(Options, RefusedCommandLines) {
     EXPECT_EQ(refusal({"a.jpg"}), "accepted");
 }
 
-TEST(Options, HelpNamesEveryOption) {
+std::string fileText(const char* relative) {
+    std::ifstream in(std::string(TESSARINE_SOURCE_DIR) + "/" + relative);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The heads of the entries of the manual page's OPTIONS section (its ".B", ".BI" and ".BR" lines), with
+// roff's "\-" read as "-".
+std::vector<std::string> manualOptionHeads() {
+    std::istringstream page(fileText("docs/man/tessarine-convert.1.in"));
+    std::vector<std::string> heads;
+    bool inOptions = false;
+    for (std::string line; std::getline(page, line);) {
+        if (line.rfind(".SH ", 0) == 0)
+            inOptions = line == ".SH OPTIONS";
+        else if (inOptions && line.rfind(".B", 0) == 0)
+            heads.push_back(std::regex_replace(line, std::regex(R"(\\-)"), "-") + " ");
+    }
+    return heads;
+}
+
+bool named(const std::vector<std::string>& heads, const std::string& word) {
+    return std::any_of(heads.begin(), heads.end(), [&](const std::string& head) {
+        return std::regex_search(head, std::regex("[ \"]" + word + "[ \"]"));
+    });
+}
+
+// Every option and every output form is named by --help, the manual page and the bash completion, which
+// must offer a value's completion, not a picture's, after an option that takes one.
+TEST(Options, EveryRowIsInTheHelpTheManualAndTheCompletion) {
     const std::string help = cli::helpText();
     EXPECT_EQ(help.rfind("Usage: tessarine-convert [options] PICTURE...\n", 0), 0u);
-    for (const char* option : {"--output", "--table", "--chars", "--font", "--size", "--scale", "--columns",
-                               "--settings", "--crlf", "--order", "--no-cache", "--help", "--version"})
-        EXPECT_NE(help.find(option), std::string::npos) << option;
+    const std::vector<std::string> manual = manualOptionHeads();
+    const std::string completion = fileText("packaging/tessarine-convert.bash-completion");
+    ASSERT_FALSE(manual.empty());
+    ASSERT_FALSE(completion.empty());
+    int listed = 0;
+    for (const cli::OptionRule& rule : cli::optionRules()) {
+        if (!rule.help)
+            continue;
+        ++listed;
+        const std::string name =
+            rule.longName ? std::string("--") + rule.longName : std::string("-") + rule.shortName;
+        EXPECT_NE(help.find(" " + name + (rule.value ? " " : "")), std::string::npos) << name;
+        if (rule.shortName)
+            EXPECT_NE(help.find(std::string("-") + rule.shortName + ", "), std::string::npos) << name;
+        EXPECT_TRUE(named(manual, name)) << name << " is missing from the manual page";
+        if (rule.value && rule.longName)
+            EXPECT_TRUE(std::regex_search(completion, std::regex("[ |]" + name + R"(( \||\)))")))
+                << name << " takes a value the completion does not know";
+    }
+    EXPECT_EQ(listed, 16);
+    std::string words;
+    for (const art::OutputForm& form : art::outputForms()) {
+        const std::string name(form.name);
+        words += (words.empty() ? "" : " ") + name;
+        EXPECT_NE(help.find(" " + name + " ("), std::string::npos) << name;
+        EXPECT_TRUE(named(manual, name)) << name << " is missing from the manual page";
+    }
+    EXPECT_NE(completion.find("compgen -W '" + words + "'"), std::string::npos) << words;
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "core/errors.h"
 #include "core/paths.h"
 #include "core/text_files.h"
+#include "kernels/output_forms.h"
 #include "ui/platform/common_dialog.h"
 #include "ui/platform/exact_text_box.h"
 #include "ui/platform/forms.h"
@@ -18,6 +19,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QThread>
 
 FrmAscii* frmAscii() {
     return Forms::instance().get<FrmAscii>();
@@ -38,8 +40,15 @@ FrmAscii::FrmAscii() {
     mnuFileSaveAs = entry(mnuFile, "mnuFileSaveAs", "&Save as..");
     mnuFile->addSeparator();
     mnuFileClose = entry(mnuFile, "mnuFileClose", "&Close");
-    mnuFileSaveAsHtml = entry(mnuFile, "mnuFileSaveAsHtml", "Save as &HTML..");
-    mnuFileSaveAsPicture = entry(mnuFile, "mnuFileSaveAsPicture", "Save as &Picture..");
+    // Below the described entries, one for each form a result is shared in besides its text.
+    for (const art::OutputForm& form : art::outputForms()) {
+        if (form.entry.objectName.empty())
+            continue;
+        QAction* a = entry(mnuFile, form.entry.objectName.data(), form.entry.caption.data());
+        connect(a, &QAction::triggered, this, [this, &form] { saveAsForm(form); });
+    }
+    mnuFileSaveAsHtml = mnuFile->findChild<QAction*>("mnuFileSaveAsHtml");
+    mnuFileSaveAsPicture = mnuFile->findChild<QAction*>("mnuFileSaveAsPicture");
     mnuEdit = bar->addMenu("&Edit");
     mnuEdit->setObjectName("mnuEdit");
     mnuEditCopy = entry(mnuEdit, "mnuEditCopy", "&Copy", QKeySequence(Qt::CTRL | Qt::Key_C));
@@ -57,8 +66,6 @@ FrmAscii::FrmAscii() {
 
     connect(mnuFileSaveAs, &QAction::triggered, this, [this] { mnuFileSaveAs_Click(); });
     connect(mnuFileClose, &QAction::triggered, this, [this] { mnuFileClose_Click(); });
-    connect(mnuFileSaveAsHtml, &QAction::triggered, this, [this] { mnuFileSaveAsHtml_Click(); });
-    connect(mnuFileSaveAsPicture, &QAction::triggered, this, [this] { mnuFileSaveAsPicture_Click(); });
     connect(mnuEditCopy, &QAction::triggered, this, [this] { mnuEditCopy_Click(); });
     connect(mnuEditSelectAll, &QAction::triggered, this, [this] { mnuEditSelectAll_Click(); });
     connect(mnuFontSelect, &QAction::triggered, this, [this] { mnuFontSelect_Click(); });
@@ -142,16 +149,17 @@ void FrmAscii::mnuFileSaveAs_Click() {
     }
 }
 
-void FrmAscii::saveAsForm(const QString& title, const QString& filter, const QString& extension,
-                          const std::function<QByteArray()>& contents) {
+void FrmAscii::saveAsForm(const art::OutputForm& form) {
     // The picture's name with the form's extension is proposed; the folder stays where the dialog was.
     const QString& picture = modVars().pictureFile;
     const qsizetype dot = picture.lastIndexOf(u'.');
     CommonDialog& dialog = CommonDialog::instance();
     dialog.cancelError = true;
-    dialog.dialogTitle = title;
+    dialog.dialogTitle =
+        QString::fromUtf8(form.entry.dialogTitle.data(), qsizetype(form.entry.dialogTitle.size()));
+    const QString extension = QString::fromUtf8(form.extension.data(), qsizetype(form.extension.size()));
     dialog.fileName = picture.isEmpty() ? QString() : (dot < 0 ? picture : picture.left(dot)) + extension;
-    dialog.filter = filter;
+    dialog.filter = QString::fromUtf8(form.entry.filter.data(), qsizetype(form.entry.filter.size()));
     try {
         dialog.showSave();
     } catch (const err::Error&) {
@@ -159,29 +167,33 @@ void FrmAscii::saveAsForm(const QString& title, const QString& filter, const QSt
     }
     const QString file = dialog.fileName;
     try {
-        textfile::writeBytes(file, contents());
+        // The text as the box holds it, perhaps edited, in the box's current font.
+        const art::Lines lines = art::fromText(text().toStdU32String(), U"\r\n");
+        art::Art result;
+        result.text = &lines;
+        result.page.title = paths::fileTitle(picture).toStdString();
+        if (result.page.title.empty())
+            result.page.title = app::title().toStdString();
+        result.page.fontFamily = txt->font().family().toStdString();
+        result.page.points = txt->font().pointSizeF();
+        art::Glyphs glyphs;
+        if (form.needsGlyphs) {
+            glyphs = art::glyphs(lines, txt->font());
+            result.glyphs = &glyphs;
+            result.threads = std::max(1, QThread::idealThreadCount());
+        }
+        textfile::writeBytes(file, QByteArray::fromStdString(form.write(result)));
     } catch (const err::Error& e) {
         mb::reportSaveFailure(file, errorText(e));
     }
 }
 
 void FrmAscii::mnuFileSaveAsHtml_Click() {
-    saveAsForm("Save Ascii-File as HTML..", "HTML (*.html)|*.html", ".html", [this] {
-        art::Page page;
-        page.title = paths::fileTitle(modVars().pictureFile).toStdString();
-        if (page.title.empty())
-            page.title = app::title().toStdString();
-        page.fontFamily = txt->font().family().toStdString();
-        page.points = txt->font().pointSizeF();
-        const std::string html = art::html(art::fromText(text().toStdU32String(), U"\r\n"), page);
-        return QByteArray::fromStdString(html);
-    });
+    saveAsForm(*art::formNamed("html"));
 }
 
 void FrmAscii::mnuFileSaveAsPicture_Click() {
-    saveAsForm("Save Ascii-File as Picture..", "Picture (*.png)|*.png", ".png", [this] {
-        return art::png(art::fromText(text().toStdU32String(), U"\r\n"), txt->font(), false);
-    });
+    saveAsForm(*art::formNamed("png"));
 }
 
 void FrmAscii::mnuFileClose_Click() {

@@ -7,6 +7,9 @@
 class QAction;
 class QMenu;
 class ExactTextBox;
+namespace art {
+struct OutputForm;
+}
 
 // The result of a run: the text art, which the user may edit, copy, re-font and save.
 class FrmAscii : public Form {
@@ -67,9 +70,8 @@ class FrmAscii : public Form {
 
   private:
     void Form_Resize();
-    // Asks for a file through the shared dialog and writes what `contents` makes into it.
-    void saveAsForm(const QString& title, const QString& filter, const QString& extension,
-                    const std::function<QByteArray()>& contents);
+    // Asks for a file through the shared dialog and writes the text into it in the form.
+    void saveAsForm(const art::OutputForm& form);
     void changeTextSize(double delta);
 };
 
