@@ -61,7 +61,7 @@ Lines fromBuffer(px::View buffer, const std::vector<char32_t>& sorted) {
         const px::Pixel* row = buffer.row(y);
         std::u32string text(size_t(buffer.width), U' ');
         for (int x = 0; x < buffer.width; ++x)
-            text[size_t(x)] = lut[size_t(px::red(row[x]) + px::green(row[x]) + px::blue(row[x]))];
+            text[size_t(x)] = lut[size_t(mapping::brightness(row[x]))];
         lines.text.push_back(std::move(text));
         lines.colours.emplace_back(row, row + buffer.width);
     }

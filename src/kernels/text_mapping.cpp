@@ -5,11 +5,11 @@
 
 namespace mapping {
 
-std::array<char32_t, 766> lookupTable(const std::vector<char32_t>& sorted) {
-    std::array<char32_t, 766> table{};
+std::array<char32_t, 256> lookupTable(const std::vector<char32_t>& sorted) {
+    std::array<char32_t, 256> table{};
     const int count = int(sorted.size());
-    for (int sum = 0; sum <= 765; ++sum)
-        table[size_t(sum)] = count > 0 ? sorted[size_t(position(count, (sum + 1) / 3) - 1)] : U'\0';
+    for (int b = 0; b <= 255; ++b)
+        table[size_t(b)] = count > 0 ? sorted[size_t(position(count, b) - 1)] : U'\0';
     return table;
 }
 
@@ -57,25 +57,22 @@ TextMapper<Unit>::TextMapper(const std::vector<char32_t>& sorted, std::basic_str
     : lineEnd_(lineEnd) {
     const auto lut = lookupTable(sorted);
     widest_ = 1;
-    for (size_t sum = 0; sum < lut.size(); ++sum) {
-        lengths_[sum] = static_cast<unsigned char>(encode<Unit>(lut[sum], units_[sum].data()));
-        widest_ = std::max<size_t>(widest_, lengths_[sum]);
+    for (size_t b = 0; b < lut.size(); ++b) {
+        lengths_[b] = static_cast<unsigned char>(encode<Unit>(lut[b], units_[b].data()));
+        widest_ = std::max<size_t>(widest_, lengths_[b]);
     }
 }
 
 template <class Unit> Unit* TextMapper<Unit>::writeRow(Unit* out, const px::Pixel* row, int width) const {
     if (widest_ == 1) {
-        for (int x = 0; x < width; ++x) {
-            const px::Pixel p = row[x];
-            *out++ = units_[size_t(px::red(p) + px::green(p) + px::blue(p))][0];
-        }
+        for (int x = 0; x < width; ++x)
+            *out++ = units_[size_t(brightness(row[x]))][0];
     } else {
         for (int x = 0; x < width; ++x) {
-            const px::Pixel p = row[x];
-            const size_t sum = size_t(px::red(p) + px::green(p) + px::blue(p));
-            const unsigned n = lengths_[sum];
+            const size_t b = size_t(brightness(row[x]));
+            const unsigned n = lengths_[b];
             for (unsigned i = 0; i < n; ++i)
-                *out++ = units_[sum][i];
+                *out++ = units_[b][i];
         }
     }
     for (Unit u : lineEnd_)

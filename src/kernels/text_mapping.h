@@ -23,8 +23,10 @@ constexpr int position(int count, int b) {
     return (2 * (count - 1) * b + 255) / 510 + 1;
 }
 
-// The table entry for every channel sum 0 to 765, built once per run. The table must not be empty.
-std::array<char32_t, 766> lookupTable(const std::vector<char32_t>& sorted);
+// The table entry for every brightness 0 to 255, built once per run: entry b is the character at
+// position(count, b). Every pixel is mapped as lookupTable(sorted)[brightness(p)]. An empty table gives
+// only NUL characters.
+std::array<char32_t, 256> lookupTable(const std::vector<char32_t>& sorted);
 
 // Code units of one code point: UTF-8 for char, UTF-16 for char16_t, UTF-32 for char32_t.
 template <class Unit> int encode(char32_t c, Unit* out);
@@ -42,8 +44,8 @@ template <class Unit> class TextMapper {
     std::basic_string<Unit> transform(px::View buffer) const;
 
   private:
-    std::array<std::array<Unit, 4>, 766> units_{};
-    std::array<unsigned char, 766> lengths_{};
+    std::array<std::array<Unit, 4>, 256> units_{};
+    std::array<unsigned char, 256> lengths_{};
     size_t widest_ = 1;
     std::basic_string<Unit> lineEnd_;
 };

@@ -1,6 +1,7 @@
 #include "kernel_pictures.h"
 #include "kernels/text_mapping.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <tuple>
 
@@ -52,11 +53,27 @@ TEST(Mapping, ThreeByTwoBufferGivesTenCharacters) {
     EXPECT_EQ(transform(buffer, U"ab", U"\n"), U"abb\naab\n");
 }
 
-TEST(Mapping, LookupTableAgreesWithTheFormula) {
+TEST(Mapping, EveryPixelGoesThroughTheDocumentedFormula) {
+    // Pixels of every channel sum, in several mixes of channels: the mapper's character is the table's
+    // entry at position(count, brightness(pixel)).
     const auto t = table(U"abcdefghijklm");
-    const auto lut = mapping::lookupTable(t);
-    for (int sum = 0; sum <= 765; ++sum)
-        ASSERT_EQ(lut[size_t(sum)], t[size_t(mapping::position(int(t.size()), (sum + 1) / 3) - 1)]) << sum;
+    px::Image buffer(766, 3, 0);
+    for (int sum = 0; sum <= 765; ++sum) {
+        const int third = sum / 3, rest = sum % 3;
+        kpic::set(buffer, sum, 0, px::rgb(third + (rest > 0), third + (rest > 1), third));
+        kpic::set(buffer, sum, 1,
+                  px::rgb(std::min(sum, 255), std::clamp(sum - 255, 0, 255), std::max(sum - 510, 0)));
+        kpic::set(buffer, sum, 2,
+                  px::rgb(std::max(sum - 510, 0), std::clamp(sum - 255, 0, 255), std::min(sum, 255)));
+    }
+    const std::u32string text = mapping::TextMapper<char32_t>(t, U"\n").transform(buffer.view());
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x <= 765; ++x) {
+            const px::Pixel p = kpic::at(buffer, x, y);
+            ASSERT_EQ(text[size_t(y) * 767 + size_t(x)],
+                      t[size_t(mapping::position(13, mapping::brightness(p)) - 1)])
+                << x << "," << y;
+        }
 }
 
 TEST(Mapping, EveryEncodingWritesTheSameCharacters) {
