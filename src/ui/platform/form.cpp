@@ -1,7 +1,5 @@
 #include "ui/platform/form.h"
 
-#include "ui/platform/forms.h"
-
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QVBoxLayout>
@@ -76,12 +74,13 @@ void Form::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    if (Forms::instance().runInProgress()) {
+    if (registry_ && registry_->runInProgress()) {
         hide();
         event->ignore();
         return;
     }
     event->accept();
-    Forms::instance().forget(this);
+    if (registry_)
+        registry_->forget(this);
     deleteLater();
 }

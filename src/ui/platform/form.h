@@ -4,6 +4,17 @@
 
 class QMenuBar;
 class QVBoxLayout;
+class Form;
+
+// What a window asks of the registry that made it as it closes (platform/forms.h implements it).
+class FormRegistry {
+  public:
+    virtual ~FormRegistry() = default;
+    // While a run works, a window closed from its title bar is only hidden: the run still uses it.
+    virtual bool runInProgress() const = 0;
+    // The window is unloaded; its next use creates it anew.
+    virtual void forget(Form* form) = 0;
+};
 
 // A top-level window of the program. Geometry is kept in twips (15 to a pixel) for the outer size,
 // which includes a nominal frame and, when the window has one, a menu bar of nominal height; the real
@@ -41,6 +52,9 @@ class Form : public QWidget {
     // Unloads as the close box does: runs the unload handler, which may cancel.
     void unload();
 
+    // The registry that made the window, if any.
+    void setRegistry(FormRegistry* registry) { registry_ = registry; }
+
   protected:
     friend class Forms;
     virtual void formLoad() {}
@@ -57,6 +71,7 @@ class Form : public QWidget {
     QVBoxLayout* layout_;
     QWidget* client_;
     QMenuBar* menuBar_ = nullptr;
+    FormRegistry* registry_ = nullptr;
     int frameWidth_ = 7;
     int frameHeight_ = 26;
 };

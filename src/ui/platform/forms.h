@@ -8,7 +8,7 @@
 
 // The program's windows, one instance each, created and loaded on first use, remembered in the
 // order they were loaded (the order shut-down unloads them in, newest first).
-class Forms : public QObject {
+class Forms : public QObject, public FormRegistry {
     Q_OBJECT
   public:
     static Forms& instance();
@@ -17,6 +17,7 @@ class Forms : public QObject {
         if (T* existing = find<T>())
             return existing;
         T* form = new T();
+        static_cast<Form*>(form)->setRegistry(this);
         loaded_.append(form); // in the collection before its load handler runs
         emit created(form);
         static_cast<Form*>(form)->formLoad();
@@ -31,10 +32,9 @@ class Forms : public QObject {
     }
 
     QList<Form*> loaded() const;
-    // While a run works, a window closed from its title bar is only hidden: the run still uses it.
-    bool runInProgress() const { return running_; }
+    bool runInProgress() const override { return running_; }
     void setRunInProgress(bool running) { running_ = running; }
-    void forget(Form* form);
+    void forget(Form* form) override;
     // Deletes every window without running handlers (tests start each case afresh).
     void destroyAll();
 
