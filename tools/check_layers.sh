@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Fails when a source file includes a header from a layer above its own. The layers, bottom up:
-#   kernels (no Qt at all) <- core <- ui <- app,   and   cli -> core -> kernels (cli never sees ui).
+#   kernels <- base (neither includes Qt) <- core <- ui <- app,   and   cli -> base -> kernels.
+# The converter sees neither ui nor, but for its Qt module (cli/qt_module.cpp), core or Qt.
 # Inside ui: platform <- state <- shell_links <- windows <- main_window.
 # Tests follow the same rule: tests/kernels see only the kernels, tests/core nothing of ui.
 #   tools/check_layers.sh [SOURCE_DIR]
@@ -10,7 +11,7 @@ cd "$root" || exit 2
 
 rank_of_layer() {
     case "$1" in
-    kernels) echo 0 ;; core) echo 1 ;; ui) echo 2 ;; app | cli | bench) echo 3 ;; *) echo 9 ;;
+    kernels) echo 0 ;; base) echo 1 ;; core) echo 2 ;; ui) echo 3 ;; app | cli | bench) echo 4 ;; *) echo 9 ;;
     esac
 }
 rank_of_ui_part() {
@@ -23,6 +24,7 @@ rank_of_ui_part() {
 layer_of() {
     case "$1" in
     src/kernels/* | tests/kernels/*) echo kernels ;;
+    src/base/* | tests/base/*) echo base ;;
     src/core/* | tests/core/*) echo core ;;
     src/ui/* | tests/ui/*) echo ui ;;
     app/*) echo app ;;
@@ -52,22 +54,34 @@ while IFS= read -r file; do
     while IFS= read -r line; do
         lineno=$((lineno + 1))
         [[ "$line" =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*([\"\<])([^\"\>]+) ]] || continue
+        delimiter=${BASH_REMATCH[1]}
         target=${BASH_REMATCH[2]}
         where="$file:$lineno"
         if [[ "$target" == ../* || "$target" == */../* ]]; then
             report "$where" "includes \"$target\" by a relative path; name the library's folder instead"
             continue
         fi
-        if [ "$layer" = kernels ] && [[ "$target" =~ ^Q[A-Za-z]*$|^Qt|^Q[A-Z][A-Za-z]*\.h$ ]]; then
-            report "$where" "the kernels include Qt ($target)"
+        # Qt in any spelling: <QString>, <QtCore>, <QtGui/QImage>, <qstring.h>.
+        qt=false
+        [[ "$target" =~ ^Q[A-Za-z]*(\.h)?$|^Qt[A-Za-z]*/ ]] && qt=true
+        [ "$delimiter" = "<" ] && [[ "$target" =~ ^q[a-z]*\.h$ ]] && qt=true
+        if $qt && { [ "$layer" = kernels ] || [ "$layer" = base ]; }; then
+            report "$where" "$layer includes Qt ($target)"
             continue
+        fi
+        if [ "$layer" = cli ] && [ "$file" != cli/qt_module.cpp ]; then
+            if $qt || [[ "$target" == core/* ]]; then
+                report "$where" "the converter includes $target, which only its Qt module may"
+                continue
+            fi
         fi
         top=${target%%/*}
         [ "$top" = "$target" ] && continue
         case "$top" in
-        kernels | core | ui) ;;
+        kernels | base | core | ui) ;;
         support)
-            if [ "$layer" = kernels ] || { [ "$layer" = core ] && [ "$target" = support/fixture.h ]; }; then
+            if [ "$layer" = kernels ] || [ "$layer" = base ] ||
+                { [ "$layer" = core ] && [ "$target" = support/fixture.h ]; }; then
                 report "$where" "includes $target, which links a higher layer than $layer"
             fi
             continue

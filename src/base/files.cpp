@@ -14,7 +14,8 @@ namespace files {
 namespace {
 
 [[noreturn]] void cannotRead() {
-    err::raise(err::PathFileAccess, err::description(err::PathFileAccess) + " (" + std::strerror(errno) + ")");
+    err::raise(err::PathFileAccess,
+               err::description(err::PathFileAccess) + " (" + std::strerror(errno) + ")");
 }
 
 } // namespace

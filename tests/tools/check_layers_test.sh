@@ -9,12 +9,15 @@ trap 'rm -rf "$work"' EXIT
 
 tree() { # a small good tree
     rm -rf "$work/t"
-    mkdir -p "$work/t/src/kernels" "$work/t/src/core" "$work/t/src/ui/windows" "$work/t/src/ui/main_window" "$work/t/cli"
+    mkdir -p "$work/t/src/kernels" "$work/t/src/base" "$work/t/src/core" "$work/t/src/ui/windows" \
+        "$work/t/src/ui/main_window" "$work/t/cli"
     printf '#pragma once\n#include <vector>\n' >"$work/t/src/kernels/k.h"
-    printf '#include "kernels/k.h"\n#include <QString>\n' >"$work/t/src/core/c.cpp"
+    printf '#include "kernels/k.h"\n#include <string>\n' >"$work/t/src/base/b.cpp"
+    printf '#include "kernels/k.h"\n#include "base/b.h"\n#include <QString>\n#include <QtGui/QImage>\n' >"$work/t/src/core/c.cpp"
     printf '#include "core/c.h"\n#include "ui/platform/form.h"\n' >"$work/t/src/ui/windows/w.cpp"
     printf '#include "ui/windows/w.h"\n' >"$work/t/src/ui/main_window/m.cpp"
-    printf '#include "core/c.h"\n#include "options.h"\n' >"$work/t/cli/main.cpp"
+    printf '#include "base/b.h"\n#include "options.h"\n' >"$work/t/cli/main.cpp"
+    printf '#include "core/c.h"\n#include <QGuiApplication>\n' >"$work/t/cli/qt_module.cpp"
 }
 
 fail=0
@@ -33,7 +36,16 @@ expect_refused() { # file line what
     fi
 }
 expect_refused src/kernels/k.h '#include "core/c.h"' "kernels including core"
-expect_refused src/kernels/k.h '#include <QImage>' "kernels including Qt"
+expect_refused src/kernels/k.h '#include "base/b.h"' "kernels including the plain layer"
+# Qt in every spelling, in both layers that must do without it.
+for layer_file in src/kernels/k.h src/base/b.cpp; do
+    for spelling in '<QImage>' '<QtGui/QImage>' '<QtCore>' '<qstring.h>' '"QString"'; do
+        expect_refused "$layer_file" "#include $spelling" "$layer_file including Qt as $spelling"
+    done
+done
+expect_refused src/base/b.cpp '#include "core/c.h"' "the plain layer including core"
+expect_refused cli/main.cpp '#include "core/c.h"' "the converter including core outside its Qt module"
+expect_refused cli/main.cpp '#include <QtCore/QString>' "the converter including Qt outside its Qt module"
 expect_refused src/core/c.cpp '#include "ui/windows/w.h"' "core including ui"
 expect_refused cli/main.cpp '#include "ui/main_window/m.h"' "the converter including ui"
 expect_refused src/ui/windows/w.cpp '#include "ui/main_window/frm_main.h"' "a window including the main window"
