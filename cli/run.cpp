@@ -114,12 +114,58 @@ int printOrder(const Plan& plan, QtModule& qt, const OrderCache* cache) {
     return 0;
 }
 
-int run(const Plan& plan, QtModule& qt, const OrderCache* cache) {
+namespace {
+
+// What the main thread owes the workers: the order, Qt started, the glyphs.
+struct Promises {
     std::promise<Measurement> measured;
     std::promise<QtServices*> started;
     std::promise<art::Glyphs> glyphs;
-    Provided provided{measured.get_future().share(), started.get_future().share(),
-                      glyphs.get_future().share()};
+};
+
+// On the main thread while the workers convert: starts Qt, measures the table unless its order is known,
+// and draws the glyphs when the form needs them, each promise kept (or broken with the reason) in turn.
+void serveWorkers(const Plan& plan, QtModule& qt, const OrderCache* cache, std::string& key, bool known,
+                  Promises& p) {
+    QtServices* services = nullptr;
+    std::exception_ptr notStarted;
+    try {
+        services = &startQt(plan, qt, cache, key, !known);
+        p.started.set_value(services);
+    } catch (const err::Error&) {
+        notStarted = std::current_exception();
+        p.started.set_exception(notStarted);
+    }
+    if (!known) {
+        try {
+            if (notStarted)
+                std::rethrow_exception(notStarted);
+            const Measurement m = services->measure(plan.table, plan.font, plan.size);
+            p.measured.set_value(m); // the pictures need not wait for the order to be remembered
+            remember(plan, cache, key, m);
+        } catch (const err::Error& e) {
+            printError({}, e.description());
+            p.measured.set_exception(
+                std::make_exception_ptr(err::Error(e.number(), {}, err::Kind::Reported)));
+        }
+    }
+    if (plan.form->needsGlyphs) {
+        try {
+            if (notStarted)
+                std::rethrow_exception(notStarted);
+            p.glyphs.set_value(services->drawGlyphs(plan.table, plan.font, plan.size));
+        } catch (const err::Error&) {
+            p.glyphs.set_exception(std::current_exception());
+        }
+    }
+}
+
+} // namespace
+
+int run(const Plan& plan, QtModule& qt, const OrderCache* cache) {
+    Promises promises;
+    Provided provided{promises.measured.get_future().share(), promises.started.get_future().share(),
+                      promises.glyphs.get_future().share()};
     const int jobs = int(plan.jobs.size());
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const int workers = std::max(1, std::min(int(cores), jobs));
@@ -130,7 +176,7 @@ int run(const Plan& plan, QtModule& qt, const OrderCache* cache) {
     std::string key;
     const std::optional<Measurement> known = remembered(plan, cache, key);
     if (known)
-        measured.set_value(*known);
+        promises.measured.set_value(*known);
 
     std::atomic<int> failed{0};
     Progress progress(jobs, jobs > 1 && isatty(STDERR_FILENO));
@@ -139,40 +185,8 @@ int run(const Plan& plan, QtModule& qt, const OrderCache* cache) {
             ++failed;
         progress.step();
     });
-
-    // Meanwhile Qt starts here when the plan or the measurement needs it; the pictures need not wait for
-    // the order to be remembered, nor for the glyphs unless they are drawn from them.
-    if (!known || plan.needsQt()) {
-        QtServices* services = nullptr;
-        try {
-            services = &startQt(plan, qt, cache, key, !known);
-            started.set_value(services);
-        } catch (const err::Error&) {
-            started.set_exception(std::current_exception());
-        }
-        if (!known) {
-            try {
-                if (!services)
-                    provided.qt.get(); // raises why Qt could not start
-                const Measurement m = services->measure(plan.table, plan.font, plan.size);
-                measured.set_value(m);
-                remember(plan, cache, key, m);
-            } catch (const err::Error& e) {
-                printError({}, e.description());
-                measured.set_exception(
-                    std::make_exception_ptr(err::Error(e.number(), {}, err::Kind::Reported)));
-            }
-        }
-        if (plan.form->needsGlyphs) {
-            try {
-                if (!services)
-                    provided.qt.get();
-                glyphs.set_value(services->drawGlyphs(plan.table, plan.font, plan.size));
-            } catch (const err::Error&) {
-                glyphs.set_exception(std::current_exception());
-            }
-        }
-    }
+    if (!known || plan.needsQt())
+        serveWorkers(plan, qt, cache, key, known.has_value(), promises);
     pool.wait();
     return failed == 0 ? 0 : failed == jobs ? kUsage : 1;
 }

@@ -434,9 +434,14 @@ TEST_F(Converter, RememberedOrderGivesTheSameTextWithoutQt) {
     const ConverterRun cold = convert(args);
     ASSERT_EQ(cold.status, 0) << cold.err.toStdString();
     EXPECT_EQ(cacheEntries(path("cache")).size(), 1);
+    // The same conversion from a settings file, whose table is a file of its own.
+    writeFile("table.txt", "@%#*+=-:. ");
+    writeFile("Tessarine.ini", "asciiTableFile=" + path("table.txt").toUtf8() +
+                                   "\r\nxScale=3\r\nyScale=5\r\nFont=DejaVu Sans Mono\r\nFontSize=8\r\n");
     // Warm, a JPEG needs no Qt once the order is known: the loader names every library it loads.
     qputenv("LD_DEBUG", "files");
     const ConverterRun warm = convert(args);
+    const ConverterRun fromSettings = convert({jpg, "--settings", path("Tessarine.ini")});
     const ConverterRun order = convert({"--order", "--chars", "@%#*+=-:. ", "--font", "DejaVu Sans Mono"});
     const ConverterRun withQt = convert(QStringList(args) << "--no-cache");
     qunsetenv("LD_DEBUG");
@@ -444,6 +449,8 @@ TEST_F(Converter, RememberedOrderGivesTheSameTextWithoutQt) {
     EXPECT_EQ(warm.out, cold.out);
     EXPECT_FALSE(warm.err.contains("libQt6")) << "no Qt library was loaded";
     EXPECT_FALSE(warm.err.contains("tessarine-convert-qt.so"));
+    EXPECT_EQ(fromSettings.out, cold.out);
+    EXPECT_FALSE(fromSettings.err.contains("libQt6")) << "settings are read without Qt";
     EXPECT_FALSE(order.err.contains("libQt6"));
     EXPECT_TRUE(withQt.err.contains("libQt6Gui")) << "the loader does report Qt when it loads it";
     EXPECT_EQ(withQt.out, cold.out);

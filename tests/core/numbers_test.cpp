@@ -1,6 +1,12 @@
 #include "core/errors.h"
 #include "core/numbers.h"
 
+#include "base/numbers.h"
+
+#include <QLocale>
+#include <cmath>
+#include <random>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -52,6 +58,33 @@ TEST(StrictNumber, AcceptsOnlyWholeNumbers) {
     for (const char* bad : {"", "  ", "abc", "2x", "1.2.3", "&H", "&Hxyz", "nan", "inf"})
         EXPECT_EQ(errorOf([bad] { num::strictToDouble(bad); }), err::TypeMismatch) << bad;
     EXPECT_EQ(errorOf([] { num::strictToDouble("1e999"); }), err::Overflow);
+}
+
+// The converter reads settings without Qt: its reading of a locale's numbers must be Qt's. Short texts of
+// digits, marks, signs, exponents and blanks, as Qt reads them after trimming, in a point and in a comma
+// locale.
+TEST(StrictNumber, PlainReadingIsQtsReading) {
+    const char* pieces[] = {"0", "1", "5",      "9", ",", ".", "e", "E",
+                            "+", "-", "\u2212", " ", "x", "i", "n", "f"};
+    std::mt19937 random(17);
+    for (const auto& [name, marks] : {std::pair<const char*, numbers::Marks>{"C", {U'.', U','}},
+                                      std::pair<const char*, numbers::Marks>{"de_DE", {U',', U'.'}}}) {
+        const QLocale locale(QString::fromLatin1(name));
+        for (int i = 0; i < 30000; ++i) {
+            QString text;
+            for (int n = 1 + int(random() % 8); n > 0; --n)
+                text += QString::fromUtf8(pieces[random() % std::size(pieces)]);
+            text = text.trimmed();
+            bool ok = false;
+            const double qt = locale.toDouble(text, &ok);
+            if (text.isEmpty() || (ok && !std::isfinite(qt)))
+                continue; // inf and nan are refused whoever reads them
+            const std::optional<double> plain = numbers::readLocaleNumber(text.toStdString(), marks);
+            ASSERT_EQ(plain.has_value(), ok) << name << " [" << text.toStdString() << "]";
+            if (ok)
+                ASSERT_EQ(*plain, qt) << name << " [" << text.toStdString() << "]";
+        }
+    }
 }
 
 TEST(Rounding, HalfGoesToTheEvenNeighbour) {

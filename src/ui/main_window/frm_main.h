@@ -2,7 +2,8 @@
 
 // The main window and how the program fits together:
 // - Program state lives in modVars() (state/mod_vars.h); the settings file is read by init() at start-up
-//   and written by writeIni() at shut-down (frm_main_settings.cpp, through core/settings_file.h).
+//   and written by writeIni() at shut-down (frm_main_settings.cpp, through core/settings_file.h, the plain
+//   layer's settings lines in QString).
 // - Every window is a Form, created and loaded on first use through Forms (platform/forms.h); the
 //   accessors frmScale(), frmSource(), ... below stand for the program's single instances.
 // - A conversion runs in cmdStart_Click (frm_main_run.cpp) on the user-interface thread; its heavy
