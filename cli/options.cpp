@@ -11,19 +11,22 @@ namespace {
 // "{forms}" in a help text stands for the output forms, each with its description.
 constexpr OptionRule kRules[] = {
     {"output", 'o', "FILE|DIR", &Options::output, nullptr,
-     "Write to FILE (one picture) or into folder DIR as NAME.txt (several pictures)."},
+     "Write to FILE (one picture; - is standard output) or into folder DIR, each picture as NAME.txt."},
+    {"columns", 0, "N", &Options::columns, nullptr,
+     "Exactly N characters a line; the lines follow the picture's proportions in the font's character "
+     "cell, unless --rows is given too."},
+    {"rows", 0, "N", &Options::rows, nullptr, "Exactly N lines; with --columns, exactly that grid."},
+    {"scale", 0, "HxV", &Options::scale, nullptr,
+     "Picture pixels per character, horizontally x vertically, whole numbers of at least 1, with the "
+     "desktop program's arithmetic (which leaves out the picture's last four blocks each way)."},
     {"table", 0, "FILE", &Options::table, nullptr, "Character table file; its first line is the table."},
     {"chars", 0, "TEXT", &Options::chars, nullptr, "The character table given directly."},
     {"font", 0, "NAME", &Options::font, nullptr,
      "Font to measure the characters in (default \"Courier New\")."},
     {"size", 0, "POINTS", &Options::size, nullptr,
      "Font size in points (default 8; sizes above 99 are capped at 99)."},
-    {"scale", 0, "HxV", &Options::scale, nullptr,
-     "Picture pixels per character, horizontally x vertically, whole numbers of at least 1 (default 1x1)."},
-    {"columns", 0, "N", &Options::columns, nullptr,
-     "Choose the factors for N characters a line, the vertical one from the font's character cell."},
     {"settings", 0, "FILE", &Options::settings, nullptr,
-     "Take table, font, size and factors from a Tessarine.ini."},
+     "Take table, font, size and factors from a Tessarine.ini, as the desktop program does."},
     {"crlf", 0, nullptr, nullptr, &Options::crlf,
      "End lines with CR LF, byte for byte the program's saved result file (default LF)."},
     {"order", 0, nullptr, nullptr, &Options::order,
@@ -34,15 +37,10 @@ constexpr OptionRule kRules[] = {
     {"invert", 0, nullptr, nullptr, &Options::invert,
      "The table's order reversed, the lightest character for the darkest block: light text for a dark "
      "background."},
-    {"color",
-     0,
-     "[MODE]",
-     &Options::color,
-     nullptr,
-     "Each character in its block's average colour, as ANSI escape sequences (MODE truecolor, the default, "
-     "256 or 16 colours); with html and png, the exact colours.",
-     "truecolor",
-     {"truecolor", "256", "16"}},
+    {"color", 0, "[=MODE]", &Options::color, nullptr,
+     "Each character in its block's average colour, as ANSI escape sequences: MODE truecolor (the "
+     "default), 256 or 16 colours; with html and png, the exact colours.",
+     "truecolor"},
     {"format", 0, "FORMAT", &Options::format, nullptr,
      "{forms}; also chosen by -o NAME.html or -o NAME.png."},
     {"help", 'h', nullptr, nullptr, &Options::help, "Show this help and exit."},
@@ -147,12 +145,8 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             o.*(rule->flag) = true;
             continue;
         }
-        if (!inlineValue && rule->defaultValue) {
-            bool word = false;
-            for (const char* w : rule->words)
-                word = word || (w && i + 1 < arguments.size() && arguments[i + 1] == w);
-            inlineValue = word ? arguments[++i] : std::string(rule->defaultValue);
-        }
+        if (!inlineValue && rule->defaultValue)
+            inlineValue = std::string(rule->defaultValue);
         if (!inlineValue) {
             if (i + 1 >= arguments.size())
                 throw usage(shown + " needs a value");
@@ -164,7 +158,7 @@ Options parseOptions(const std::vector<std::string>& arguments) {
 }
 
 std::string helpText() {
-    constexpr size_t kWidth = 106, kColumn = 25;
+    constexpr size_t kWidth = 79, kColumn = 22;
     std::string options;
     for (const OptionRule& rule : kRules) {
         if (!rule.help)
@@ -175,36 +169,41 @@ std::string helpText() {
         if (rule.longName)
             name += std::string("--") + rule.longName;
         if (rule.value)
-            name += std::string(" ") + rule.value;
-        name += std::string(name.size() + 2 > kColumn ? 2 : kColumn - name.size(), ' ');
+            name += std::string(rule.value[0] == '[' ? "" : " ") + rule.value;
         std::string help = rule.help;
         if (const size_t forms = help.find("{forms}"); forms != std::string::npos)
             help.replace(forms, 7, formsText());
-        options += name + wrapped(help, name.size(), kColumn, kWidth) + "\n";
+        if (name.size() + 2 > kColumn)
+            options +=
+                name + "\n" + std::string(kColumn, ' ') + wrapped(help, kColumn, kColumn, kWidth) + "\n";
+        else
+            options += name + std::string(kColumn - name.size(), ' ') +
+                       wrapped(help, kColumn, kColumn, kWidth) + "\n";
     }
-    return R"(Usage: tessarine-convert [options] PICTURE...
-
-Turns pictures (BMP, GIF, JPEG) into text art, exactly as the Tessarine desktop program does: every
-character stands for one block of the picture, chosen by the ink it leaves in the given font.
-A PICTURE named - is read from standard input.
-
-Options:
-)" + options +
+    const auto paragraph = [](const std::string& text) { return wrapped(text, 0, 0, kWidth) + "\n"; };
+    return "Usage: tessarine-convert [options] PICTURE...\n\n" +
+           paragraph("Turns pictures into text art, as the Tessarine desktop program does: every character "
+                     "stands for one block of the picture, chosen by the ink it leaves in the given font. "
+                     "A PICTURE may be JPEG, PNG, BMP or GIF, or any other format the installed Qt image "
+                     "readers read (WebP and TIFF with Debian's qt6-image-formats-plugins); one named - is "
+                     "read from standard input. Several pictures are written one after another.") +
+           "\nOptions:\n" + options + "\n" +
+           paragraph("Without --columns, --rows, --scale or --settings, the text fills as much of the "
+                     "terminal as the picture's proportions allow, or is 80 characters wide ($COLUMNS when "
+                     "it is set) when standard output is no terminal.") +
            R"(
-When standard output is a terminal and none of --scale, --columns and --settings is given, the text is as
-wide as the terminal.
-
 Examples:
-  tessarine-convert photo.jpg                                  fits the terminal
-  tessarine-convert photo.jpg --columns 100 --color --invert   colours, for a dark terminal
+  tessarine-convert photo.jpg                         fits the terminal
+  tessarine-convert photo.jpg --columns 100 --color --invert
   tessarine-convert photo.jpg --scale 8x16 --chars "@%#*+=-:. " -o photo.txt
-  tessarine-convert photo.jpg --scale 8x16 --color -o photo.html
-  tessarine-convert photo.jpg --scale 8x16 --font "DejaVu Sans Mono" -o photo.png
+  tessarine-convert photo.jpg --columns 160 --color -o photo.html
+  tessarine-convert photo.jpg --font "DejaVu Sans Mono" -o photo.png
   tessarine-convert *.jpg --settings Tessarine.ini -o texts/
 
-Errors go to standard error as "tessarine-convert: FILE: REASON". Exit status: 0 when every picture
-converted, 1 when some failed, 2 for a usage error or when all failed.
-)";
+)" +
+           paragraph(
+               "Errors go to standard error as \"tessarine-convert: FILE: REASON\". Exit status: 0 when "
+               "every picture converted, 1 when some failed, 2 for a usage error or when all failed.");
 }
 
 } // namespace cli

@@ -2,15 +2,15 @@
 
 #include "kernels/errors.h"
 
-#include <array>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 // tessarine-convert's command line, parsed without any toolkit: long options take "--name VALUE" or
-// "--name=VALUE", short ones "-o VALUE" or "-oVALUE"; "--" ends the options, and "-" alone is a picture
-// read from standard input. Every option is one row of a table that also holds its help.
+// "--name=VALUE" (an optional value only the latter), short ones "-o VALUE" or "-oVALUE"; "--" ends the
+// options, and "-" alone is a picture read from standard input. Every option is one row of a table that
+// also holds its help.
 namespace cli {
 
 // A command line the converter cannot act on (exit status 2): the error of kind Usage.
@@ -23,7 +23,7 @@ struct Options {
     bool crlf = false;
     bool noCache = false;
     bool invert = false;
-    std::optional<std::string> output, table, chars, font, size, scale, columns, settings, format;
+    std::optional<std::string> output, table, chars, font, size, scale, columns, rows, settings, format;
     std::optional<std::string> color; // "truecolor", "256" or "16"; given alone, "truecolor"
     std::vector<std::string> pictures;
 };
@@ -35,10 +35,9 @@ struct OptionRule {
     std::optional<std::string> Options::*text = nullptr; // where a value goes
     bool Options::*flag = nullptr;                       // or a switch
     const char* help = nullptr;                          // null: not listed
-    // For an option whose value may be left out: the value then, and the words it may take from the
-    // next argument (any other next argument is not its value).
+    // For an option whose value may be left out: the value then. Such a value is given only after "="
+    // (--color=256), so the next argument is never taken for it.
     const char* defaultValue = nullptr;
-    std::array<const char*, 3> words = {};
 };
 
 // Every option the converter knows, in the order --help lists them.

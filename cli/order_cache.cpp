@@ -46,6 +46,19 @@ std::string identity(const std::vector<std::string>& files) {
     return out;
 }
 
+bool fromHex(const std::string& hex, std::string& out) {
+    out.clear();
+    if (hex.size() % 2 != 0)
+        return false;
+    for (size_t i = 0; i < hex.size(); i += 2) {
+        unsigned byte = 0;
+        if (std::sscanf(hex.c_str() + i, "%2x", &byte) != 1)
+            return false;
+        out.push_back(char(byte));
+    }
+    return true;
+}
+
 std::string defaultFolder() {
     const char* cache = std::getenv("XDG_CACHE_HOME");
     if (cache && *cache == '/')
@@ -86,7 +99,7 @@ std::string subject(const std::u32string& table, const std::string& font, double
 
 std::string OrderCache::key(const std::u32string& table, const std::string& font, double size) const {
     return subject(table, font, size) +
-           "|tessarine-order 1|program " TESSARINE_VERSION "|qt " TESSARINE_QT_VERSION "|libraries " +
+           "|tessarine-order 2|program " TESSARINE_VERSION "|qt " TESSARINE_QT_VERSION "|libraries " +
            hashing::fnv64Hex(identity(measuringFiles_)) + "|fonts " +
            fontFingerprint(folder_ + "/fonts.memo");
 }
@@ -138,6 +151,12 @@ std::optional<Measurement> OrderCache::load(const std::string& key) const {
         return std::nullopt;
     if (!getline(line) || std::sscanf(line.c_str(), "aspect %lf", &m.cellAspect) != 1)
         return std::nullopt;
+    int installed = 0;
+    char family[512] = {0};
+    if (!getline(line) || std::sscanf(line.c_str(), "family %d %511s", &installed, family) < 1 ||
+        !fromHex(family, m.family))
+        return std::nullopt;
+    m.fontInstalled = installed != 0;
     for (size_t i = 0; i < count; ++i) {
         unsigned c = 0;
         int level = 0, printable = 0;
@@ -156,7 +175,8 @@ bool OrderCache::store(const std::string& key, const Measurement& m) const {
     std::error_code ec;
     std::filesystem::create_directories(folder_ + "/orders", ec);
     std::string text = key + "\n" + "count " + std::to_string(m.chars.size()) + "\n" + "aspect " +
-                       number(m.cellAspect) + "\n";
+                       number(m.cellAspect) + "\n" + "family " + (m.fontInstalled ? "1 " : "0 ") +
+                       hexBytes(m.family.substr(0, 255)) + "\n";
     char row[48];
     for (size_t i = 0; i < m.chars.size(); ++i) {
         std::snprintf(row, sizeof row, "%x %d %d\n", unsigned(m.chars[i]), m.levels[i],

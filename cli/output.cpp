@@ -2,6 +2,7 @@
 
 #include "base/files.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -20,6 +21,24 @@ bool writeOutput(const std::string& picture, const std::string& path, const std:
         return false;
     }
     return true;
+}
+
+void InOrder::done(int index, std::optional<std::string> output) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    outputs_[size_t(index)] = std::move(output);
+    done_[size_t(index)] = true;
+    for (; next_ < done_.size() && done_[next_]; ++next_) {
+        std::optional<std::string>& due = outputs_[next_];
+        if (!due)
+            continue;
+        if (!failed_ && !writeOutput(std::string(), std::string(), *due)) {
+            failed_ = true;
+            printError("standard output", std::strerror(errno));
+        }
+        if (failed_)
+            ++unwritten_;
+        due.reset();
+    }
 }
 
 } // namespace cli

@@ -56,18 +56,17 @@ std::string outputOf(const px::Image& buffer, const Plan& plan, const Job& job, 
 
 } // namespace
 
-bool convertPicture(const Plan& plan, const Job& job, const Provided& provided) {
+std::optional<std::string> convertPicture(const Plan& plan, const Job& job, const Provided& provided) {
     if (job.refused)
-        return false;
+        return std::nullopt;
     try {
         if (!job.inputError.empty())
             throw err::Error(err::PathFileAccess, job.inputError);
         buffer::Factors factors = plan.factors;
-        if (plan.columns > 0)
-            factors = factorsForColumns(pictureSize(job, provided), plan.columns,
-                                        provided.measured.get().cellAspect);
+        if (plan.grid)
+            factors = gridFor(pictureSize(job, provided), *plan.grid, provided.measured.get().cellAspect);
         const px::Image buffer = loadBuffer(job, factors, provided);
-        return writeOutput(job.picture, job.output, outputOf(buffer, plan, job, provided));
+        return outputOf(buffer, plan, job, provided);
     } catch (const err::Error& e) {
         // A measurement that could not be made has been reported once for all pictures.
         if (e.kind() != err::Kind::Reported)
@@ -75,7 +74,7 @@ bool convertPicture(const Plan& plan, const Job& job, const Provided& provided) 
     } catch (const std::bad_alloc&) {
         printError(job.picture, err::description(err::OutOfMemory));
     }
-    return false;
+    return std::nullopt;
 }
 
 } // namespace cli

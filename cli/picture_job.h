@@ -4,9 +4,11 @@
 #include "qt_services.h"
 
 #include <future>
+#include <optional>
+#include <string>
 
 // One picture's conversion, on a worker thread: its buffer (JPEG through the kernels, anything else through
-// Qt), its text in the plan's form, written where the plan says.
+// Qt) and its text in the plan's form.
 namespace cli {
 
 // What the main thread provides the workers while they work, each as soon as it is there.
@@ -18,8 +20,8 @@ struct Provided {
     bool spareCore = false;                   // a large JPEG's rows are averaged beside its decoding
 };
 
-// Converts the job's picture and writes its output; reports a failure on standard error. True when the
-// output is written.
-bool convertPicture(const Plan& plan, const Job& job, const Provided& provided);
+// Converts the job's picture into its output in the plan's form; reports a failure on standard error and
+// gives nothing then.
+std::optional<std::string> convertPicture(const Plan& plan, const Job& job, const Provided& provided);
 
 } // namespace cli

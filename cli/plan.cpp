@@ -225,15 +225,46 @@ void applyForm(Plan& p, const Options& o) {
     }
 }
 
+int gridSide(const std::optional<std::string>& value, const char* option) {
+    if (!value)
+        return 0;
+    long long n = 0;
+    if (!readWhole(*value, n) || n < 1 || n > limits::kMaxBufferSide)
+        throw usage(std::string(option) + " takes a whole number from 1 to " +
+                    std::to_string(limits::kMaxBufferSide));
+    return int(n);
+}
+
+// The converter's own sizing unless factors were asked for: the grid asked for; else, for a terminal,
+// as much of it as the picture's proportions allow, one line left for the prompt; else 80 characters
+// ($COLUMNS) a line.
+void applySize(Plan& p, const Options& o) {
+    const int columns = gridSide(o.columns, "--columns"), rows = gridSide(o.rows, "--rows");
+    if (columns > 0 || rows > 0) {
+        p.grid = Plan::Grid{columns, rows, false};
+        return;
+    }
+    if (o.scale || o.settings)
+        return;
+    const bool toStandardOutput = !o.output || *o.output == "-";
+    if (const std::optional<px::Size> terminal = terminalSize(STDOUT_FILENO); terminal && toStandardOutput) {
+        p.grid = Plan::Grid{terminal->width, std::max(1, terminal->height - 1), true};
+        return;
+    }
+    long long wide = 80;
+    if (const char* given = std::getenv("COLUMNS"); given && !(readWhole(given, wide) && wide >= 1))
+        wide = 80;
+    p.grid = Plan::Grid{int(std::min<long long>(wide, limits::kMaxBufferSide)), 0, false};
+}
+
 // One job a picture, with its output's name; several pictures go into a folder, each as its base name
 // and the form's extension.
 void addJobs(Plan& p, const Options& o) {
     if (o.pictures.empty())
         throw usage("no picture given (see --help)");
-    const std::string out = o.output.value_or(std::string());
+    // "-o -" is standard output, where several pictures are written one after another.
+    const std::string out = o.output && *o.output != "-" ? *o.output : std::string();
     const bool intoFolder = !out.empty() && (o.pictures.size() > 1 || isDirectory(out));
-    if (o.pictures.size() > 1 && out.empty())
-        throw usage("several pictures need -o DIR");
     if (intoFolder) {
         std::error_code ec;
         std::filesystem::create_directories(out, ec);
@@ -281,16 +312,11 @@ bool Plan::needsQt() const {
                        [](const Job& job) { return !job.refused && job.inputError.empty() && job.viaQt; });
 }
 
-int terminalColumns(int fd) {
+std::optional<px::Size> terminalSize(int fd) {
     winsize size{};
-    if (::ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
-        return size.ws_col;
-    if (const char* columns = std::getenv("COLUMNS")) {
-        long long n = 0;
-        if (readWhole(columns, n) && n > 0)
-            return int(std::min<long long>(n, 32767));
-    }
-    return 80;
+    if (!::isatty(fd) || ::ioctl(fd, TIOCGWINSZ, &size) != 0 || size.ws_col == 0 || size.ws_row == 0)
+        return std::nullopt;
+    return px::Size{size.ws_col, size.ws_row};
 }
 
 std::u32string defaultTable() {
@@ -303,26 +329,26 @@ std::u32string defaultTable() {
     }
 }
 
-buffer::Factors factorsForColumns(px::Size picture, int columns, double cellAspect) {
-    const int w = picture.width, h = picture.height;
-    const auto fits = [](int side, double f, int count) {
-        const int step = int(rounding::halfEven(f));
-        return step >= 1 && int(std::floor((side + 4) / f)) - 4 == count && int64_t(count) * step <= side;
+buffer::Factors gridFor(px::Size picture, const Plan::Grid& grid, double cellAspect) {
+    // Characters a line for so many lines, and lines for so many characters, that keep the proportions.
+    const double aspect = double(std::max(1, picture.width)) / std::max(1, picture.height) * cellAspect;
+    const auto clamp = [](double n) {
+        return int(std::clamp(std::round(n), 1.0, double(limits::kMaxBufferSide)));
     };
     buffer::Factors f;
-    const int wanted = std::min(columns, w);
-    f.h = (w + 4) / (wanted + 4.5);
-    if (f.h < 1 || !fits(w, f.h, wanted)) {
-        int whole = std::max(1, (w + 4) / (wanted + 4));
-        while ((w + 4) / whole - 4 > wanted)
-            ++whole;
-        f.h = whole;
+    f.columns = grid.columns;
+    f.rows = grid.rows;
+    if (grid.fit) {
+        f.rows = clamp(grid.columns / aspect);
+        if (f.rows > grid.rows) {
+            f.rows = grid.rows;
+            f.columns = std::min(grid.columns, clamp(grid.rows * aspect));
+        }
+    } else if (f.rows == 0) {
+        f.rows = clamp(f.columns / aspect);
+    } else if (f.columns == 0) {
+        f.columns = clamp(f.rows * aspect);
     }
-    f.v = std::max(1.0, f.h * cellAspect);
-    const int rows = int(std::floor((h + 4) / f.v)) - 4;
-    if (!fits(h, f.v, rows))
-        f.v = std::max(1.0, rounding::halfEven(f.v));
-    f.scaled = !(f.h == 1 && f.v == 1);
     return f;
 }
 
@@ -330,8 +356,9 @@ Plan makePlan(const Options& o) {
     Plan p;
     if (o.table && o.chars)
         throw usage("--table and --chars exclude each other");
-    if (o.scale && o.columns)
-        throw usage("--scale and --columns exclude each other");
+    if (o.scale && (o.columns || o.rows))
+        throw usage(std::string("--scale and ") + (o.columns ? "--columns" : "--rows") +
+                    " exclude each other");
     p.table = defaultTable();
     if (o.settings)
         applySettings(p, *o.settings);
@@ -349,20 +376,12 @@ Plan makePlan(const Options& o) {
     p.size = std::min(p.size, limits::kMaxFontSize);
     if (o.scale)
         applyScale(p, *o.scale);
-    if (o.columns) {
-        long long n = 0;
-        if (!readWhole(*o.columns, n) || n < 1 || n > 2147483647)
-            throw usage("--columns takes a whole number of at least 1");
-        p.columns = int(n);
-    }
+    applySize(p, o);
     p.crlf = o.crlf;
     p.order = o.order;
     p.useCache = !o.noCache;
     p.invert = o.invert;
     applyForm(p, o);
-    // Text for a terminal fits it, unless the size was asked for.
-    if (!o.scale && !o.columns && !o.settings && !o.output && !o.order && ::isatty(STDOUT_FILENO))
-        p.columns = terminalColumns(STDOUT_FILENO);
     if (p.table.empty())
         throw usage("the character table is empty");
     if (p.table.size() > size_t(limits::kMaxTableLength))

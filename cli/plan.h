@@ -31,8 +31,15 @@ struct Plan {
     std::u32string table;
     std::string font = "Courier New";
     double size = 8;
-    buffer::Factors factors;
-    int columns = 0; // 0: the factors as given
+    buffer::Factors factors; // --scale and --settings: the desktop program's arithmetic
+    // The converter's own sizing, unless --scale or --settings asks for factors: a grid of so many
+    // characters a line and lines over the whole picture, a 0 following the picture's proportions. With
+    // `fit`, the largest such grid within columns x rows.
+    struct Grid {
+        int columns = 0, rows = 0;
+        bool fit = false;
+    };
+    std::optional<Grid> grid;
     bool crlf = false;
     bool order = false;
     bool useCache = true;
@@ -48,16 +55,15 @@ struct Plan {
 // Raises a usage error for anything the converter cannot act on; errors of single pictures are the run's.
 Plan makePlan(const Options& options);
 
-// Factors for exactly `columns` characters a line where the blocks can still cover every column, else
-// the whole factor that comes closest without exceeding it; the vertical factor follows the font's cell
-// (height over width), so the text keeps the picture's proportions.
-buffer::Factors factorsForColumns(px::Size picture, int columns, double cellAspect);
+// The grid for a picture, its proportions kept through the font's character cell (height over width)
+// where the grid leaves a side open: at least one character each way.
+buffer::Factors gridFor(px::Size picture, const Plan::Grid& grid, double cellAspect);
 
 // The table the converter uses when none is given: default-table.txt beside the executable or, installed,
 // in share/tessarine; else the one built in.
 std::u32string defaultTable();
 
-// The terminal's width in characters: its window size, else $COLUMNS, else 80.
-int terminalColumns(int fd);
+// The size of the terminal `fd` is, in characters and lines; nothing when it is no terminal.
+std::optional<px::Size> terminalSize(int fd);
 
 } // namespace cli

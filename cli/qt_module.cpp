@@ -7,10 +7,13 @@
 #include "core/art_picture.h"
 #include "core/conversion.h"
 #include "core/glyph_measure.h"
+#include "core/paths.h"
 #include "core/picture_loader.h"
 #include "core/pixel_views.h"
 
 #include <QFile>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <cstdio>
@@ -51,11 +54,17 @@ class ModuleServices : public cli::QtServices {
         out.levels = m.levels;
         for (char32_t c : m.chars)
             out.printable.push_back(QChar::isPrint(c) && !QChar::isSpace(c));
-        out.cellAspect = glyphs::cellAspect(glyphs::measuringFont(name, size));
+        const QFont measured = glyphs::measuringFont(name, size);
+        out.cellAspect = glyphs::cellAspect(measured);
+        out.family = QFontInfo(measured).family().toStdString();
+        static const QStringList generic = {"monospace", "mono", "sans-serif", "sans", "serif", "system-ui"};
+        out.fontInstalled =
+            QFontDatabase::hasFamily(name) || generic.contains(name.trimmed(), Qt::CaseInsensitive);
         return out;
     }
 
     px::Size pictureSize(const std::string& path) override {
+        paths::requireRegularFile(fromNative(path)); // a pipe or a device would keep the reader waiting
         QImageReader reader(fromNative(path));
         QSize size = reader.size();
         if (!size.isValid())

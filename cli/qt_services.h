@@ -19,6 +19,8 @@ struct Measurement {
     std::vector<int32_t> levels; // ink counts, in the same order
     std::vector<bool> printable; // whether each character prints as itself (--order)
     double cellAspect = 2;       // the font's character cell, height over width
+    std::string family;          // the family the font system measured in
+    bool fontInstalled = true;   // the family asked for is installed (or a generic name, "monospace")
 };
 
 class QtServices {
@@ -40,7 +42,7 @@ class QtServices {
 
 // The module exports one function of this name and type: a new instance of its services, or null when
 // the interface it was built with is not `version`. Raise the version whenever this header changes.
-constexpr int kQtServicesVersion = 4;
+constexpr int kQtServicesVersion = 5;
 constexpr const char* kQtServicesFactory = "tessarine_qt_services";
 using QtServicesFactory = QtServices* (*)(int version);
 

@@ -87,6 +87,12 @@ void remember(const Plan& plan, const OrderCache* cache, std::string& key, const
     cache->store(key, m);
 }
 
+// A word when the font asked for is not installed: the font system measured in another.
+void reportFont(const Plan& plan, const Measurement& m) {
+    if (!m.fontInstalled)
+        printError({}, "font \"" + plan.font + "\" is not installed; measured in \"" + m.family + "\"");
+}
+
 std::string describe(char32_t c, bool printable) {
     if (printable)
         return textcode::utf8(std::u32string(1, c));
@@ -109,6 +115,7 @@ int printOrder(const Plan& plan, QtModule& qt, const OrderCache* cache) {
         printError({}, e.description());
         return kUsage;
     }
+    reportFont(plan, *m);
     for (size_t i = 0; i < m->chars.size(); ++i)
         std::printf("%s\t%d\n", describe(m->chars[i], m->printable[i]).c_str(), m->levels[i]);
     return 0;
@@ -142,6 +149,7 @@ void serveWorkers(const Plan& plan, QtModule& qt, const OrderCache* cache, std::
                 std::rethrow_exception(notStarted);
             const Measurement m = services->measure(plan.table, plan.font, plan.size);
             p.measured.set_value(m); // the pictures need not wait for the order to be remembered
+            reportFont(plan, m);
             remember(plan, cache, key, m);
         } catch (const err::Error& e) {
             printError({}, e.description());
@@ -175,20 +183,32 @@ int run(const Plan& plan, QtModule& qt, const OrderCache* cache) {
     // The order, if remembered, is found while the first pictures decode.
     std::string key;
     const std::optional<Measurement> known = remembered(plan, cache, key);
-    if (known)
+    if (known) {
         promises.measured.set_value(*known);
+        reportFont(plan, *known);
+    }
 
     std::atomic<int> failed{0};
-    Progress progress(jobs, jobs > 1 && isatty(STDERR_FILENO));
+    InOrder standardOutput(jobs);
+    const bool toFiles =
+        std::all_of(plan.jobs.begin(), plan.jobs.end(), [](const Job& j) { return !j.output.empty(); });
+    Progress progress(jobs, toFiles && jobs > 1 && isatty(STDERR_FILENO));
     WorkerPool pool(jobs, workers, [&](int i) {
-        if (!convertPicture(plan, plan.jobs[size_t(i)], provided))
+        const Job& job = plan.jobs[size_t(i)];
+        std::optional<std::string> output = convertPicture(plan, job, provided);
+        if (!output)
+            ++failed;
+        if (job.output.empty())
+            standardOutput.done(i, std::move(output));
+        else if (output && !writeOutput(job.picture, job.output, *output))
             ++failed;
         progress.step();
     });
     if (!known || plan.needsQt())
         serveWorkers(plan, qt, cache, key, known.has_value(), promises);
     pool.wait();
-    return failed == 0 ? 0 : failed == jobs ? kUsage : 1;
+    const int lost = failed + standardOutput.unwritten();
+    return lost == 0 ? 0 : lost == jobs ? kUsage : 1;
 }
 
 } // namespace cli

@@ -278,5 +278,9 @@ bool looksLikePicture(const QString& path) {
     if (!file.open(QIODevice::ReadOnly))
         return false;
     const QByteArray head = file.read(4);
-    return head.startsWith("BM") || head.startsWith("GIF8") || head.startsWith("\xFF\xD8\xFF");
+    if (head.startsWith("BM") || head.startsWith("GIF8") || head.startsWith("\xFF\xD8\xFF"))
+        return true;
+    // Any other format an installed image reader recognises by the file's content (PNG, WebP, TIFF...).
+    file.seek(0);
+    return !QImageReader::imageFormat(&file).isEmpty();
 }

@@ -26,7 +26,7 @@ double checkedFactor(double f) {
 } // namespace
 
 bool averages(const Factors& factors) {
-    return factors.scaled && !(factors.h == 1 && factors.v == 1);
+    return factors.grid() || (factors.scaled && !(factors.h == 1 && factors.v == 1));
 }
 
 px::Size outerSize(int ws, int hs, const Factors& factors) {
@@ -45,6 +45,11 @@ px::Size outerSize(int ws, int hs, const Factors& factors) {
 }
 
 px::Size drawingArea(int pictureWidth, int pictureHeight, const Factors& factors) {
+    if (factors.grid()) {
+        if (factors.columns > limits::kMaxBufferSide || factors.rows > limits::kMaxBufferSide)
+            err::raise(err::Overflow);
+        return {factors.columns, factors.rows};
+    }
     const px::Size outer = outerSize(pictureWidth + 4, pictureHeight + 4, factors);
     return {std::max(0, outer.width - 4), std::max(0, outer.height - 4)};
 }
@@ -57,7 +62,10 @@ px::Size Builder::start(int pictureWidth, int pictureHeight) {
     const px::Size area = drawingArea(pictureWidth, pictureHeight, factors_);
     pictureWidth_ = pictureWidth;
     averager_.reset();
-    if (averages(factors_))
+    grid_.reset();
+    if (factors_.grid())
+        grid_ = std::make_unique<GridAverager>(pictureWidth, pictureHeight, area.width, area.height);
+    else if (averages(factors_))
         averager_ = std::make_unique<BlockAverager>(pictureWidth, rounding::toInt32(factors_.h),
                                                     rounding::toInt32(factors_.v), area.width, area.height);
     scratch_.assign(size_t(std::max(1, pictureWidth)), 0);
@@ -71,12 +79,16 @@ void Builder::attach(px::MutableView storage) {
 
 px::Pixel* Builder::rowTarget(int y) {
     // A copied picture row lands straight in the buffer; rows below it, or averaged ones, in scratch.
-    if (!averager_ && y < out_.height && pictureWidth_ <= out_.width)
+    if (copies() && y < out_.height && pictureWidth_ <= out_.width)
         return out_.row(y);
     return scratch_.data();
 }
 
 void Builder::rowReady(int y) {
+    if (grid_) {
+        grid_->addRow(scratch_.data(), [this](int row) { return out_.row(row); });
+        return;
+    }
     if (!averager_) {
         if (y < out_.height && rowTarget(y) == scratch_.data())
             std::memcpy(out_.row(y), scratch_.data(), sizeof(px::Pixel) * size_t(out_.width));
@@ -88,6 +100,10 @@ void Builder::rowReady(int y) {
 }
 
 void Builder::addRow(int y, const px::Pixel* row) {
+    if (grid_) {
+        grid_->addRow(row, [this](int r) { return out_.row(r); });
+        return;
+    }
     if (!averager_) {
         if (y < out_.height)
             std::memcpy(out_.row(y), row, sizeof(px::Pixel) * size_t(std::min(out_.width, pictureWidth_)));

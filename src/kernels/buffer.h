@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kernels/block_average.h"
+#include "kernels/grid_average.h"
 #include "kernels/pixels.h"
 
 #include <memory>
@@ -15,6 +16,11 @@ struct Factors {
     bool scaled = false; // off, or both factors exactly 1: the picture is the buffer
     double h = 1;        // picture pixels per character, horizontally
     double v = 1;        // and vertically
+    // The converter's own sizing instead of the factors: exactly so many characters a line and lines,
+    // their blocks covering the whole picture (grid_average.h). 0: the factors' arithmetic.
+    int columns = 0;
+    int rows = 0;
+    bool grid() const { return columns > 0 && rows > 0; }
 };
 
 // True when the factors ask for averaging rather than a copy.
@@ -25,7 +31,7 @@ bool averages(const Factors& factors);
 // blocks or the buffer are too large.
 px::Size outerSize(int ws, int hs, const Factors& factors);
 
-// The buffer's drawing area (its outer size less the border) for a picture of this size.
+// The buffer's drawing area (its outer size less the border) for a picture of this size; a grid's size.
 px::Size drawingArea(int pictureWidth, int pictureHeight, const Factors& factors);
 
 // Where no block lands, the buffer keeps the picture box's background, pure red.
@@ -43,7 +49,7 @@ class Builder {
     // Pixels of the drawing area's size; the builder writes only where blocks (or copied rows) land.
     void attach(px::MutableView storage);
 
-    bool copies() const { return !averager_; }
+    bool copies() const { return !averager_ && !grid_; }
     // Room for picture row y: the buffer's own row when it is copied there, else a scratch row.
     px::Pixel* rowTarget(int y);
     // Row y has been written to rowTarget(y).
@@ -57,6 +63,7 @@ class Builder {
     int pictureWidth_ = 0;
     std::vector<px::Pixel> scratch_, done_;
     std::unique_ptr<BlockAverager> averager_;
+    std::unique_ptr<GridAverager> grid_;
 };
 
 } // namespace buffer

@@ -13,6 +13,7 @@
 
 #include <QClipboard>
 #include <QDir>
+#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QProcess>
@@ -28,7 +29,22 @@ namespace {
 struct ConverterRun {
     int status;
     QByteArray out, err;
+    QByteArray fontNotice; // the line that says the font asked for is not installed, kept out of `err`
 };
+
+// Most tests convert in the default font, which Debian does not have: its notice is kept apart.
+ConverterRun noticeApart(ConverterRun r) {
+    static const QRegularExpression notice(
+        "^tessarine-convert: font \"[^\n]*\" is not installed; measured in "
+        "\"[^\n]*\"\n",
+        QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch m = notice.match(QString::fromUtf8(r.err));
+    if (m.hasMatch()) {
+        r.fontNotice = m.captured(0).toUtf8();
+        r.err.replace(r.fontNotice, "");
+    }
+    return r;
+}
 
 // `memoryLimit`: the most address space, in bytes, the converter may take (0: no limit).
 ConverterRun convert(const QStringList& args, const QString& input = QString(), qint64 memoryLimit = 0) {
@@ -45,8 +61,8 @@ ConverterRun convert(const QStringList& args, const QString& input = QString(), 
         });
     p.start(QStringLiteral(TESSARINE_CONVERT), args);
     p.waitForFinished(60000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-            p.readAllStandardError()};
+    return noticeApart({p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+                        p.readAllStandardError()});
 }
 
 QImage scene(int w, int h) {
@@ -59,6 +75,7 @@ class Converter : public ProgramTest {
     void SetUp() override {
         ProgramTest::SetUp();
         qputenv("XDG_CACHE_HOME", QFile::encodeName(path("cache")));
+        qunsetenv("COLUMNS"); // redirected, the text is 80 characters wide unless COLUMNS says otherwise
     }
     void TearDown() override {
         qunsetenv("XDG_CACHE_HOME");
@@ -101,25 +118,114 @@ TEST_F(Converter, GivesTheDesktopProgramsTextForEveryKindOfPicture) {
     }
 }
 
-TEST_F(Converter, ColumnsKeepThePicturesProportions) {
+// A character cell of the measuring font, at the 96 dpi the measurement uses.
+QSizeF cell(const QString& font) {
+    QImage probe(1, 1, QImage::Format_RGB32);
+    probe.setDotsPerMeterX(qRound(96 / 0.0254));
+    probe.setDotsPerMeterY(qRound(96 / 0.0254));
+    const QFontMetricsF fm(glyphs::measuringFont(font, 8), &probe);
+    return {fm.horizontalAdvance('M'), fm.height()};
+}
+
+QList<QByteArray> linesOf(const QByteArray& out) {
+    QList<QByteArray> lines = out.split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+TEST_F(Converter, GridsAreExactAndKeepThePicturesProportions) {
     const QString pic = testpic::save(scene(600, 400), path("wide.jpg"));
-    for (int columns : {40, 77, 100}) {
+    const QSizeF c = cell("Courier New");
+    for (int columns : {1, 40, 77, 100, 121}) {
         const ConverterRun r = convert({pic, "--columns", QString::number(columns), "--chars", "#. "});
         ASSERT_EQ(r.status, 0) << r.err.toStdString();
-        const QList<QByteArray> lines = r.out.split('\n');
-        ASSERT_GE(lines.size(), 2);
-        EXPECT_EQ(lines.first().size(), columns);
-        // Shown in the font's own cells, the text is as wide for its height as the part of the picture it
-        // covers (a run leaves the last four blocks of each direction out of the buffer).
-        const int rows = int(lines.size()) - 1;
-        QImage probe(1, 1, QImage::Format_RGB32);
-        probe.setDotsPerMeterX(qRound(96 / 0.0254));
-        probe.setDotsPerMeterY(qRound(96 / 0.0254));
-        const QFontMetricsF fm(glyphs::measuringFont("Courier New", 8), &probe);
-        const double shown = columns * fm.horizontalAdvance('M') / (rows * fm.height());
-        const double covered = (columns * 604.0 / (columns + 4)) / (rows * 404.0 / (rows + 4));
-        EXPECT_NEAR(shown / covered, 1.0, 0.1) << columns << " columns, " << rows << " rows";
+        const QList<QByteArray> lines = linesOf(r.out);
+        ASSERT_GE(lines.size(), 1);
+        for (const QByteArray& line : lines)
+            ASSERT_EQ(line.size(), columns);
+        // Shown in the font's own cells, the text is as wide for its height as the whole picture, to
+        // within the rounding of the number of lines.
+        const double shown = columns * c.width() / (lines.size() * c.height());
+        EXPECT_NEAR(shown / (600.0 / 400), 1.0, columns > 1 ? 0.5 / lines.size() + 0.01 : 1) << columns;
     }
+    const auto grid = [&](const QStringList& size) {
+        const QList<QByteArray> lines = linesOf(convert(QStringList{pic, "--chars", "#. "} + size).out);
+        return QSize(lines.isEmpty() ? 0 : int(lines.first().size()), int(lines.size()));
+    };
+    const QSize byRows = grid({"--rows", "30"});
+    EXPECT_EQ(byRows.height(), 30);
+    EXPECT_NEAR(byRows.width() * c.width() / (30 * c.height()), 1.5, 1.5 * 0.5 / byRows.width() + 0.01);
+    EXPECT_EQ(grid({"--rows", "7", "--columns", "333"}), QSize(333, 7));
+    EXPECT_EQ(grid({}).width(), 80) << "redirected, 80 characters a line";
+    qputenv("COLUMNS", "57");
+    EXPECT_EQ(grid({}).width(), 57);
+    qunsetenv("COLUMNS");
+    for (const char* bad : {"0", "-3", "32768", "x"}) {
+        EXPECT_EQ(convert({pic, "--columns", bad}).status, 2) << bad;
+        EXPECT_EQ(convert({pic, "--rows", bad}).status, 2) << bad;
+    }
+}
+
+TEST_F(Converter, GridsCoverEveryEdgeOfThePicture) {
+    // A black frame round a white picture: every side shows at every width, and the inside stays blank.
+    QImage framed(300, 200, QImage::Format_RGB32);
+    framed.fill(qRgb(255, 255, 255));
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 300; ++x)
+            if (x < 16 || y < 16 || x >= 284 || y >= 184)
+                framed.setPixel(x, y, qRgb(0, 0, 0));
+    const QString pic = testpic::save(framed, path("framed.bmp"));
+    for (int columns : {12, 40, 100}) {
+        const QList<QByteArray> lines =
+            linesOf(convert({pic, "--columns", QString::number(columns), "--chars", "@#+. "}).out);
+        ASSERT_GE(lines.size(), 3) << columns;
+        EXPECT_FALSE(lines.first().contains(' ') || lines.last().contains(' ')) << columns;
+        for (const QByteArray& line : lines)
+            ASSERT_TRUE(line.size() == columns && line.front() != ' ' && line.back() != ' ')
+                << columns << ": [" << line.toStdString() << "]";
+        EXPECT_EQ(lines[lines.size() / 2].mid(columns / 4, columns / 2).trimmed(), "") << columns;
+    }
+}
+
+TEST_F(Converter, SeveralPicturesGoToStandardOutputInTheirOrder) {
+    const QString jpg = testpic::save(scene(90, 60), path("a.jpg"));
+    const QString png = testpic::save(scene(50, 80), path("b.png"));
+    const QString bmp = testpic::save(scene(64, 64), path("c.bmp"));
+    const QStringList size = {"--columns", "30", "--chars", "@%#*+=-:. "};
+    QByteArray alone;
+    for (const QString& pic : {jpg, png, bmp})
+        alone += convert(QStringList{pic} + size).out;
+    const ConverterRun together = convert(QStringList{jpg, png, bmp} + size);
+    EXPECT_EQ(together.status, 0) << together.err.toStdString();
+    EXPECT_EQ(together.out, alone);
+    EXPECT_EQ(convert(QStringList{jpg, png, bmp, "-o", "-"} + size).out, alone) << "-o - is standard output";
+    const ConverterRun gap = convert(QStringList{jpg, path("missing.jpg"), bmp} + size);
+    EXPECT_EQ(gap.status, 1);
+    EXPECT_EQ(gap.out, convert(QStringList{jpg} + size).out + convert(QStringList{bmp} + size).out);
+    EXPECT_FALSE(QFile::exists(path("-")));
+}
+
+TEST_F(Converter, OptionalValuesOnlyAfterAnEqualsSignAndAWordOnTheFont) {
+    const QString pic = testpic::save(scene(60, 40), path("p.jpg"));
+    const ConverterRun coloured = convert({"--color", pic, "--columns", "20"});
+    EXPECT_EQ(coloured.status, 0) << coloured.err.toStdString();
+    EXPECT_TRUE(coloured.out.contains("\x1b[38;2;"));
+    EXPECT_EQ(coloured.out, convert({pic, "--color=truecolor", "--columns", "20"}).out);
+    const ConverterRun bad = convert({pic, "--color=99"});
+    EXPECT_EQ(bad.err, "tessarine-convert: --color takes truecolor, 256 or 16\n");
+    // The default font is not installed here: the family measured instead is named, measured or remembered.
+    const QByteArray notice = "tessarine-convert: font \"Courier New\" is not installed; measured in \"" +
+                              QFontInfo(glyphs::measuringFont("Courier New", 8)).family().toUtf8() + "\"\n";
+    for (int round = 0; round < 2; ++round) {
+        const ConverterRun r = convert({pic, "--columns", "20"});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.fontNotice, notice) << "round " << round;
+        EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+    }
+    EXPECT_EQ(convert({"--order"}).fontNotice, notice);
+    const ConverterRun installed = convert({pic, "--columns", "20", "--font", "DejaVu Sans Mono"});
+    EXPECT_TRUE(installed.fontNotice.isEmpty() && installed.err.isEmpty()) << installed.err.toStdString();
 }
 
 TEST_F(Converter, SettingsFileStandsForTheOptions) {
@@ -176,7 +282,8 @@ TEST_F(Converter, ExitStatusesAndErrorLines) {
                                  {good, "--table", path("t.txt"), "--chars", "ab"},
                                  {good, "--chars", ""},
                                  {good, "--size", "0.5"},
-                                 {good, good}};
+                                 {good, "--color=99"},
+                                 {good, "--rows", "3", "--scale", "2x2"}};
     for (const QStringList& args : usage) {
         const ConverterRun r = convert(args);
         EXPECT_EQ(r.status, 2) << args.join(' ').toStdString();
@@ -187,8 +294,9 @@ TEST_F(Converter, ExitStatusesAndErrorLines) {
 
 TEST_F(Converter, OutputsLineEndsAndTheDefaultTable) {
     const QString pic = testpic::save(scene(30, 20), path("p.bmp"));
-    const ConverterRun lf = convert({pic, "--chars", "#. "});
-    const ConverterRun crlf = convert({pic, "--chars", "#. ", "--crlf", "-o", path("p.txt")});
+    const ConverterRun lf = convert({pic, "--chars", "#. ", "--scale", "1x1"});
+    const ConverterRun crlf =
+        convert({pic, "--chars", "#. ", "--scale", "1x1", "--crlf", "-o", path("p.txt")});
     ASSERT_EQ(crlf.status, 0);
     EXPECT_TRUE(crlf.out.isEmpty());
     QByteArray expected = lf.out;
@@ -239,7 +347,8 @@ TEST_F(Converter, HostileInputsGetALineAndANonZeroStatus) {
         const ConverterRun mixed = convert({good, input.path, "-o", path("mixed")});
         EXPECT_EQ(mixed.status, 1) << input.name.toStdString();
     }
-    const ConverterRun unicode = convert({hostile::unicodePicture(folder()), "--chars", "#. "});
+    const ConverterRun unicode =
+        convert({hostile::unicodePicture(folder()), "--chars", "#. ", "--scale", "1x1"});
     EXPECT_EQ(unicode.status, 0) << unicode.err.toStdString();
     EXPECT_EQ(unicode.out.count('\n'), 30);
 }
@@ -327,8 +436,8 @@ TEST_F(Converter, FillTableResultIsSavedCopiedAndConvertedToTheSameBytes) {
     frmAscii()->mnuEditCopy_Click();
     const QString copied = QGuiApplication::clipboard()->text();
 
-    const ConverterRun r =
-        convert({pic, "--crlf", "--chars", table, "--font", "DejaVu Sans Mono", "--size", "9"});
+    const ConverterRun r = convert(
+        {pic, "--crlf", "--chars", table, "--font", "DejaVu Sans Mono", "--size", "9", "--scale", "1x1"});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(readFile("saved.txt"), r.out);
     EXPECT_EQ(textfile::encode(copied), r.out);
@@ -488,16 +597,16 @@ TEST_F(Converter, CacheIsUsedOnlyForWhatItWasMeasuredFor) {
     poisoned.printable = {false, true, true};
     ASSERT_TRUE(cache.store(cache.key(table, font, 8), poisoned));
     const QString black = testpic::save(testpic::filled(12, 6, qRgb(0, 0, 0)), path("black.bmp"));
-    const QStringList args = {black, "--chars", "@. ", "--font", "DejaVu Sans Mono"};
+    const QStringList args = {black, "--chars", "@. ", "--font", "DejaVu Sans Mono", "--scale", "1x1"};
     EXPECT_EQ(convert(args).out, QByteArray("            \n").repeated(6)) << "the entry is used";
     EXPECT_EQ(convert(QStringList(args) << "--no-cache").out, QByteArray("@@@@@@@@@@@@\n").repeated(6));
     EXPECT_EQ(convert(QStringList(args) << "--size"
                                         << "9")
                   .out,
               QByteArray("@@@@@@@@@@@@\n").repeated(6));
-    EXPECT_EQ(convert({black, "--chars", ". @", "--font", "DejaVu Sans Mono"}).out,
+    EXPECT_EQ(convert({black, "--chars", ". @", "--font", "DejaVu Sans Mono", "--scale", "1x1"}).out,
               QByteArray("@@@@@@@@@@@@\n").repeated(6));
-    EXPECT_EQ(convert({black, "--chars", "@. ", "--font", "Liberation Mono"}).out,
+    EXPECT_EQ(convert({black, "--chars", "@. ", "--font", "Liberation Mono", "--scale", "1x1"}).out,
               QByteArray("@@@@@@@@@@@@\n").repeated(6));
     // A font added to a folder the configuration names: the entry no longer applies.
     QFile::copy("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", path("fonts/Extra.ttf"));
@@ -548,6 +657,11 @@ TEST_F(Converter, ErrorsAreTheSameWithOrWithoutTheCache) {
         EXPECT_EQ(big.status, 2);
         EXPECT_EQ(big.err,
                   "tessarine-convert: the character table has 300 characters; a table holds at most 256\n");
+        QString full;
+        for (char16_t c = 0x100; c < 0x200; ++c)
+            full += QChar(c);
+        EXPECT_EQ(convert({pic, "--chars", full}).status, 0) << "256 characters fill the table";
+        EXPECT_EQ(convert({pic, "--chars", full + "x"}).status, 2);
         const ConverterRun size = convert({pic, "--size", "0"});
         EXPECT_EQ(size.status, 2);
         EXPECT_EQ(size.err, "tessarine-convert: the font size must be at least 1 point\n");
@@ -699,11 +813,11 @@ TEST_F(Converter, PictureHasTheTextsCellsAndItsInk) {
 
 TEST_F(Converter, TextFitsTheTerminalItIsWrittenTo) {
     const QString pic = testpic::save(scene(400, 300), path("wide.jpg"));
-    const auto throughTerminal = [&](unsigned short columns, const QStringList& args) {
+    const auto throughTerminal = [&](unsigned short columns, unsigned short rows, const QStringList& args) {
         int master = -1, slave = -1;
         winsize size{};
         size.ws_col = columns;
-        size.ws_row = 24;
+        size.ws_row = rows;
         if (openpty(&master, &slave, nullptr, nullptr, &size) != 0)
             return QByteArray("no pseudo-terminal");
         QProcess p;
@@ -725,14 +839,20 @@ TEST_F(Converter, TextFitsTheTerminalItIsWrittenTo) {
         ::close(master);
         return out;
     };
-    const QList<QByteArray> fitted = throughTerminal(50, {pic, "--chars", "#. "}).split('\n');
+    const QList<QByteArray> fitted = linesOf(throughTerminal(50, 24, {pic, "--chars", "#. "}));
     ASSERT_GE(fitted.size(), 2);
     EXPECT_EQ(fitted.first().size(), 50 + 1) << "50 characters and the terminal's CR";
+    EXPECT_LE(fitted.size(), 23);
     const QList<QByteArray> asked =
-        throughTerminal(50, {pic, "--chars", "#. ", "--columns", "20"}).split('\n');
+        linesOf(throughTerminal(50, 24, {pic, "--chars", "#. ", "--columns", "20"}));
     EXPECT_EQ(asked.first().size(), 20 + 1) << "--columns wins";
-    // Redirected, the default stays: one character a picture pixel.
-    EXPECT_EQ(convert({pic, "--chars", "#. "}).out.split('\n').first().size(), 400);
+    // A portrait picture on a low terminal: as high as the terminal allows, a line left for the prompt.
+    const QString portrait = testpic::save(scene(300, 600), path("tall.jpg"));
+    const QList<QByteArray> tall = linesOf(throughTerminal(100, 24, {portrait, "--chars", "#. "}));
+    EXPECT_EQ(tall.size(), 23);
+    EXPECT_LT(tall.first().size(), 100);
+    // Redirected: 80 characters a line.
+    EXPECT_EQ(linesOf(convert({pic, "--chars", "#. "}).out).first().size(), 80);
 }
 
 } // namespace

@@ -97,11 +97,13 @@ TEST(Options, EveryRowIsInTheHelpTheManualAndTheCompletion) {
         if (rule.shortName)
             EXPECT_NE(help.find(std::string("-") + rule.shortName + ", "), std::string::npos) << name;
         EXPECT_TRUE(named(manual, name)) << name << " is missing from the manual page";
-        if (rule.value && rule.longName)
+        if (rule.defaultValue)
+            EXPECT_NE(completion.find(name + "=*"), std::string::npos) << name << "'s value after \"=\"";
+        else if (rule.value && rule.longName)
             EXPECT_TRUE(std::regex_search(completion, std::regex("[ |]" + name + R"(( \||\)))")))
                 << name << " takes a value the completion does not know";
     }
-    EXPECT_EQ(listed, 16);
+    EXPECT_EQ(listed, 17);
     std::string words;
     for (const art::OutputForm& form : art::outputForms()) {
         const std::string name(form.name);

@@ -209,7 +209,7 @@ void FrmMain::openArgumentPicture() {
     if (!info.exists())
         setStatus("'" + shown + "' not found.");
     else if (!looksLikePicture(named))
-        setStatus("'" + shown + "' is not a BMP, GIF or JPEG picture.");
+        setStatus("'" + shown + "' is not a picture.");
     else
         choosePicture(info.absoluteFilePath());
 }
