@@ -19,6 +19,10 @@ namespace {
 
 using Hash = hashing::Fnv64;
 
+// The memo names some hundred files and folders; a configuration file is a few kilobytes.
+constexpr int64_t kMaxMemoBytes = 4 << 20;
+constexpr int64_t kMaxConfigBytes = 1 << 20;
+
 std::string env(const char* name) {
     const char* v = std::getenv(name);
     return v ? v : "";
@@ -156,7 +160,7 @@ class Fingerprint {
         if (memo_.empty())
             return false;
         std::string text;
-        if (!files::readFile(memo_, text))
+        if (!files::readFile(memo_, text, kMaxMemoBytes))
             return false;
         size_t at = 0;
         const auto getline = [&](std::string& line) {
@@ -210,7 +214,7 @@ class Fingerprint {
             text += "c " + identity + "\t" + path + "\n";
         for (const std::string& dir : fontDirs_)
             text += "d " + dir + "\n";
-        files::writeFileWhole(memo_, text); // a memo that cannot be kept is made again next time
+        files::writeTarget(memo_, text); // a memo that cannot be kept is made again next time
     }
 
     void config(const std::string& path) {
@@ -236,7 +240,7 @@ class Fingerprint {
         if (!S_ISREG(st.st_mode))
             return;
         std::string text;
-        files::readFile(path, text);
+        files::readFile(path, text, kMaxConfigBytes); // a configuration file too large is read as empty
         const std::string folder = path.substr(0, path.rfind('/'));
         for (const Element& e : elements(text)) {
             if (e.name == "include")

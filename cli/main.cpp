@@ -19,19 +19,16 @@ int main(int argc, char* argv[]) {
     int status = 0;
     try {
         const cli::Options options = cli::parseOptions(std::vector<std::string>(argv + 1, argv + argc));
-        if (options.help) {
-            std::fputs(cli::helpText().c_str(), stdout);
-            return 0;
-        }
-        if (options.version) {
-            std::printf("tessarine-convert %s\n", version::text().c_str());
-            return 0;
-        }
+        if (options.help)
+            return cli::writeStandardOutput(cli::helpText()) ? 0 : kUsage;
+        if (options.version)
+            return cli::writeStandardOutput("tessarine-convert " + version::text() + "\n") ? 0 : kUsage;
         const cli::Plan plan = cli::makePlan(options);
         cli::QtModule qt("tessarine-convert");
         std::optional<cli::OrderCache> cache;
-        if (plan.useCache)
-            cache.emplace(std::string(), std::vector<std::string>{cli::qtModulePath()});
+        const std::optional<std::string> folder = cli::OrderCache::userFolder();
+        if (plan.useCache && folder)
+            cache.emplace(*folder, std::vector<std::string>{cli::qtModulePath()});
         const cli::OrderCache* orders = cache ? &*cache : nullptr;
         status = plan.order ? cli::printOrder(plan, qt, orders) : cli::run(plan, qt, orders);
     } catch (const err::Error& e) {

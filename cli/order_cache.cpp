@@ -4,8 +4,11 @@
 
 #include "base/files.h"
 #include "kernels/hash.h"
+#include "kernels/ink_measure.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +20,9 @@
 namespace cli {
 
 namespace {
+
+// An entry holds its key and a line a character: far less than this.
+constexpr int64_t kMaxEntryBytes = 1 << 20;
 
 std::string hexBytes(const std::string& s) {
     std::string out;
@@ -59,12 +65,39 @@ bool fromHex(const std::string& hex, std::string& out) {
     return true;
 }
 
-std::string defaultFolder() {
-    const char* cache = std::getenv("XDG_CACHE_HOME");
-    if (cache && *cache == '/')
-        return std::string(cache) + "/tessarine";
-    const char* home = std::getenv("HOME");
-    return std::string(home ? home : "/tmp") + "/.cache/tessarine";
+// A folder this user may trust: a real folder (no symbolic link), owned by the user, that no one else may
+// write. The folder above it may be shared when its sticky bit keeps others from renaming what is in it.
+bool trusted(const std::string& path, bool mine) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    if (mine)
+        return st.st_uid == ::geteuid() && (st.st_mode & 022) == 0;
+    return (st.st_uid == ::geteuid() || st.st_uid == 0) &&
+           ((st.st_mode & 022) == 0 || (st.st_mode & S_ISVTX));
+}
+
+// Makes a folder for this user alone when it is missing (and the one above it, the user's cache).
+bool makeFolder(const std::string& path) {
+    if (::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST)
+        return true;
+    if (errno != ENOENT)
+        return false;
+    const size_t slash = path.rfind('/');
+    return slash != std::string::npos && slash > 0 && makeFolder(path.substr(0, slash)) &&
+           (::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST);
+}
+
+// The characters are exactly the table's, the counts within the glyph surface, the aspect usable.
+bool fits(const Measurement& m, const std::u32string& table, double size) {
+    std::u32string chars(m.chars.begin(), m.chars.end()), wanted = table;
+    std::sort(chars.begin(), chars.end());
+    std::sort(wanted.begin(), wanted.end());
+    const int64_t side = glyphs::surfaceSide(size);
+    const bool counts = std::all_of(m.levels.begin(), m.levels.end(),
+                                    [&](int32_t level) { return level >= 0 && level <= side * side; });
+    return chars == wanted && counts && m.printable.size() == m.chars.size() && std::isfinite(m.cellAspect) &&
+           m.cellAspect >= 0.1 && m.cellAspect <= 20;
 }
 
 std::string number(double v) {
@@ -76,10 +109,28 @@ std::string number(double v) {
 } // namespace
 
 OrderCache::OrderCache(std::string folder, std::vector<std::string> measuringFiles)
-    : folder_(folder.empty() ? defaultFolder() : std::move(folder)),
-      measuringFiles_(std::move(measuringFiles)) {
+    : folder_(std::move(folder)), measuringFiles_(std::move(measuringFiles)) {
     for (const char* path : {TESSARINE_MEASURING_LIBRARIES})
         measuringFiles_.emplace_back(path);
+}
+
+std::optional<std::string> OrderCache::userFolder() {
+    const char* cache = std::getenv("XDG_CACHE_HOME");
+    if (cache && *cache == '/')
+        return std::string(cache) + "/tessarine";
+    const char* home = std::getenv("HOME");
+    if (home && *home == '/')
+        return std::string(home) + "/.cache/tessarine";
+    return std::nullopt;
+}
+
+bool OrderCache::ordersFolder(bool create) const {
+    const std::string orders = folder_ + "/orders";
+    if (create && !makeFolder(orders))
+        return false;
+    const size_t slash = folder_.rfind('/');
+    const std::string above = slash == std::string::npos || slash == 0 ? "/" : folder_.substr(0, slash);
+    return trusted(above, false) && trusted(folder_, true) && trusted(orders, true);
 }
 
 namespace {
@@ -112,6 +163,8 @@ std::string OrderCache::entryPath(const std::string& key) const {
 
 bool OrderCache::mayHold(const std::u32string& table, const std::string& font, double size) const {
     const std::string prefix = hashing::fnv64Hex(subject(table, font, size)) + "-";
+    if (!ordersFolder(false))
+        return false;
     DIR* d = ::opendir((folder_ + "/orders").c_str());
     if (!d)
         return false;
@@ -122,9 +175,10 @@ bool OrderCache::mayHold(const std::u32string& table, const std::string& font, d
     return found;
 }
 
-std::optional<Measurement> OrderCache::load(const std::string& key) const {
+std::optional<Measurement> OrderCache::load(const std::string& key, const std::u32string& table,
+                                            double size) const {
     std::string text;
-    if (!files::readFile(entryPath(key), text))
+    if (!ordersFolder(false) || !files::readFile(entryPath(key), text, kMaxEntryBytes))
         return std::nullopt;
     // The checksum covers everything before its own line.
     const size_t sumAt = text.rfind("sum ");
@@ -166,14 +220,15 @@ std::optional<Measurement> OrderCache::load(const std::string& key) const {
         m.levels.push_back(level);
         m.printable.push_back(printable != 0);
     }
-    if (getline(line))
-        return std::nullopt; // more than it said
+    if (getline(line) || !fits(m, table, size))
+        return std::nullopt; // more than it said, or not the table's
     return m;
 }
 
 bool OrderCache::store(const std::string& key, const Measurement& m) const {
     std::error_code ec;
-    std::filesystem::create_directories(folder_ + "/orders", ec);
+    if (!ordersFolder(true))
+        return false;
     std::string text = key + "\n" + "count " + std::to_string(m.chars.size()) + "\n" + "aspect " +
                        number(m.cellAspect) + "\n" + "family " + (m.fontInstalled ? "1 " : "0 ") +
                        hexBytes(m.family.substr(0, 255)) + "\n";
@@ -185,7 +240,7 @@ bool OrderCache::store(const std::string& key, const Measurement& m) const {
     }
     text += "sum " + hashing::fnv64Hex(text) + "\n";
     const std::string target = entryPath(key);
-    if (files::writeFileWhole(target, text) != 0)
+    if (files::writeTarget(target, text) != 0)
         return false;
     // Entries for the same subject made for other fonts or programs will not be used again.
     const std::string name = std::filesystem::path(target).filename().string();

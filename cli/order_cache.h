@@ -7,26 +7,33 @@
 #include <vector>
 
 // The measured order of a table in a font and size, remembered per user (in $XDG_CACHE_HOME/tessarine,
-// else ~/.cache/tessarine), so that a later conversion with the same table, font and size needs neither
-// Qt nor the font system. An entry's key covers everything the measurement depends on: the table, the
-// font name, the size, the program's and Qt's versions, and the fingerprint of the installed fonts and
-// their configuration; an entry holds its whole key and a checksum, and is used only when both match.
-// Entries are written to a file of their own and then moved into place, so readers never see half an
-// entry and two converters writing the same one at once leave a whole one.
+// else $HOME/.cache/tessarine; with neither, nothing is remembered), so that a later conversion with the same
+// table, font and size needs neither Qt nor the font system. An entry's key covers everything the measurement
+// depends on: the table, the font name, the size, the program's and Qt's versions, and the fingerprint of the
+// installed fonts and their configuration; an entry holds its whole key and a checksum, and is used only when
+// both match. Entries are written to a file of their own and then moved into place, so readers never see half
+// an entry and two converters writing the same one at once leave a whole one. Only folders that the user owns
+// and nobody else may write are used, and an entry is believed only when it fits its table: no other user can
+// decide what a conversion prints.
 namespace cli {
 
 class OrderCache {
   public:
-    // The folder the cache lives in (empty: the user's cache folder), and the files besides the
-    // program's own libraries whose change may change a measurement (the Qt module).
-    explicit OrderCache(std::string folder = {}, std::vector<std::string> measuringFiles = {});
+    // The folder the cache lives in, and the files besides the program's own libraries whose change may
+    // change a measurement (the Qt module).
+    explicit OrderCache(std::string folder, std::vector<std::string> measuringFiles = {});
+
+    // The user's cache folder: $XDG_CACHE_HOME/tessarine or $HOME/.cache/tessarine (absolute names only);
+    // nothing when neither is set.
+    static std::optional<std::string> userFolder();
 
     std::string key(const std::u32string& table, const std::string& font, double size) const;
     // False when no entry at all is kept for this table, font and size, whatever the fonts: then the
     // order must be measured, and that can start before the fonts are fingerprinted.
     bool mayHold(const std::u32string& table, const std::string& font, double size) const;
-    // The entry for a key, or nothing when there is none or it is damaged.
-    std::optional<Measurement> load(const std::string& key) const;
+    // The entry for a key, or nothing when there is none, it is damaged, or it does not fit the table it
+    // is for: exactly its characters, each count within the glyph surface of the size, a usable aspect.
+    std::optional<Measurement> load(const std::string& key, const std::u32string& table, double size) const;
     // Writes the entry, and removes the entries for the same table, font and size made for fonts or
     // programs that are gone; false when it could not be written (the conversion goes on without it).
     bool store(const std::string& key, const Measurement& m) const;
@@ -36,6 +43,10 @@ class OrderCache {
     std::string entryPath(const std::string& key) const;
 
   private:
+    // The entries' folder, made (for this user alone) when `create`; false when it or the cache folder is
+    // missing, not a folder of this user's, or writable by others.
+    bool ordersFolder(bool create) const;
+
     std::string folder_;
     std::vector<std::string> measuringFiles_;
 };

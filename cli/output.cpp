@@ -13,10 +13,17 @@ void printError(const std::string& file, const std::string& reason) {
                  reason.c_str());
 }
 
+bool writeStandardOutput(std::string_view text) {
+    if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0)
+        return true;
+    printError("standard output", std::strerror(errno));
+    return false;
+}
+
 bool writeOutput(const std::string& picture, const std::string& path, const std::string& bytes) {
     if (path.empty())
-        return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
-    if (const int error = files::writeFileWhole(path, bytes)) {
+        return writeStandardOutput(bytes);
+    if (const int error = files::writeTarget(path, bytes)) {
         printError(picture, "cannot write " + path + ": " + std::strerror(error));
         return false;
     }
@@ -31,10 +38,8 @@ void InOrder::done(int index, std::optional<std::string> output) {
         std::optional<std::string>& due = outputs_[next_];
         if (!due)
             continue;
-        if (!failed_ && !writeOutput(std::string(), std::string(), *due)) {
+        if (!failed_ && !writeStandardOutput(*due))
             failed_ = true;
-            printError("standard output", std::strerror(errno));
-        }
         if (failed_)
             ++unwritten_;
         due.reset();

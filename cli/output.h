@@ -3,6 +3,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // What the converter writes besides its text: the outputs of pictures, and its messages.
@@ -11,10 +12,14 @@ namespace cli {
 // Prints "tessarine-convert: FILE: REASON" (or without FILE) on standard error.
 void printError(const std::string& file, const std::string& reason);
 
-// Writes a picture's output to standard output (an empty `path`), or whole into its file: it is written
-// beside its place and then moved there, so a failed write never leaves half a file. A failure is
-// reported for `picture`; false then.
+// Writes a picture's output to standard output (an empty `path`), or where its path points
+// (files::writeTarget: a regular file is replaced whole, a pipe or a device written as it is). A failure
+// is reported for `picture`; false then.
 bool writeOutput(const std::string& picture, const std::string& path, const std::string& bytes);
+
+// Writes text to standard output and flushes it; a failure (a full disk, a closed pipe's EPIPE) is
+// reported naming standard output. False then.
+bool writeStandardOutput(std::string_view text);
 
 // Outputs that go to standard output, each written whole and in the order of the jobs, whichever is done
 // first: a job's output waits only for the outputs before it.

@@ -8,6 +8,7 @@
 #include "kernels/errors.h"
 #include "kernels/jpeg_decoder.h"
 #include "kernels/limits.h"
+#include "kernels/memory_limit.h"
 #include "kernels/rounding.h"
 #include "kernels/text_encoding.h"
 #include "output.h"
@@ -21,6 +22,7 @@
 #include <filesystem>
 #include <map>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace cli {
@@ -43,6 +45,10 @@ std::u32string tableFile(const std::string& path) {
     try {
         return files::readFirstLine(path);
     } catch (const err::Error& e) {
+        if (e.kind() == err::Kind::TooLarge)
+            throw usage(path + ": its first line goes on past " + std::to_string(limits::kMaxTableLineBytes) +
+                        " bytes; a table holds at most " + std::to_string(limits::kMaxTableLength) +
+                        " characters");
         throw usage(path + ": " + e.description());
     }
 }
@@ -137,13 +143,39 @@ std::string baseName(const std::string& path) {
     return dot == std::string::npos ? name : name.substr(0, dot);
 }
 
+bool isStandardOutput(const std::string& path) {
+    struct stat named {
+    }, output{};
+    return ::stat(path.c_str(), &named) == 0 && ::fstat(STDOUT_FILENO, &output) == 0 &&
+           named.st_dev == output.st_dev && named.st_ino == output.st_ino;
+}
+
 bool isDirectory(const std::string& path) {
     std::error_code ec;
     return std::filesystem::is_directory(path, ec);
 }
 
+// Whether a file's first bytes can start a picture of a format the converter or Qt's readers read:
+// standard input that cannot is refused at once rather than kept.
+bool mayStartPicture(std::string_view head) {
+    using namespace std::string_view_literals; // the signatures hold NUL bytes
+    static constexpr std::string_view kSignatures[] = {
+        "\xFF\xD8\xFF"sv, "\x89PNG"sv, "GIF8"sv,  "BM"sv,   "RIFF"sv, "II*"sv,  "MM\0*"sv, "\0\0\1\0"sv,
+        "\0\0\2\0"sv,     "P1"sv,      "P2"sv,    "P3"sv,   "P4"sv,   "P5"sv,   "P6"sv,    "P7"sv,
+        "#define"sv,      "/* XPM"sv,  "<?xml"sv, "<svg"sv, "icns"sv, "DDS "sv, "8BPS"sv,  "\0\0\0\x0CjP"sv};
+    for (std::string_view signature : kSignatures)
+        if (head.substr(0, signature.size()) == signature)
+            return true;
+    // HEIF and AVIF name their brand after a box size; TGA has no signature, only plausible first bytes.
+    if (head.size() >= 8 && head.substr(4, 4) == "ftyp")
+        return true;
+    return head.size() >= 3 && (head[1] == 0 || head[1] == 1) &&
+           "\1\2\3\x09\x0A\x0B"sv.find(head[2]) != std::string_view::npos;
+}
+
 // Standard input copied to a file of its own that nobody else can see (it is gone when the converter
-// ends), so that it reads like any picture file; returns its path.
+// ends), so that it reads like any picture file; returns its path. No more is kept than decoding may
+// take memory, and nothing that cannot start a picture.
 std::string spoolStandardInput() {
     std::FILE* spool = std::tmpfile();
     const auto failed = [](const char* what) {
@@ -151,11 +183,22 @@ std::string spoolStandardInput() {
     };
     if (!spool)
         throw failed("cannot keep standard input: ");
+    const int64_t limit = int64_t(memlimit::pictureAllocationLimitMB()) << 20;
+    int64_t kept = 0;
     char chunk[1 << 16];
     size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, stdin)) > 0)
+    while ((got = std::fread(chunk, 1, sizeof chunk, stdin)) > 0) {
+        if (kept == 0 && !mayStartPicture(std::string_view(chunk, got)))
+            throw err::Error(err::InvalidPicture, "Invalid picture (standard input holds no picture)");
+        kept += int64_t(got);
+        if (kept > limit)
+            throw err::Error(err::OutOfMemory,
+                             "Out of memory (standard input goes on past " +
+                                 std::to_string(memlimit::pictureAllocationLimitMB()) + " MB)",
+                             err::Kind::TooLarge);
         if (std::fwrite(chunk, 1, got, spool) != got)
             throw failed("cannot keep standard input: ");
+    }
     if (std::ferror(stdin) || std::fflush(spool) != 0)
         throw failed("cannot read standard input: ");
     return "/proc/self/fd/" + std::to_string(fileno(spool)); // kept open for the rest of the run
@@ -262,8 +305,11 @@ void applySize(Plan& p, const Options& o) {
 void addJobs(Plan& p, const Options& o) {
     if (o.pictures.empty())
         throw usage("no picture given (see --help)");
-    // "-o -" is standard output, where several pictures are written one after another.
-    const std::string out = o.output && *o.output != "-" ? *o.output : std::string();
+    // "-o -" is standard output, where several pictures are written one after another; so is a name of
+    // the file standard output already is (/dev/stdout), which another user may not be let to open anew.
+    std::string out = o.output && *o.output != "-" ? *o.output : std::string();
+    if (!out.empty() && isStandardOutput(out))
+        out.clear();
     const bool intoFolder = !out.empty() && (o.pictures.size() > 1 || isDirectory(out));
     if (intoFolder) {
         std::error_code ec;
@@ -301,6 +347,12 @@ void addJobs(Plan& p, const Options& o) {
         }
         job.viaQt = decodedByQt(job.source);
     }
+    // Nothing is written over a picture the run reads.
+    for (const Job& job : p.jobs)
+        for (const Job& input : p.jobs)
+            if (!job.output.empty() && files::sameFile(job.output, input.source))
+                throw usage("-o " + job.output + " is the picture " + input.picture +
+                            "; it is not written over");
 }
 
 } // namespace
@@ -368,6 +420,9 @@ Plan makePlan(const Options& o) {
         p.table = argumentText(*o.chars);
     if (o.font)
         p.font = *o.font;
+    if (textcode::decode(p.font).size() > size_t(limits::kMaxFontNameLength))
+        throw usage("the font name is longer than " + std::to_string(limits::kMaxFontNameLength) +
+                    " characters; no font is named so");
     if (o.size && !readNumber(*o.size, p.size))
         throw usage("--size takes a number of points");
     // The size as the program's size box holds it: a non-negative number, capped at 99 for a run.

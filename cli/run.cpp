@@ -54,7 +54,7 @@ std::optional<Measurement> remembered(const Plan& plan, const OrderCache* cache,
     if (!cache || !cache->mayHold(plan.table, plan.font, plan.size))
         return std::nullopt;
     key = cache->key(plan.table, plan.font, plan.size);
-    return cache->load(key);
+    return cache->load(key, plan.table, plan.size);
 }
 
 // Starts Qt on this thread. Alongside the module's loading, a helper makes the font system ready (Qt's
@@ -116,9 +116,10 @@ int printOrder(const Plan& plan, QtModule& qt, const OrderCache* cache) {
         return kUsage;
     }
     reportFont(plan, *m);
+    std::string text;
     for (size_t i = 0; i < m->chars.size(); ++i)
-        std::printf("%s\t%d\n", describe(m->chars[i], m->printable[i]).c_str(), m->levels[i]);
-    return 0;
+        text += describe(m->chars[i], m->printable[i]) + "\t" + std::to_string(m->levels[i]) + "\n";
+    return writeStandardOutput(text) ? 0 : kUsage;
 }
 
 namespace {
@@ -183,9 +184,13 @@ int run(const Plan& plan, QtModule& qt, const OrderCache* cache) {
     // The order, if remembered, is found while the first pictures decode.
     std::string key;
     const std::optional<Measurement> known = remembered(plan, cache, key);
+    // Pictures refused while planning (a name clash, standard input that holds none) need nothing more.
+    const bool anything = std::any_of(plan.jobs.begin(), plan.jobs.end(),
+                                      [](const Job& j) { return !j.refused && j.inputError.empty(); });
     if (known) {
         promises.measured.set_value(*known);
-        reportFont(plan, *known);
+        if (anything)
+            reportFont(plan, *known);
     }
 
     std::atomic<int> failed{0};
@@ -204,7 +209,7 @@ int run(const Plan& plan, QtModule& qt, const OrderCache* cache) {
             ++failed;
         progress.step();
     });
-    if (!known || plan.needsQt())
+    if (anything && (!known || plan.needsQt()))
         serveWorkers(plan, qt, cache, key, known.has_value(), promises);
     pool.wait();
     const int lost = failed + standardOutput.unwritten();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -7,7 +8,7 @@
 
 // Files as both programs read and write them, below any toolkit. Paths are in the system's file-name
 // encoding. What fails is raised as the program's error with its number: 53 a missing file, 76 a missing
-// folder, 75 a file that cannot be read or written.
+// folder, 75 a file that cannot be read or written, 7 one too large to read.
 namespace files {
 
 // True when the folder that would hold this file exists (a bare name lives in the current folder).
@@ -29,14 +30,26 @@ File openForReading(const std::string& path);
 // Up to `count` first bytes of a regular file; nothing when it is no regular file or cannot be read.
 std::string head(const std::string& path, size_t count);
 
-// The whole file; false when it cannot be read.
-bool readFile(const std::string& path, std::string& out);
-// The whole regular file; raises openForReading's errors.
-std::string read(const std::string& path);
+// The whole file, when it is at most `limit` bytes; false when it cannot be read or is larger. The size
+// is checked before anything is read.
+bool readFile(const std::string& path, std::string& out, int64_t limit);
+// The whole regular file; raises openForReading's errors, and 7 for a file larger than `limit` bytes.
+std::string read(const std::string& path, int64_t limit);
+// The bytes up to the file's first line end (CR or LF), reading no further than `limit` bytes: a
+// character table. Raises openForReading's errors, and 7 when no line end comes within the limit and the
+// file goes on.
+std::string readFirstLineBytes(const std::string& path, int64_t limit);
 
-// Writes a file of its own beside the target and moves it into place, so that readers see the old file or
-// the whole new one, never a part, and several writers at once leave one whole file. Returns 0, or the
-// error number (errno) of what failed.
-int writeFileWhole(const std::string& path, std::string_view bytes);
+// Writes the bytes where a path points, never replacing what the name does not stand for: a symbolic
+// link is followed and its target written; a pipe, a device or a terminal (/dev/stdout too) is opened and
+// written as it is; a regular file, or a new name, is written to a temporary file of a short name in the
+// same folder and moved into place, so that readers see the old file or the whole new one, keeping an
+// existing file's mode (and its owner, where the user may set it). A file of several hard links is
+// rewritten in place, so that the links keep sharing it. Returns 0, or the error number (errno) of what
+// failed.
+int writeTarget(const std::string& path, std::string_view bytes);
+
+// True when the two names are the same file (the same device and file number), symbolic links followed.
+bool sameFile(const std::string& a, const std::string& b);
 
 } // namespace files

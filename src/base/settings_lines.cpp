@@ -2,6 +2,7 @@
 
 #include "base/text_files.h"
 #include "kernels/errors.h"
+#include "kernels/limits.h"
 #include "kernels/text_encoding.h"
 #include "kernels/version.h"
 
@@ -29,7 +30,7 @@ void applyLine(std::string_view line, Target& target) {
 
 std::vector<std::string> readLines(const std::string& path) {
     std::vector<std::string> lines;
-    for (const std::u32string& line : files::readLines(path))
+    for (const std::u32string& line : files::readLines(path, limits::kMaxSettingsFileBytes))
         lines.push_back(textcode::utf8(line));
     return lines;
 }

@@ -50,7 +50,8 @@ class Target {
 // the target raises.
 void applyLine(std::string_view line, Target& target);
 
-// The file's lines, in order. Raises 53, 76 or 75 as reading a file does.
+// The file's lines, in order. Raises 53, 76 or 75 as reading a file does, and 7 for a file larger than
+// the settings file's bound.
 std::vector<std::string> readLines(const std::string& path);
 
 struct Values {

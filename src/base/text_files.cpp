@@ -1,6 +1,7 @@
 #include "base/text_files.h"
 
 #include "base/files.h"
+#include "kernels/limits.h"
 #include "kernels/text_encoding.h"
 
 namespace files {
@@ -23,16 +24,16 @@ std::vector<std::u32string> splitLines(std::u32string_view text) {
     return lines;
 }
 
-std::u32string readText(const std::string& path) {
-    return textcode::decode(read(path));
+std::u32string readText(const std::string& path, int64_t limit) {
+    return textcode::decode(read(path, limit));
 }
 
-std::vector<std::u32string> readLines(const std::string& path) {
-    return splitLines(readText(path));
+std::vector<std::u32string> readLines(const std::string& path, int64_t limit) {
+    return splitLines(readText(path, limit));
 }
 
 std::u32string readFirstLine(const std::string& path) {
-    return textcode::decode(textcode::firstLineBytes(read(path)));
+    return textcode::decode(readFirstLineBytes(path, limits::kMaxTableLineBytes));
 }
 
 } // namespace files

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,11 +13,12 @@ namespace files {
 // A text's lines; a final line end does not start another line.
 std::vector<std::u32string> splitLines(std::u32string_view text);
 
-// The whole file as text; raises openForReading's errors.
-std::u32string readText(const std::string& path);
+// The whole file as text, when it is at most `limit` bytes; raises read's errors.
+std::u32string readText(const std::string& path, int64_t limit);
 // The file's lines.
-std::vector<std::u32string> readLines(const std::string& path);
-// The first line of the file, without its line end: a character table.
+std::vector<std::u32string> readLines(const std::string& path, int64_t limit);
+// The first line of the file, without its line end: a character table, read no further than the table's
+// bound (raises 7 beyond it).
 std::u32string readFirstLine(const std::string& path);
 
 } // namespace files

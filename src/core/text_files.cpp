@@ -41,8 +41,8 @@ QStringList splitLines(const QString& text) {
     return lines;
 }
 
-QByteArray readBytes(const QString& path) {
-    return QByteArray::fromStdString(files::read(paths::native(path)));
+QByteArray readBytes(const QString& path, qint64 limit) {
+    return QByteArray::fromStdString(files::read(paths::native(path), limit));
 }
 
 QString firstLine(const QByteArray& bytes) {

@@ -21,13 +21,14 @@ QChar fromWindows1252(unsigned char code);
 // Lines end at CR, CR LF or LF; a final line end does not start another line.
 QStringList splitLines(const QString& text);
 
-// Reads a whole file; raises 53 (file missing), 76 (folder missing) or 75 (unreadable).
-QByteArray readBytes(const QString& path);
+// Reads a whole file of at most `limit` bytes; raises 53 (file missing), 76 (folder missing), 75
+// (unreadable) or 7 (larger).
+QByteArray readBytes(const QString& path, qint64 limit);
 
 // The first line of a text, without its line end.
 QString firstLine(const QByteArray& bytes);
 
-// The first line of a file, without its line end.
+// The first line of a file, without its line end, read no further than a table's bound.
 QString readFirstLine(const QString& path);
 
 // Writes through QSaveFile, so a failed write leaves an earlier file whole. Raises 76 for a missing

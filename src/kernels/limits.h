@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 // The limits both programs apply to a conversion.
 namespace limits {
 
@@ -12,5 +14,13 @@ constexpr double kMinFontSize = 1;
 constexpr int kMinFactor = 1;
 // Row and column counts of the text stay within 16 bits.
 constexpr int kMaxBufferSide = 32767;
+
+// Files are checked by size before they are read. A table is its file's first line, read no further than
+// this (256 characters take at most a kilobyte in UTF-8); a settings file of eleven lines of folders and
+// names is far smaller than its bound.
+constexpr int64_t kMaxTableLineBytes = 64 * 1024;
+constexpr int64_t kMaxSettingsFileBytes = 4 * 1024 * 1024;
+// A font name longer than this is no font's name; the font system takes seconds to match one.
+constexpr int kMaxFontNameLength = 256;
 
 } // namespace limits

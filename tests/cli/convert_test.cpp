@@ -22,6 +22,8 @@
 #include <fcntl.h>
 #include <pty.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -381,10 +383,23 @@ TEST_F(Converter, PictureWithoutReadPermission) {
 
 TEST_F(Converter, ExtremeTablesSettingsAndNumbers) {
     const QString pic = testpic::save(scene(40, 30), path("p.bmp"));
-    writeFile("big.txt", QByteArray(10 * 1024 * 1024, 'x'));
-    const ConverterRun big = convert({pic, "--table", path("big.txt")});
-    EXPECT_EQ(big.status, 2);
-    EXPECT_TRUE(big.err.contains("10485760 characters")) << big.err.toStdString();
+    // Tables are read only up to their first line end, within a bound: a sparse file of three gigabytes
+    // is refused as soon as the bound is passed.
+    QFile sparse(path("sparse.txt"));
+    ASSERT_TRUE(sparse.open(QIODevice::WriteOnly) && sparse.resize(qint64(3) << 30));
+    sparse.close();
+    writeFile("long.txt", QByteArray(10 * 1024 * 1024, 'x') + "\nsecond line");
+    for (const char* table : {"sparse.txt", "long.txt"}) {
+        const ConverterRun big = convert({pic, "--table", path(table)}, QString(), qint64(1500) << 20);
+        EXPECT_EQ(big.status, 2);
+        EXPECT_EQ(big.err,
+                  ("tessarine-convert: " + path(table) +
+                   ": its first line goes on past 65536 bytes; a table holds at most 256 characters\n")
+                      .toUtf8());
+    }
+    writeFile("first.txt", "@#. \n" + QByteArray(10 * 1024 * 1024, 'x'));
+    EXPECT_EQ(convert({pic, "--table", path("first.txt"), "--scale", "8x8"}).out,
+              convert({pic, "--chars", "@#. ", "--scale", "8x8"}).out);
 
     QByteArray many;
     for (int i = 0; i < 100000; ++i)
@@ -394,8 +409,14 @@ TEST_F(Converter, ExtremeTablesSettingsAndNumbers) {
     EXPECT_EQ(fromMany.status, 0) << fromMany.err.toStdString();
     EXPECT_EQ(fromMany.out, convert({pic, "--scale", "2x3", "--size", "99", "--chars", "#. "}).out);
 
-    writeFile("mega.ini", "Font=" + QByteArray(1024 * 1024, 'W') + "\r\n");
-    EXPECT_EQ(convert({pic, "--settings", path("mega.ini"), "--chars", "#. "}).status, 0);
+    // No font is named in megabytes: such a name is refused before the font system spends seconds on it.
+    writeFile("mega.ini", "Font=" + QByteArray(4 * 1024 * 1024 - 16, 'W') + "\r\n");
+    const ConverterRun mega = convert({pic, "--settings", path("mega.ini"), "--chars", "#. "});
+    EXPECT_EQ(mega.status, 2);
+    EXPECT_EQ(mega.err,
+              "tessarine-convert: the font name is longer than 256 characters; no font is named so\n");
+    writeFile("huge.ini", QByteArray(5 * 1024 * 1024, '\n'));
+    EXPECT_EQ(convert({pic, "--settings", path("huge.ini")}).status, 2) << "a settings file beyond its bound";
     writeFile("garbage.ini", QByteArray("\x01\x02\xff\x00\x10garbage\r\n", 14));
     EXPECT_EQ(convert({pic, "--settings", path("garbage.ini")}).status, 2);
     writeFile("factor.ini", "xScale=2147483648\r\nyScale=1\r\n");
@@ -407,10 +428,95 @@ TEST_F(Converter, ExtremeTablesSettingsAndNumbers) {
     EXPECT_EQ(zero.status, 2);
     EXPECT_TRUE(zero.err.contains("Division by zero")) << zero.err.toStdString();
 
-    EXPECT_EQ(convert({pic, "--font", QString(10000, 'F'), "--chars", "#. "}).status, 0);
+    EXPECT_EQ(convert({pic, "--font", QString(257, 'F'), "--chars", "#. "}).status, 2);
+    EXPECT_EQ(convert({pic, "--font", QString(256, 'F'), "--chars", "#. "}).status, 0);
     EXPECT_EQ(convert({pic, "--size", "1e308", "--chars", "#. "}).out,
               convert({pic, "--size", "99", "--chars", "#. "}).out);
     EXPECT_EQ(convert({pic, "--scale", "2147483648x1"}).status, 2);
+}
+
+// Output names are written as what they name: the converter never replaces what was not asked for.
+TEST_F(Converter, OutputTargetsAreWrittenAsTheyAre) {
+    const QString pic = testpic::save(scene(40, 30), path("p.jpg"));
+    const QStringList size = {"--columns", "10", "--chars", "#. "};
+    const QByteArray text = convert(QStringList{pic} + size).out;
+    const auto to = [&](const QString& target) { return convert(QStringList{pic, "-o", target} + size); };
+    struct stat st {};
+    // A symbolic link: its target is written, the link stays.
+    writeFile("real.txt", "old");
+    ASSERT_TRUE(QFile::link(path("real.txt"), path("link.txt")));
+    EXPECT_EQ(to(path("link.txt")).status, 0);
+    EXPECT_EQ(QFileInfo(path("link.txt")).symLinkTarget(), path("real.txt"));
+    EXPECT_EQ(readFile("real.txt"), text);
+    // A private file keeps its mode; a file of two names stays one file.
+    writeFile("private.txt", "old");
+    ::chmod(QFile::encodeName(path("private.txt")).constData(), 0600);
+    EXPECT_EQ(to(path("private.txt")).status, 0);
+    ASSERT_EQ(::stat(QFile::encodeName(path("private.txt")).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    writeFile("one.txt", "old");
+    ASSERT_EQ(::link(QFile::encodeName(path("one.txt")).constData(),
+                     QFile::encodeName(path("two.txt")).constData()),
+              0);
+    EXPECT_EQ(to(path("one.txt")).status, 0);
+    EXPECT_EQ(readFile("two.txt"), text);
+    // A pipe is written into as it is, a device stays a device.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("pipe")).constData(), 0600), 0);
+    QProcess reader;
+    reader.start("cat", {path("pipe")});
+    ASSERT_TRUE(reader.waitForStarted());
+    EXPECT_EQ(to(path("pipe")).status, 0);
+    ASSERT_TRUE(reader.waitForFinished(60000));
+    EXPECT_EQ(reader.readAllStandardOutput(), text);
+    ASSERT_EQ(::stat(QFile::encodeName(path("pipe")).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    if (::mknod(QFile::encodeName(path("null")).constData(), S_IFCHR | 0600, makedev(1, 3)) == 0) {
+        EXPECT_EQ(to(path("null")).status, 0);
+        ASSERT_EQ(::stat(QFile::encodeName(path("null")).constData(), &st), 0);
+        EXPECT_TRUE(S_ISCHR(st.st_mode)) << "the device node was replaced";
+    }
+    // A name of standard output itself, as jp2a users write /dev/stdout, is standard output.
+    const ConverterRun named = to("/proc/self/fd/1");
+    EXPECT_EQ(named.status, 0) << named.err.toStdString();
+    EXPECT_EQ(named.out, text);
+    // A long name that the file system takes, and the picture itself, which is not written over.
+    const QString longName = path(QString(250, 'n'));
+    EXPECT_EQ(to(longName).status, 0);
+    EXPECT_EQ(QFile(longName).size(), text.size());
+    const QByteArray picture = readFile("p.jpg");
+    const ConverterRun self = to(pic);
+    EXPECT_EQ(self.status, 2);
+    EXPECT_EQ(
+        self.err,
+        ("tessarine-convert: -o " + pic + " is the picture " + pic + "; it is not written over\n").toUtf8());
+    EXPECT_EQ(readFile("p.jpg"), picture);
+    EXPECT_EQ(QDir(folder()).entryList(QStringList{".tessarine-*"}, QDir::Hidden | QDir::Files),
+              QStringList())
+        << "no temporary file is left";
+}
+
+TEST_F(Converter, FailedWritesAndEndlessInputAreReported) {
+    const QString pic = testpic::save(scene(40, 30), path("p.jpg"));
+    // Standard output to a full device: the reason on standard error and a failing status, whatever was
+    // written there.
+    for (const QStringList& args : {QStringList{pic}, QStringList{"--order"}, QStringList{"--help"}}) {
+        QProcess p;
+        p.setStandardOutputFile("/dev/full");
+        p.start(QStringLiteral(TESSARINE_CONVERT), args);
+        ASSERT_TRUE(p.waitForFinished(60000));
+        const ConverterRun r = noticeApart({p.exitCode(), {}, p.readAllStandardError()});
+        EXPECT_EQ(r.status, 2) << args.join(' ').toStdString();
+        EXPECT_EQ(r.err, "tessarine-convert: standard output: No space left on device\n")
+            << args.join(' ').toStdString();
+    }
+    // Standard input that holds no picture is refused at its first bytes, however much more would come.
+    QProcess endless;
+    endless.setStandardInputFile("/dev/zero");
+    endless.start(QStringLiteral(TESSARINE_CONVERT), {"-"});
+    ASSERT_TRUE(endless.waitForFinished(60000));
+    EXPECT_EQ(endless.exitCode(), 2);
+    EXPECT_EQ(endless.readAllStandardError(),
+              "tessarine-convert: -: Invalid picture (standard input holds no picture)\n");
 }
 
 TEST_F(Converter, FillTableResultIsSavedCopiedAndConvertedToTheSameBytes) {
@@ -622,7 +728,7 @@ TEST_F(Converter, CacheIsUsedOnlyForWhatItWasMeasuredFor) {
     const std::string key = cache.key(table, font, 8);
     writeFile(QString::fromStdString(cache.entryPath(key)).mid(folder().size() + 1), "damaged");
     EXPECT_EQ(convert(args).out, QByteArray("@@@@@@@@@@@@\n").repeated(6));
-    const auto rewritten = cache.load(key);
+    const auto rewritten = cache.load(key, table, 8);
     ASSERT_TRUE(rewritten);
     EXPECT_EQ(rewritten->chars.front(), U'@');
     qunsetenv("FONTCONFIG_FILE");

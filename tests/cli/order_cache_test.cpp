@@ -1,11 +1,14 @@
 #include "font_fingerprint.h"
 #include "order_cache.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <limits>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -57,6 +60,9 @@ std::string read(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// The table sample() measures.
+const std::u32string kTable = U"@\U0001F600. ";
+
 cli::Measurement sample() {
     cli::Measurement m;
     m.chars = {U'@', U'\U0001F600', U'.', U' '};
@@ -69,10 +75,10 @@ cli::Measurement sample() {
 TEST(OrderCache, WhatIsStoredComesBackWhole) {
     TempFolder dir;
     const cli::OrderCache cache(dir.path());
-    const std::string key = cache.key(U"@\U0001F600. ", "Courier New", 8);
-    EXPECT_FALSE(cache.load(key)) << "nothing stored yet";
+    const std::string key = cache.key(kTable, "Courier New", 8);
+    EXPECT_FALSE(cache.load(key, kTable, 8)) << "nothing stored yet";
     ASSERT_TRUE(cache.store(key, sample()));
-    const auto back = cache.load(key);
+    const auto back = cache.load(key, kTable, 8);
     ASSERT_TRUE(back);
     EXPECT_EQ(back->chars, sample().chars);
     EXPECT_EQ(back->levels, sample().levels);
@@ -103,7 +109,7 @@ TEST(OrderCache, KeyCoversTableFontSizeAndFonts) {
 TEST(OrderCache, DamagedEntriesAreIgnored) {
     TempFolder dir;
     const cli::OrderCache cache(dir.path());
-    const std::string key = cache.key(U"@. ", "Courier New", 8);
+    const std::string key = cache.key(kTable, "Courier New", 8);
     ASSERT_TRUE(cache.store(key, sample()));
     const std::string whole = read(cache.entryPath(key));
     const std::vector<std::string> damaged = {
@@ -116,24 +122,24 @@ TEST(OrderCache, DamagedEntriesAreIgnored) {
     };
     for (const std::string& text : damaged) {
         write(cache.entryPath(key), text);
-        EXPECT_FALSE(cache.load(key)) << text.size() << " bytes";
+        EXPECT_FALSE(cache.load(key, kTable, 8)) << text.size() << " bytes";
     }
     // An entry written for another key under the same name (a collision) is not taken either.
     write(cache.entryPath(key), whole);
-    ASSERT_TRUE(cache.load(key));
+    ASSERT_TRUE(cache.load(key, kTable, 8));
     const std::string other = cache.key(U"#", "Courier New", 8);
     fs::copy_file(cache.entryPath(key), cache.entryPath(other), fs::copy_options::overwrite_existing);
-    EXPECT_FALSE(cache.load(other));
+    EXPECT_FALSE(cache.load(other, U"#", 8));
     // A store over a damaged entry makes it whole again.
     write(cache.entryPath(key), "junk");
     ASSERT_TRUE(cache.store(key, sample()));
-    EXPECT_TRUE(cache.load(key));
+    EXPECT_TRUE(cache.load(key, kTable, 8));
 }
 
 TEST(OrderCache, WritersAtOnceLeaveAWholeEntry) {
     TempFolder dir;
     const cli::OrderCache cache(dir.path());
-    const std::string key = cache.key(U"@. ", "Courier New", 8);
+    const std::string key = cache.key(kTable, "Courier New", 8);
     std::vector<std::thread> writers;
     for (int i = 0; i < 8; ++i)
         writers.emplace_back([&] {
@@ -142,14 +148,14 @@ TEST(OrderCache, WritersAtOnceLeaveAWholeEntry) {
         });
     // Readers meanwhile see a whole entry or none, never a part.
     for (int k = 0; k < 200; ++k) {
-        const auto m = cache.load(key);
+        const auto m = cache.load(key, kTable, 8);
         if (m) {
             EXPECT_EQ(m->chars, sample().chars);
         }
     }
     for (auto& w : writers)
         w.join();
-    EXPECT_TRUE(cache.load(key));
+    EXPECT_TRUE(cache.load(key, kTable, 8));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path("orders")), fs::directory_iterator()), 1)
         << "no temporary file is left";
 }
@@ -157,6 +163,66 @@ TEST(OrderCache, WritersAtOnceLeaveAWholeEntry) {
 TEST(OrderCache, UnwritableFolderIsNoError) {
     const cli::OrderCache cache("/proc/no-such-place");
     EXPECT_FALSE(cache.store(cache.key(U"@", "Courier New", 8), sample()));
+}
+
+// A whole entry, its checksum right, is still only believed when it fits the table it is for.
+TEST(OrderCache, EntriesThatDoNotFitTheirTableAreIgnored) {
+    TempFolder dir;
+    const cli::OrderCache cache(dir.path());
+    const std::string key = cache.key(kTable, "Courier New", 8);
+    const auto with = [](auto change) {
+        cli::Measurement m = sample();
+        change(m);
+        return m;
+    };
+    const cli::Measurement poisoned[] = {
+        with([](cli::Measurement& m) { m.chars[0] = U'X'; }), // a character not in the table
+        with([](cli::Measurement& m) { m.chars[1] = U'@'; }), // one twice, another missing
+        with([](cli::Measurement& m) { m.chars.pop_back(), m.levels.pop_back(), m.printable.pop_back(); }),
+        with([](cli::Measurement& m) { m.chars = {}, m.levels = {}, m.printable = {}; }), // none at all
+        with([](cli::Measurement& m) { m.chars[0] = char32_t(0x110000); }),               // no code point
+        with([](cli::Measurement& m) { m.levels[0] = 16 * 16 + 1; }), // more ink than the surface holds
+        with([](cli::Measurement& m) { m.levels[3] = -1; }),
+        with([](cli::Measurement& m) { m.cellAspect = std::numeric_limits<double>::infinity(); }),
+        with([](cli::Measurement& m) { m.cellAspect = std::nan(""); }),
+        with([](cli::Measurement& m) { m.cellAspect = 0; }),
+        with([](cli::Measurement& m) { m.cellAspect = -2; }),
+    };
+    for (size_t i = 0; i < std::size(poisoned); ++i) {
+        ASSERT_TRUE(cache.store(key, poisoned[i]));
+        EXPECT_FALSE(cache.load(key, kTable, 8)) << "entry " << i;
+    }
+    ASSERT_TRUE(cache.store(key, sample()));
+    EXPECT_TRUE(cache.load(key, kTable, 8));
+}
+
+// Only folders of this user's that nobody else may write: another user who made or opened the folder
+// first decides nothing.
+TEST(OrderCache, FoldersOthersControlAreNotUsed) {
+    TempFolder dir;
+    const cli::OrderCache cache(dir.path("cache"));
+    const std::string key = cache.key(kTable, "Courier New", 8);
+    ASSERT_TRUE(cache.store(key, sample()));
+    EXPECT_EQ(fs::status(dir.path("cache")).permissions() & fs::perms::all, fs::perms::owner_all);
+    for (const char* folder : {"cache", "cache/orders"}) {
+        fs::permissions(dir.path(folder), fs::perms::all);
+        EXPECT_FALSE(cache.load(key, kTable, 8)) << folder << " writable by all";
+        EXPECT_FALSE(cache.store(key, sample()));
+        fs::permissions(dir.path(folder), fs::perms::owner_all);
+        ASSERT_TRUE(cache.load(key, kTable, 8));
+    }
+    if (::geteuid() == 0) { // only root can give a folder away
+        ASSERT_EQ(::chown(dir.path("cache/orders").c_str(), 65534, 65534), 0);
+        EXPECT_FALSE(cache.load(key, kTable, 8)) << "a folder of another user's";
+    }
+    // A symbolic link in the folder's place is no folder of the user's.
+    fs::rename(dir.path("cache"), dir.path("elsewhere"));
+    fs::create_directory_symlink(dir.path("elsewhere"), dir.path("cache"));
+    EXPECT_FALSE(cache.load(key, kTable, 8));
+    EXPECT_FALSE(cache.store(key, sample()));
+    // Without a cache or home folder there is no cache at all, rather than one in a shared folder.
+    Environment noCache("XDG_CACHE_HOME", ""), noHome("HOME", "");
+    EXPECT_FALSE(cli::OrderCache::userFolder());
 }
 
 TEST(FontFingerprint, ChangesWithTheConfigurationAndTheFonts) {

@@ -292,6 +292,9 @@ bool FrmMain::tableAndFontUsable() {
                       .arg(limits::kMaxTableLength);
     else if (num::val(txtFontSize->text()) < limits::kMinFontSize)
         problem = "The font size must be at least 1 point.";
+    else if (txtFont->text().toStdU32String().size() > size_t(limits::kMaxFontNameLength))
+        problem = QString("The font name is longer than %1 characters; no font is named so.")
+                      .arg(limits::kMaxFontNameLength);
     if (problem.isEmpty())
         return true;
     mb::show(problem, mb::Exclamation);

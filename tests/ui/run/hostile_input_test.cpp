@@ -82,16 +82,29 @@ TEST_F(HostileInput, PicturePathWithNonAsciiCharacters) {
     EXPECT_EQ(start()->lblPicture->text(), QString::fromUtf8("na\u00efve \u00fcber \u732b.jpg"));
 }
 
-TEST_F(HostileInput, TenMegabyteTableIsShownButNotRun) {
+TEST_F(HostileInput, TableFilesAreReadOnlyToTheirFirstLineEnd) {
+    // A first line past the table's bound is a table file that cannot be read: the box stays empty. A
+    // long file after a short first line costs nothing.
     writeFile("big.txt", QByteArray(10 * 1024 * 1024, 'x'));
+    writeFile("tail.txt", "#.\r\n" + QByteArray(10 * 1024 * 1024, 'x'));
     writeIni({"asciiTableFile=" + path("big.txt")});
     FrmMain* main = start();
-    EXPECT_EQ(main->txtAsciiTable->text().size(), 10 * 1024 * 1024);
+    EXPECT_EQ(main->txtAsciiTable->text(), "");
+    EXPECT_FALSE(main->mnuSaveAsciiTable->isEnabled());
+    modVars().asciiTableFile = path("tail.txt");
+    main->showAsciiTable();
+    EXPECT_EQ(main->txtAsciiTable->text(), "#.");
+    // A typed table is still refused past 256 characters, and a font name past its bound.
     modVars().pictureFile = testpic::save(testpic::ramp(4, 4), path("p.bmp"));
+    main->txtAsciiTable->setText(QString(300, 'x'));
     main->cmdStart_Click();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "The character table has 10485760 characters; a table holds at most 256.");
     main->txtAsciiTable->setText("#.");
+    main->txtFont->setText(QString(1000, 'F'));
+    main->cmdStart_Click();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text, "The character table has 300 characters; a table holds at most 256.");
+    EXPECT_EQ(boxes[1].text, "The font name is longer than 256 characters; no font is named so.");
+    main->txtFont->setText("DejaVu Sans Mono");
     expectStillUsable(main);
 }
 
@@ -172,7 +185,7 @@ TEST_F(HostileInput, ExtremeFactorsFontNamesAndSizes) {
     frmScale()->factor_LostFocus(frmScale()->txtHorizontal);
     EXPECT_EQ(frmScale()->txtHorizontal->text(), "1E+308");
     frmScale()->txtHorizontal->setText("2");
-    main->txtFont->setText(QString(10000, 'F'));
+    main->txtFont->setText(QString(256, 'F'));
     main->txtFontSize->setText("1e308");
     EXPECT_EQ(main->txtFontSize->text(), "1E+308");
     boxes.clear();
