@@ -67,14 +67,37 @@ void addStat(Hash& hash, const std::string& path, struct stat* out = nullptr) {
     hash.addField(identityOf(path, out));
 }
 
-std::string expand(const std::string& path, const std::string& prefix, const std::string& base) {
-    if (prefix == "xdg")
-        return base + "/" + path;
-    if (!path.empty() && path[0] == '~')
+// "~" or "~/..." is the home folder, as fontconfig reads it.
+std::string homeExpanded(const std::string& path) {
+    if (path == "~" || path.rfind("~/", 0) == 0)
         return home() + path.substr(1);
-    if (!path.empty() && path[0] == '/')
-        return path;
-    return base + "/" + path;
+    return path;
+}
+
+// An <include>'s file: under XDG_CONFIG_HOME for prefix "xdg", else the home folder for "~", an absolute
+// name as it is, and anything else relative to the configuration folder.
+std::string includeName(const std::string& path, const std::string& prefix) {
+    if (prefix == "xdg")
+        return xdgConfigHome() + "/" + path;
+    const std::string expanded = homeExpanded(path);
+    return expanded[0] == '/' ? expanded : configDir() + "/" + expanded;
+}
+
+// A <dir>'s folder: under XDG_DATA_HOME for prefix "xdg", beside the configuration file for "relative",
+// the home folder for "~", an absolute name as it is; anything else (prefix "cwd", "default" or none) is
+// relative to the folder the program runs in, kept as "./name" and resolved when the folder is read.
+std::string dirName(const std::string& path, const std::string& prefix, const std::string& configFolder) {
+    if (prefix == "xdg")
+        return xdgDataHome() + "/" + path;
+    if (prefix == "relative")
+        return configFolder + "/" + path;
+    const std::string expanded = homeExpanded(path);
+    return expanded.empty() || expanded[0] == '/' ? expanded : "./" + expanded;
+}
+
+std::string currentFolder() {
+    char here[4096];
+    return ::getcwd(here, sizeof here) ? std::string(here) : std::string(".");
 }
 
 struct Element {
@@ -146,7 +169,8 @@ class Fingerprint {
             hash_.addField(path);
             hash_.addField(identity);
         }
-        for (const std::string& dir : fontDirs_) {
+        for (const std::string& name : fontDirs_) {
+            const std::string dir = name.rfind("./", 0) == 0 ? currentFolder() + name.substr(1) : name;
             struct stat st {};
             addStat(hash_, dir, &st);
             if (S_ISDIR(st.st_mode))
@@ -243,43 +267,46 @@ class Fingerprint {
         files::readFile(path, text, kMaxConfigBytes); // a configuration file too large is read as empty
         const std::string folder = path.substr(0, path.rfind('/'));
         for (const Element& e : elements(text)) {
+            if (e.value.empty())
+                continue;
             if (e.name == "include")
-                config(expand(e.value, e.prefix, e.prefix == "xdg" ? xdgConfigHome() : configDir()));
+                config(includeName(e.value, e.prefix));
             else
-                fontDirs_.insert(expand(e.value, e.prefix, e.prefix == "xdg" ? xdgDataHome() : folder));
+                fontDirs_.insert(dirName(e.value, e.prefix, folder));
         }
     }
 
-    // Every entry under a font folder by name and file number, and every folder by its time of change:
-    // adding, removing, renaming or replacing a font (as installers replace files, by renaming a new
-    // one over the old) changes them, which is how fontconfig itself tells that fonts changed. All of it
-    // comes from reading the folders; only folders are looked at one by one.
+    // Every entry under a font folder by name, file number, size and time of change, and every folder by
+    // its time of change: adding, removing, renaming, replacing or rewriting a font in place changes them.
     void walk(const std::string& dir, int depth) {
         if (depth > 32)
             return;
         DIR* d = ::opendir(dir.c_str());
         if (!d)
             return;
-        std::vector<std::pair<std::string, ino_t>> entries;
+        struct Entry {
+            std::string name;
+            int64_t number, size, changed;
+            bool operator<(const Entry& other) const { return name < other.name; }
+        };
+        std::vector<Entry> entries;
         std::vector<std::string> folders;
         while (dirent* e = ::readdir(d)) {
             const std::string n = e->d_name;
             if (n == "." || n == "..")
                 continue;
-            entries.emplace_back(n, e->d_ino);
-            bool folder = e->d_type == DT_DIR;
-            if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
-                struct stat st {};
-                folder = ::fstatat(::dirfd(d), n.c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode);
-            }
-            if (folder)
+            struct stat st {};
+            const bool known = ::fstatat(::dirfd(d), n.c_str(), &st, 0) == 0;
+            entries.push_back({n, int64_t(e->d_ino), known ? int64_t(st.st_size) : -1,
+                               known ? int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec : -1});
+            if (known && S_ISDIR(st.st_mode))
                 folders.push_back(dir + "/" + n);
         }
         ::closedir(d);
         std::sort(entries.begin(), entries.end());
-        for (const auto& [name, number] : entries) {
-            hash_.addField(name);
-            hash_.add(int64_t(number));
+        for (const Entry& entry : entries) {
+            hash_.addField(entry.name);
+            hash_.add(entry.number).add(entry.size).add(entry.changed);
         }
         std::sort(folders.begin(), folders.end());
         for (const std::string& folder : folders) {

@@ -38,9 +38,11 @@ class ModuleServices : public cli::QtServices {
         qInstallMessageHandler(quietMessages);
         name_ = programName;
         argv_[0] = name_.data();
-        // The converter never needs a display.
+        // The converter never needs a display. The platform is asked for on the command line, not in the
+        // environment: other threads read the environment meanwhile, and changing it under them is
+        // undefined behaviour.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
+            argc_ = 3;
         application_ = std::make_unique<QGuiApplication>(argc_, argv_);
     }
 
@@ -88,8 +90,9 @@ class ModuleServices : public cli::QtServices {
 
   private:
     std::string name_;
+    char platformOption_[10] = "-platform", platform_[10] = "offscreen";
     int argc_ = 1;
-    char* argv_[2] = {nullptr, nullptr};
+    char* argv_[4] = {nullptr, platformOption_, platform_, nullptr};
     std::unique_ptr<QGuiApplication> application_;
 };
 

@@ -256,6 +256,38 @@ TEST(FontFingerprint, ChangesWithTheConfigurationAndTheFonts) {
     EXPECT_NE(cli::fontFingerprint(), included) << "the configuration file itself";
 }
 
+// A font rewritten in place (its name, file number and folder unchanged) and a font in each kind of
+// folder fontconfig accepts: under the home folder, under XDG_DATA_HOME, beside the configuration file,
+// and relative to the folder the program runs in.
+TEST(FontFingerprint, EveryFontFolderFormAndEveryRewrite) {
+    TempFolder dir;
+    for (const char* folder : {"home/.fonts", "data/fonts", "conf/near", "work/here", "fonts"})
+        fs::create_directories(dir.path(folder));
+    write(dir.path("conf/fonts.conf"), "<fontconfig><dir>~/.fonts</dir><dir prefix=\"xdg\">fonts</dir>"
+                                       "<dir prefix=\"relative\">near</dir><dir prefix=\"cwd\">here</dir>"
+                                       "<dir>" +
+                                           dir.path("fonts") + "</dir></fontconfig>");
+    Environment config("FONTCONFIG_FILE", dir.path("conf/fonts.conf")), home("HOME", dir.path("home")),
+        data("XDG_DATA_HOME", dir.path("data"));
+    const fs::path before = fs::current_path();
+    fs::current_path(dir.path("work"));
+    std::string last = cli::fontFingerprint();
+    for (const char* font : {"home/.fonts/a.ttf", "data/fonts/b.ttf", "conf/near/c.ttf", "work/here/d.ttf"}) {
+        write(dir.path(font), "a font");
+        const std::string now = cli::fontFingerprint();
+        EXPECT_NE(now, last) << font;
+        last = now;
+    }
+    write(dir.path("fonts/e.ttf"), "version 1");
+    last = cli::fontFingerprint();
+    {
+        std::fstream same(dir.path("fonts/e.ttf"), std::ios::in | std::ios::out | std::ios::binary);
+        same << "version 2, longer";
+    }
+    EXPECT_NE(cli::fontFingerprint(), last) << "a font rewritten in place";
+    fs::current_path(before);
+}
+
 TEST(FontFingerprint, MemoGivesTheSameFingerprintAndNoticesChanges) {
     TempFolder dir;
     fs::create_directories(dir.path("fonts"));
