@@ -1,5 +1,6 @@
 // The desktop program: creates the main window, whose load handler reads the settings, and runs it.
 #include "ui/main_window/frm_main.h"
+#include "ui/platform/session_end.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -34,6 +35,18 @@ int main(int argc, char* argv[]) {
             window->writeIniWithoutDisplay();
     });
     QObject::connect(main, &QObject::destroyed, &app, &QCoreApplication::quit);
+    // A session that ends, kill or Ctrl+C: the described close of the main window, settings written.
+    session::closeOnSignals([] {
+        if (FrmMain* window = mainWindow())
+            window->unload();
+    });
+    // A main window destroyed by another program leaves nothing to close: the program ends as it does when
+    // its display goes away.
+    session::onWindowDestroyed(main, [] {
+        if (FrmMain* window = mainWindow())
+            window->writeIniWithoutDisplay();
+        std::exit(1);
+    });
     main->show();
     return QApplication::exec();
 }

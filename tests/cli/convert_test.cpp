@@ -282,6 +282,13 @@ TEST_F(Converter, ExitStatusesAndErrorLines) {
 
     const ConverterRun none = convert({path("missing.jpg"), path("fake.gif"), "-o", path("out2")});
     EXPECT_EQ(none.status, 2);
+    // Two pictures of one name for one folder: the second is refused, and the status says so.
+    QDir(folder()).mkpath("other");
+    const QString twin = testpic::save(scene(40, 40), path("other/good.jpg"));
+    const ConverterRun clash = convert({good, twin, "-o", path("out3")});
+    EXPECT_EQ(clash.status, 1);
+    EXPECT_TRUE(clash.err.contains((twin + ": output good.txt is already written for " + good).toUtf8()))
+        << clash.err.toStdString();
     const ConverterRun one = convert({good});
     EXPECT_EQ(one.status, 0);
     EXPECT_TRUE(one.err.isEmpty()) << one.err.toStdString();

@@ -1,6 +1,8 @@
 #include "core/errors.h"
 #include "core/picture_loader.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -60,6 +62,23 @@ TEST(HostilePictures, SixteenBitBitmapsKeepWhiteWhite) {
         EXPECT_NEAR(qGreen(purple), 64, 9) << file;
         EXPECT_NEAR(qBlue(purple), 192, 9) << file;
     }
+}
+
+TEST(HostilePictures, WholeGifWithALocalColourTableIsRead) {
+    // One red pixel, its colours in the image's own table rather than the screen's: the completeness
+    // check walks past that table to the picture's data and the trailer.
+    const QByteArray gif("GIF89a\x01\x00\x01\x00\x00\x00\x00"       // screen, no global table
+                         "\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x80" // image, a local table of 2
+                         "\xff\x00\x00\x00\x00\xff"                 // red, blue
+                         "\x02\x02\x44\x01\x00\x3b",                // LZW: clear, 0, end; trailer
+                         35);
+    QTemporaryDir dir;
+    QFile file(dir.filePath("local.gif"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(gif) == gif.size());
+    file.close();
+    const QImage img = loadPictureFile(file.fileName());
+    ASSERT_EQ(img.size(), QSize(1, 1));
+    EXPECT_EQ(img.pixel(0, 0), qRgb(255, 0, 0));
 }
 
 TEST(HostilePictures, CmykAndYcckJpegsAreRead) {

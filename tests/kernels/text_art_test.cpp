@@ -51,6 +51,18 @@ TEST(Ansi, ColoursThatShareAPaletteEntryShareItsSequence) {
               "\x1b[38;2;250;0;0mé\x1b[38;2;255;10;0m€\x1b[38;2;0;0;255ma\x1b[0m\n");
 }
 
+TEST(Ansi, EveryLineSetsItsColourAfterThePreviousLinesReset) {
+    // The second line goes on in the colour the first ended in; the reset between them took it away.
+    art::Lines lines;
+    lines.text = {U"ab", U"c"};
+    lines.colours = {{px::rgb(0, 0, 255), px::rgb(1, 2, 3)}, {px::rgb(1, 2, 3)}};
+    for (auto palette : {art::Palette::TrueColor, art::Palette::Xterm256, art::Palette::Ansi16}) {
+        const std::string out = art::ansiUtf8(lines, palette, U"\n");
+        const std::string second = out.substr(out.find('\n') + 1);
+        EXPECT_EQ(second.rfind(art::sgr(px::rgb(1, 2, 3), palette), 0), 0u) << second;
+    }
+}
+
 TEST(Ansi, EveryColourIsItsBlocksAndRunsShareOne) {
     const std::string out =
         textcode::utf8(art::ansi(art::fromBuffer(blocks().view(), kTable), art::Palette::TrueColor, U"\n"));

@@ -153,8 +153,13 @@ void FrmMain::writeSettings(const std::function<void(const err::Error&)>& report
     if (iniInOwnFolder_ && !existing.exists())
         QDir().mkpath(existing.path()); // on the first write; a failure shows as the failed open below
     QSaveFile file(vars.iniFile);
-    // A read-only settings file stays as it is, although its folder would let it be replaced.
-    const bool opened = !(existing.exists() && !existing.isWritable()) && file.open(QIODevice::WriteOnly);
+    // A read-only settings file stays as it is, although its folder would let it be replaced: its mode
+    // says so even to root, whom the system lets write anything.
+    const QFileDevice::Permissions writeBits =
+        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    const bool readOnly =
+        existing.exists() && (!existing.isWritable() || !(existing.permissions() & writeBits));
+    const bool opened = !readOnly && file.open(QIODevice::WriteOnly);
     if (!opened) {
         const err::Error failed(err::PathFileAccess);
         report(failed);

@@ -5,7 +5,9 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QRegularExpression>
 
 namespace {
@@ -21,9 +23,7 @@ class QtBackend : public CommonDialog::Backend {
 
     std::optional<CommonDialog::FontChoice> font(const CommonDialog::FontChoice& initial,
                                                  bool fixedPitchOnly) override {
-        QFont start(initial.name);
-        if (initial.size > 0)
-            start.setPointSizeF(initial.size);
+        const QFont start = CommonDialog::presetFont(initial.name, initial.size);
         bool ok = false;
         const QFont chosen = QFontDialog::getFont(&ok, start, QApplication::activeWindow(), QString(),
                                                   fixedPitchOnly ? QFontDialog::MonospacedFonts
@@ -82,6 +82,41 @@ QString CommonDialog::qtFilter(const QString& filter) {
     return out.join(QStringLiteral(";;"));
 }
 
+QStringList CommonDialog::shownFilters(const QString& described) {
+    const QStringList parts = described.split(u'|');
+    QStringList caseless = caselessFilters(qtFilter(described));
+    for (qsizetype i = 0; i < caseless.size() && 2 * i < parts.size(); ++i) {
+        const qsizetype open = caseless[i].lastIndexOf(u'(');
+        caseless[i] = parts[2 * i] + " " + caseless[i].mid(open);
+    }
+    return caseless;
+}
+
+QFont CommonDialog::presetFont(const QString& name, double size) {
+    const QString family = QFontInfo(QFont(name)).family();
+    QFont font(family);
+    font.setWeight(QFont::Normal);
+    font.setItalic(false);
+    // A dialog given no style picks the family's first one, an oblique for some.
+    QString regular;
+    for (const QString& style : QFontDatabase::styles(family)) {
+        const QFont candidate = QFontDatabase::font(family, style, 10);
+        if (candidate.style() != QFont::StyleNormal || QFontDatabase::weight(family, style) != QFont::Normal)
+            continue;
+        if (regular.isEmpty() || candidate.stretch() == QFont::AnyStretch ||
+            candidate.stretch() == QFont::Unstretched) {
+            regular = style;
+            if (candidate.stretch() == QFont::AnyStretch || candidate.stretch() == QFont::Unstretched)
+                break;
+        }
+    }
+    if (!regular.isEmpty())
+        font.setStyleName(regular);
+    if (size > 0)
+        font.setPointSizeF(size);
+    return font;
+}
+
 QStringList CommonDialog::caselessFilters(const QString& qtFilters) {
     static const QRegularExpression list(QStringLiteral("^(.*)\\(([^()]*)\\)\\s*$"));
     QStringList out;
@@ -112,9 +147,9 @@ void CommonDialog::prepare(QFileDialog& dialog, const FileRequest& r, bool save)
     if (!r.initDir.isEmpty())
         dialog.setDirectory(r.initDir);
     // The patterns spell every letter both ways, which is no reading for the filter's list: it shows
-    // the descriptions only.
+    // the descriptions only, as the program wrote them.
     dialog.setOption(QFileDialog::HideNameFilterDetails);
-    dialog.setNameFilters(caselessFilters(r.filter));
+    dialog.setNameFilters(r.described.isEmpty() ? caselessFilters(r.filter) : shownFilters(r.described));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (!r.fileName.isEmpty())
@@ -132,11 +167,11 @@ void CommonDialog::takeFile(const std::optional<QString>& chosen) {
 }
 
 void CommonDialog::showOpen() {
-    takeFile(backend().open({dialogTitle, initDir, qtFilter(filter), fileName, flags}));
+    takeFile(backend().open({dialogTitle, initDir, qtFilter(filter), fileName, flags, filter}));
 }
 
 void CommonDialog::showSave() {
-    takeFile(backend().save({dialogTitle, initDir, qtFilter(filter), fileName, flags}));
+    takeFile(backend().save({dialogTitle, initDir, qtFilter(filter), fileName, flags, filter}));
 }
 
 void CommonDialog::showFont() {

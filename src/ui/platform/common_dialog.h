@@ -6,6 +6,7 @@
 #include <optional>
 
 class QFileDialog;
+class QFont;
 
 // The one dialog object behind every Open, Save and Font dialog of the program. Each use sets some
 // properties; the others keep what the previous use left, as users of the object rely on.
@@ -18,6 +19,7 @@ class CommonDialog {
     struct FileRequest {
         QString title, initDir, filter, fileName; // filter already in Qt's "Description (*.a *.b)" form
         int flags = 0;
+        QString described; // the filter as the program wrote it: its descriptions are what the dialog shows
     };
     struct FontChoice {
         QString name;
@@ -56,6 +58,13 @@ class CommonDialog {
     // The same filters as a file dialog matches them: regardless of letter case (cameras name files
     // IMG_0001.JPG), and "*.jpg" listing ".jpeg" files too.
     static QStringList caselessFilters(const QString& qtFilters);
+    // The dialog's filters: each described text as written ("Picture (*.bmp;*.gif;*.jpg)"), followed by
+    // its caseless patterns, which a dialog that hides a filter's details leaves unshown.
+    static QStringList shownFilters(const QString& described);
+
+    // The font a font dialog starts with for a font name: the family the font system uses for the name,
+    // in its regular style (upright, normal weight, not condensed), and the size when it is one.
+    static QFont presetFont(const QString& name, double size);
 
   private:
     void takeFile(const std::optional<QString>& chosen);

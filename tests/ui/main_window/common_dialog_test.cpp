@@ -2,12 +2,15 @@
 #include "support/fixture.h"
 #include "ui/platform/common_dialog.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QFontDialog>
+#include <QFontInfo>
 #include <QTemporaryDir>
 
 namespace {
@@ -72,6 +75,7 @@ QStringList listed(const QString& folder, const QString& filter) {
     CommonDialog::FileRequest request;
     request.initDir = folder;
     request.filter = CommonDialog::qtFilter(filter);
+    request.described = filter;
     CommonDialog::prepare(dialog, request, false);
     dialog.setFilter(dialog.filter() | QDir::CaseSensitive);
     auto* model = dialog.findChild<QFileSystemModel*>();
@@ -103,6 +107,37 @@ TEST_F(SharedDialog, PatternsMatchRegardlessOfLetterCase) {
               QStringList({"IMG_0001.JPG", "Scan.Jpg", "logo.GIF", "old.bmp", "photo.jpeg"}));
     EXPECT_EQ(listed(dir.path(), "Ascii (*.txt)|*.txt"), QStringList({"TABLE.TXT", "notes.txt"}));
     EXPECT_EQ(CommonDialog::caselessFilters("Text (*.txt)"), QStringList({"Text (*.[tT][xX][tT])"}));
+}
+
+// The filter list shows the described texts, patterns and all, not a shortened description.
+TEST_F(SharedDialog, FilterListShowsTheDescribedText) {
+    for (const char* described :
+         {"Picture (*.bmp;*.gif;*.jpg)|*.bmp;*.gif;*.jpg", "Ascii (*.txt)|*.txt", "Bitmap (*.bmp)|*.bmp"}) {
+        QFileDialog dialog;
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        CommonDialog::FileRequest request;
+        request.filter = CommonDialog::qtFilter(described);
+        request.described = described;
+        CommonDialog::prepare(dialog, request, false);
+        auto* list = dialog.findChild<QComboBox*>("fileTypeCombo");
+        ASSERT_TRUE(list);
+        EXPECT_EQ(list->itemText(0), QString(described).section(u'|', 0, 0));
+    }
+}
+
+// The font dialog starts on the family the font system uses for the box's name, in its regular style:
+// Courier New, not installed here, is the family that stands in for it, upright.
+TEST_F(SharedDialog, FontDialogStartsOnTheBoxsFontInItsRegularStyle) {
+    for (const char* name : {"Courier New", "DejaVu Sans Mono", "Liberation Mono"}) {
+        const QFont preset = CommonDialog::presetFont(name, 8);
+        EXPECT_EQ(preset.family(), QFontInfo(QFont(name)).family()) << name;
+        QFontDialog dialog(preset);
+        dialog.setOption(QFontDialog::MonospacedFonts);
+        const QFont shown = dialog.currentFont();
+        EXPECT_EQ(shown.family(), preset.family()) << name;
+        EXPECT_EQ(shown.style(), QFont::StyleNormal) << name << ": " << shown.styleName().toStdString();
+        EXPECT_EQ(shown.weight(), QFont::Normal) << name;
+    }
 }
 
 } // namespace

@@ -144,6 +144,28 @@ TEST_F(OpenFromDesktop, PictureDroppedOnTheWindowIsChosen) {
     EXPECT_TRUE(boxes.empty());
 }
 
+TEST_F(OpenFromDesktop, NothingDroppedDuringARunIsTaken) {
+    writeIni({});
+    FrmMain* main = start();
+    const QString chosen = picture("chosen.bmp"), other = picture("other.bmp");
+    main->txtAsciiTable->setText("#. ");
+    main->choosePicture(chosen);
+    // A drop while the run measures the table, where it yields to the window system.
+    bool offered = false, taken = false;
+    QObject::connect(main, &FrmMain::statusChanged, main, [&](const QString& text) {
+        if (offered || text != "Analizing Chars..")
+            return;
+        offered = true;
+        taken = drop(main, other) || drop(main->txtAsciiTable, other);
+    });
+    main->cmdStart_Click();
+    ASSERT_TRUE(offered);
+    EXPECT_FALSE(taken);
+    EXPECT_EQ(modVars().pictureFile, chosen);
+    EXPECT_EQ(main->lblPicture->text(), "chosen.bmp");
+    EXPECT_EQ(main->txtAsciiTable->text(), "#. ");
+}
+
 TEST_F(OpenFromDesktop, TextFileDroppedOnTheTableBoxOpensIt) {
     writeIni({});
     FrmMain* main = start();

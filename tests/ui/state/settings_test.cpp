@@ -113,6 +113,22 @@ TEST_F(Settings, TableFileLoadsOnlyItsFirstLine) {
     EXPECT_EQ(main->status(), "Waiting.");
 }
 
+TEST_F(Settings, ReadOnlySettingsFileStaysAsItIsForEveryUser) {
+    // Twelve boxes and the file unchanged, its mode too: root, whom the system lets write anything, is
+    // held by the file's mode as well.
+    writeIni({"FontSize=11"});
+    QFile::setPermissions(path("Tessarine.ini"),
+                          QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    const QByteArray before = readFile("Tessarine.ini");
+    FrmMain* main = start();
+    main->txtFontSize->setText("12");
+    shutDown(main);
+    EXPECT_EQ(boxes.size(), 12u);
+    EXPECT_EQ(readFile("Tessarine.ini"), before);
+    EXPECT_EQ(QFile::permissions(path("Tessarine.ini")) & 0x7077, // the mode's bits, not this user's rights
+              QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+}
+
 TEST_F(Settings, UnicodeValuesSurviveTheRoundTrip) {
     writeFile("Tessarine.ini", "");
     FrmMain* main = start();
