@@ -133,6 +133,16 @@ TEST_F(StartUp, UnreadableSettingsFileEndsTheProgram) {
     EXPECT_TRUE(main->startupFailed());
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_TRUE(boxes[0].text.endsWith("(75)"));
+    Forms::instance().destroyAll();
+    boxes.clear();
+    // A file far beyond what eleven settings take is not read into memory: refused by its size.
+    QDir(folder()).rmdir("Tessarine.ini");
+    QFile huge(path("Tessarine.ini"));
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(100) << 20));
+    huge.close();
+    EXPECT_TRUE(start()->startupFailed());
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_TRUE(boxes[0].text.endsWith("(7)")) << qPrintable(boxes[0].text);
 }
 
 TEST_F(StartUp, ShutDownUnloadsNewestFirstButTheScaleWindowOnlyHides) {
