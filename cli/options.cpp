@@ -19,7 +19,9 @@ constexpr OptionRule kRules[] = {
     {"scale", 0, "HxV", &Options::scale, nullptr,
      "Picture pixels per character, horizontally x vertically, whole numbers of at least 1, with the "
      "desktop program's arithmetic (which leaves out the picture's last four blocks each way)."},
-    {"table", 0, "FILE", &Options::table, nullptr, "Character table file; its first line is the table."},
+    {"table", 0, "FILE|NAME", &Options::table, nullptr,
+     "Character table file, its first line the table, or a table shipped with the program by name: ascii "
+     "(every printable ASCII character), ramp-70, ramp-10, blocks or braille."},
     {"chars", 0, "TEXT", &Options::chars, nullptr, "The character table given directly."},
     {"font", 0, "NAME", &Options::font, nullptr,
      "Font to measure the characters in (default \"Courier New\")."},
@@ -37,6 +39,25 @@ constexpr OptionRule kRules[] = {
     {"invert", 0, nullptr, nullptr, &Options::invert,
      "The table's order reversed, the lightest character for the darkest block: light text for a dark "
      "background."},
+    {"mapping", 0, "position|ink|shape", &Options::mapping, nullptr,
+     "How each block's character is chosen: position (by its place in the table sorted by ink, as the "
+     "desktop program does; the default), ink (the character whose measured ink is nearest the block's "
+     "darkness) or shape (the glyph whose ink best follows the pattern of darkness within the block; best "
+     "with a table of many shapes, such as ascii or braille)."},
+    {"dither", 0, nullptr, nullptr, &Options::dither,
+     "With ink and shape: carry the darkness a character could not reach on to the blocks around it."},
+    {"levels", 0, "auto|none", &Options::levels, nullptr,
+     "auto stretches the picture's brightness between its 1st and 99th percentile first (default none)."},
+    {"brightness", 0, "N", &Options::brightness, nullptr,
+     "Brightness added, in hundredths of the range: -100 to 100 (default 0)."},
+    {"contrast", 0, "N", &Options::contrast, nullptr,
+     "Contrast: -100 (flat grey) to 100 (twice the spread around middle grey) (default 0)."},
+    {"gamma", 0, "G", &Options::gamma, nullptr,
+     "Gamma, 0.1 to 10: above 1 lightens the middle greys, below 1 darkens them (default 1)."},
+    {"score", 0, nullptr, nullptr, &Options::score,
+     "After each text, print its likeness to the picture on standard error: detail (structural "
+     "similarity, 0 to 1) and tone (correlation of the cells' greys), the text drawn in the measured "
+     "font."},
     {"color", 0, "[=MODE]", &Options::color, nullptr,
      "Each character in its block's average colour, as ANSI escape sequences: MODE truecolor (the "
      "default), 256 or 16 colours; with html and png, the exact colours.",
@@ -195,6 +216,7 @@ std::string helpText() {
 Examples:
   tessarine-convert photo.jpg                         fits the terminal
   tessarine-convert photo.jpg --columns 100 --color --invert
+  tessarine-convert photo.jpg --mapping shape --table ascii --score
   tessarine-convert photo.jpg --scale 8x16 --chars "@%#*+=-:. " -o photo.txt
   tessarine-convert photo.jpg --columns 160 --color -o photo.html
   tessarine-convert photo.jpg --font "DejaVu Sans Mono" -o photo.png

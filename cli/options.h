@@ -23,6 +23,9 @@ struct Options {
     bool crlf = false;
     bool noCache = false;
     bool invert = false;
+    bool dither = false;
+    bool score = false;
+    std::optional<std::string> mapping, levels, brightness, contrast, gamma;
     std::optional<std::string> output, table, chars, font, size, scale, columns, rows, settings, format;
     std::optional<std::string> color; // "truecolor", "256" or "16"; given alone, "truecolor"
     std::vector<std::string> pictures;

@@ -3,6 +3,7 @@
 #include "font_fingerprint.h"
 
 #include "base/files.h"
+#include "kernels/glyph_pattern.h"
 #include "kernels/hash.h"
 #include "kernels/ink_measure.h"
 
@@ -150,7 +151,7 @@ std::string subject(const std::u32string& table, const std::string& font, double
 
 std::string OrderCache::key(const std::u32string& table, const std::string& font, double size) const {
     return subject(table, font, size) +
-           "|tessarine-order 2|program " TESSARINE_VERSION "|qt " TESSARINE_QT_VERSION "|libraries " +
+           "|tessarine-order 3|program " TESSARINE_VERSION "|qt " TESSARINE_QT_VERSION "|libraries " +
            hashing::fnv64Hex(identity(measuringFiles_)) + "|fonts " +
            fontFingerprint(folder_ + "/fonts.memo");
 }
@@ -211,14 +212,22 @@ std::optional<Measurement> OrderCache::load(const std::string& key, const std::u
         !fromHex(family, m.family))
         return std::nullopt;
     m.fontInstalled = installed != 0;
+    int width = 0, height = 0;
+    if (!getline(line) || std::sscanf(line.c_str(), "pattern %d %d", &width, &height) != 2 || width < 0 ||
+        height < 0 || width > glyphs::kMaxPatternWidth || height > glyphs::kMaxPatternHeight)
+        return std::nullopt;
     for (size_t i = 0; i < count; ++i) {
         unsigned c = 0;
-        int level = 0, printable = 0;
-        if (!getline(line) || std::sscanf(line.c_str(), "%x %d %d", &c, &level, &printable) != 3)
+        int level = 0, printable = 0, used = 0;
+        if (!getline(line) || std::sscanf(line.c_str(), "%x %d %d %n", &c, &level, &printable, &used) != 3)
+            return std::nullopt;
+        std::string ink;
+        if (!fromHex(line.substr(size_t(used)), ink) || ink.size() != size_t(width) * size_t(height))
             return std::nullopt;
         m.chars.push_back(char32_t(c));
         m.levels.push_back(level);
         m.printable.push_back(printable != 0);
+        m.patterns.push_back({width, height, std::vector<uint8_t>(ink.begin(), ink.end())});
     }
     if (getline(line) || !fits(m, table, size))
         return std::nullopt; // more than it said, or not the table's
@@ -232,11 +241,21 @@ bool OrderCache::store(const std::string& key, const Measurement& m) const {
     std::string text = key + "\n" + "count " + std::to_string(m.chars.size()) + "\n" + "aspect " +
                        number(m.cellAspect) + "\n" + "family " + (m.fontInstalled ? "1 " : "0 ") +
                        hexBytes(m.family.substr(0, 255)) + "\n";
+    // Every pattern has the ink box's size; an entry without patterns (or with others) is not written.
+    const glyphs::Pattern none;
+    const glyphs::Pattern& first = m.patterns.empty() ? none : m.patterns.front();
+    if (m.patterns.size() != m.chars.size() ||
+        std::any_of(m.patterns.begin(), m.patterns.end(), [&](const glyphs::Pattern& p) {
+            return p.width != first.width || p.height != first.height ||
+                   p.ink.size() != size_t(p.width * p.height);
+        }))
+        return false;
+    text += "pattern " + std::to_string(first.width) + " " + std::to_string(first.height) + "\n";
     char row[48];
     for (size_t i = 0; i < m.chars.size(); ++i) {
-        std::snprintf(row, sizeof row, "%x %d %d\n", unsigned(m.chars[i]), m.levels[i],
+        std::snprintf(row, sizeof row, "%x %d %d ", unsigned(m.chars[i]), m.levels[i],
                       m.printable[i] ? 1 : 0);
-        text += row;
+        text += row + hexBytes(std::string(m.patterns[i].ink.begin(), m.patterns[i].ink.end())) + "\n";
     }
     text += "sum " + hashing::fnv64Hex(text) + "\n";
     const std::string target = entryPath(key);

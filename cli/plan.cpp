@@ -41,7 +41,21 @@ std::u32string argumentText(const std::string& bytes) {
     return textcode::decode(bytes);
 }
 
-std::u32string tableFile(const std::string& path) {
+// A table named by its file, or by the name of a table the program ships ("braille", "ramp-10.txt").
+std::string tablePath(const std::string& named) {
+    struct stat st {};
+    if (::stat(named.c_str(), &st) == 0 || named.find('/') != std::string::npos)
+        return named;
+    for (const std::string& name : {named, named + ".txt"}) {
+        const std::string shipped = layout::dataFile(layout::programFolder(), "tables/" + name);
+        if (::stat(shipped.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            return shipped;
+    }
+    return named;
+}
+
+std::u32string tableFile(const std::string& named) {
+    const std::string path = tablePath(named);
     try {
         return files::readFirstLine(path);
     } catch (const err::Error& e) {
@@ -242,6 +256,46 @@ void applyScale(Plan& p, const std::string& scale) {
     p.factors.scaled = !(h == 1 && v == 1);
 }
 
+// A whole number within a range, as --brightness and --contrast take it.
+int wholeIn(const std::optional<std::string>& text, const char* option, int lowest, int highest) {
+    if (!text)
+        return 0;
+    long long n = 0;
+    const bool negative = !text->empty() && (*text)[0] == '-';
+    const std::string digits = negative || (!text->empty() && (*text)[0] == '+') ? text->substr(1) : *text;
+    if (!readWhole(digits, n) || (negative ? -n : n) < lowest || (negative ? -n : n) > highest)
+        throw usage(std::string(option) + " takes a whole number from " + std::to_string(lowest) + " to " +
+                    std::to_string(highest));
+    return int(negative ? -n : n);
+}
+
+// The mapping, the levels and dithering.
+void applyArt(Plan& p, const Options& o) {
+    if (o.mapping) {
+        const std::optional<choice::Mapping> m = choice::mappingNamed(*o.mapping);
+        if (!m)
+            throw usage("--mapping takes position, ink or shape");
+        p.art.mapping = *m;
+    }
+    if (o.levels && *o.levels != "auto" && *o.levels != "none")
+        throw usage("--levels takes auto or none");
+    p.art.levels.automatic = o.levels && *o.levels == "auto";
+    p.art.levels.brightness =
+        wholeIn(o.brightness, "--brightness", -choice::kMaxBrightness, choice::kMaxBrightness);
+    p.art.levels.contrast = wholeIn(o.contrast, "--contrast", -choice::kMaxContrast, choice::kMaxContrast);
+    if (o.gamma) {
+        double g = 0;
+        if (!readNumber(*o.gamma, g) || !(g >= choice::kMinGamma && g <= choice::kMaxGamma))
+            throw usage("--gamma takes a number from 0.1 to 10");
+        p.art.levels.gamma = g;
+    }
+    if (o.dither && p.art.mapping == choice::Mapping::Position)
+        throw usage("--dither works with --mapping ink or shape");
+    p.art.dither = o.dither;
+    p.art.inverted = o.invert;
+    p.score = o.score;
+}
+
 void applyForm(Plan& p, const Options& o) {
     if (o.color) {
         if (*o.color == "truecolor")
@@ -321,7 +375,7 @@ void addJobs(Plan& p, const Options& o) {
         throw usage("standard input (-) can be read only once");
     std::map<std::string, std::string> names;
     for (const std::string& picture : o.pictures) {
-        Job job{picture, picture, out};
+        Job job{picture, picture, out, false, false, {}};
         if (intoFolder) {
             const std::string name = (picture == kStandardInput ? std::string("stdin") : baseName(picture)) +
                                      std::string(p.form->extension);
@@ -436,6 +490,7 @@ Plan makePlan(const Options& o) {
     p.order = o.order;
     p.useCache = !o.noCache;
     p.invert = o.invert;
+    applyArt(p, o);
     applyForm(p, o);
     if (p.table.empty())
         throw usage("the character table is empty");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kernels/buffer.h"
+#include "kernels/character_choice.h"
 #include "kernels/output_forms.h"
 #include "kernels/pixels.h"
 #include "options.h"
@@ -44,6 +45,8 @@ struct Plan {
     bool order = false;
     bool useCache = true;
     bool invert = false;                 // the table's order reversed
+    choice::Options art;                 // the mapping, levels and dithering (inverted with invert)
+    bool score = false;                  // each text's likeness to its picture reported
     std::optional<art::Palette> colours; // each character in its block's colour
     const art::OutputForm* form = &art::textForm();
     std::vector<Job> jobs;

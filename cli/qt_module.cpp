@@ -54,6 +54,7 @@ class ModuleServices : public cli::QtServices {
         cli::Measurement out;
         out.chars = m.chars;
         out.levels = m.levels;
+        out.patterns = m.patterns;
         for (char32_t c : m.chars)
             out.printable.push_back(QChar::isPrint(c) && !QChar::isSpace(c));
         const QFont measured = glyphs::measuringFont(name, size);
@@ -74,12 +75,15 @@ class ModuleServices : public cli::QtServices {
         return {size.width(), size.height()};
     }
 
-    px::Image loadBuffer(const std::string& path, const buffer::Factors& factors) override {
-        const QImage b = conversion::loadBuffer(fromNative(path), factors);
-        px::Image out(b.width(), b.height(), 0);
-        const px::View in = pixelView(b);
-        for (int y = 0; y < in.height; ++y)
-            std::memcpy(out.view().row(y), in.row(y), sizeof(px::Pixel) * size_t(in.width));
+    std::vector<px::Image> loadBuffers(const std::string& path,
+                                       const std::vector<buffer::Factors>& sizings) override {
+        std::vector<px::Image> out;
+        for (const QImage& b : conversion::loadBuffers(fromNative(path), sizings)) {
+            out.emplace_back(b.width(), b.height(), 0);
+            const px::View in = pixelView(b);
+            for (int y = 0; y < in.height; ++y)
+                std::memcpy(out.back().view().row(y), in.row(y), sizeof(px::Pixel) * size_t(in.width));
+        }
         return out;
     }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kernels/buffer.h"
+#include "kernels/glyph_pattern.h"
 #include "kernels/pixels.h"
 #include "kernels/text_picture.h"
 
@@ -21,6 +22,7 @@ struct Measurement {
     double cellAspect = 2;       // the font's character cell, height over width
     std::string family;          // the family the font system measured in
     bool fontInstalled = true;   // the family asked for is installed (or a generic name, "monospace")
+    std::vector<glyphs::Pattern> patterns; // each character's glyph in the ink box, in the same order
 };
 
 class QtServices {
@@ -34,15 +36,16 @@ class QtServices {
     virtual Measurement measure(const std::u32string& table, const std::string& font, double size) = 0;
     // The size of a picture Qt decodes.
     virtual px::Size pictureSize(const std::string& path) = 0;
-    // The buffer of a picture Qt decodes, filled as a run fills it.
-    virtual px::Image loadBuffer(const std::string& path, const buffer::Factors& factors) = 0;
+    // Buffers of several sizings of a picture Qt decodes, each filled as a run fills it.
+    virtual std::vector<px::Image> loadBuffers(const std::string& path,
+                                               const std::vector<buffer::Factors>& sizings) = 0;
     // The glyphs a result's picture is composed of, drawn in the font the table is measured in.
     virtual art::Glyphs drawGlyphs(const std::u32string& chars, const std::string& font, double size) = 0;
 };
 
 // The module exports one function of this name and type: a new instance of its services, or null when
 // the interface it was built with is not `version`. Raise the version whenever this header changes.
-constexpr int kQtServicesVersion = 5;
+constexpr int kQtServicesVersion = 6;
 constexpr const char* kQtServicesFactory = "tessarine_qt_services";
 using QtServicesFactory = QtServices* (*)(int version);
 

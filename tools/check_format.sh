@@ -9,7 +9,9 @@ mapfile -t sources < <(find src app cli tests bench -type f \( -name '*.h' -o -n
 report=$(mktemp)
 trap 'rm -f "$report"' EXIT
 if ! clang-format --dry-run --Werror "${sources[@]}" 2>"$report"; then
-    grep -o '^[^:]*\.\(h\|cpp\)' "$report" | sort -u | sed 's/$/: not formatted (clang-format -i fixes it)/'
+    # Only the diagnostics' own lines ("file:line:column: error: ..."), not the code they quote.
+    grep -o '^[^: ]*\.\(h\|cpp\):[0-9]*:[0-9]*: ' "$report" | cut -d: -f1 | sort -u |
+        sed 's/$/: not formatted (clang-format -i fixes it)/'
     exit 1
 fi
 echo "formatting: ${#sources[@]} files as clang-format leaves them"

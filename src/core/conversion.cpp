@@ -64,6 +64,30 @@ QImage loadBuffer(const QString& path, const Factors& factors, bool streamJpeg) 
     return makeBuffer(loadPictureFile(path), factors);
 }
 
+std::vector<QImage> loadBuffers(const QString& path, const std::vector<Factors>& sizings) {
+    std::vector<QImage> out(sizings.size());
+    const std::string native = paths::native(path);
+    if (jpeg::looksLikeJpeg(files::head(native, 3))) {
+        std::vector<jpeg::BufferTarget> targets;
+        for (size_t i = 0; i < sizings.size(); ++i)
+            targets.push_back({sizings[i], [&out, i](px::Size area) {
+                                   out[i] = bufferImage(area);
+                                   return mutablePixelView(out[i]);
+                               }});
+        try {
+            jpeg::decodeBuffers(files::openForReading(native).get(), targets);
+            return out;
+        } catch (const err::Error& e) {
+            if (e.kind() != err::Kind::UnsupportedColourSpace)
+                throw;
+        }
+    }
+    const QImage picture = loadPictureFile(path);
+    for (size_t i = 0; i < sizings.size(); ++i)
+        out[i] = makeBuffer(picture, sizings[i]);
+    return out;
+}
+
 QString transform(const QImage& buffer, const std::vector<char32_t>& sorted, const QString& lineEnd) {
     if (sorted.empty() || buffer.isNull())
         return {};
@@ -78,6 +102,39 @@ QString transform(const QImage& buffer, const std::vector<char32_t>& sorted, con
     for (int y = 0; y < view.height; ++y)
         out = mapper.writeRow(out, view.row(y), view.width);
     text.truncate(qsizetype(out - begin));
+    return text;
+}
+
+QString transformChosen(const QImage& buffer, const QImage& picture, const Factors& factors,
+                        const choice::Table& measured, double cellAspect, const choice::Options& options,
+                        const QString& lineEnd) {
+    if (measured.sorted.empty() || buffer.isNull())
+        return {};
+    const px::View blocks = pixelView(buffer);
+    px::Image partStorage;
+    choice::SubBlocks sub;
+    if (options.mapping == choice::Mapping::Shape && !picture.isNull()) {
+        const QImage rgb = picture.format() == QImage::Format_RGB32
+                               ? picture
+                               : picture.convertToFormat(QImage::Format_RGB32);
+        const buffer::BlockSize block = buffer::blockSize(rgb.width(), rgb.height(), factors);
+        const auto [across, down] = choice::subGrid(block.width, block.height, cellAspect);
+        const px::Size area = buffer::drawingArea(rgb.width(), rgb.height(), factors);
+        if (across > 0 && area.width == blocks.width && area.height == blocks.height) {
+            buffer::Builder builder(buffer::partsOf(rgb.width(), rgb.height(), factors, across, down));
+            const px::Size storage = builder.start(rgb.width(), rgb.height());
+            partStorage = px::Image(storage.width, storage.height);
+            builder.attach(partStorage.view());
+            const px::View in = pixelView(rgb);
+            for (int y = 0; y < in.height; ++y)
+                builder.addRow(y, in.row(y));
+            sub = {px::greyView(partStorage.view(), area.width * across), across, down};
+        }
+    }
+    const std::vector<uint16_t> chosen = choice::choose(blocks, sub, measured, options);
+    QString text;
+    for (const std::u32string& line : choice::lines(blocks, chosen, measured.sorted).text)
+        text += QString::fromUcs4(line.data(), qsizetype(line.size())) + lineEnd;
     return text;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kernels/buffer.h"
+#include "kernels/character_choice.h"
 
 #include <QImage>
 #include <QString>
@@ -21,12 +22,24 @@ QSize bufferOuterSize(int ws, int hs, const Factors& factors);
 // averaged while it is decoded. Raises the loader's errors and those of bufferOuterSize.
 QImage loadBuffer(const QString& path, const Factors& factors, bool streamJpeg = true);
 
+// Buffers of several sizings of one picture file from one decode (the text's blocks and their parts).
+std::vector<QImage> loadBuffers(const QString& path, const std::vector<Factors>& sizings);
+
 // The same for a picture in memory.
 QImage makeBuffer(const QImage& picture, const Factors& factors);
 
 // The text for a buffer; `lineEnd` ends every line, the last too. The table must not be empty.
 QString transform(const QImage& buffer, const std::vector<char32_t>& sorted,
                   const QString& lineEnd = QStringLiteral("\r\n"));
+
+// The text for a buffer whose characters a mapping beyond the described one chooses (or levels, or
+// dithering): `measured` is the table's measurement (the sorted characters, their ink and glyphs) in a font
+// of `cellAspect`. The shape mapping splits each block of `picture`, which the buffer was made from with
+// `factors`, into parts; a buffer of another size than the factors give has none, and the ink mapping
+// takes its place.
+QString transformChosen(const QImage& buffer, const QImage& picture, const Factors& factors,
+                        const choice::Table& measured, double cellAspect, const choice::Options& options,
+                        const QString& lineEnd = QStringLiteral("\r\n"));
 
 // The text for a picture file.
 QString convertFile(const QString& path, const Factors& factors, const std::vector<char32_t>& sorted,

@@ -4,6 +4,7 @@
 #include "core/pixel_views.h"
 
 #include <QFontMetricsF>
+#include <cmath>
 
 namespace glyphs {
 
@@ -54,16 +55,26 @@ Measured measureTable(const QString& table, const QString& fontName, double poin
         observer->inkBoxFound(m.box);
     const int count = int(m.table.size());
     m.counts.reserve(m.table.size());
+    // The glyphs' patterns are taken over the character cell, where text shows each glyph.
+    const QFontMetricsF fm(font, &overlay);
+    InkBox cell;
+    cell.minX = cell.minY = 0;
+    cell.maxX = std::min(side, std::max(1, int(std::lround(fm.horizontalAdvance(QChar('M')))))) - 1;
+    cell.maxY = std::min(side, std::max(1, int(std::lround(fm.height())))) - 1;
+    std::vector<Pattern> patterns;
     for (int i = 0; i < count; ++i) {
         QImage glyph = blankSurfaceImage(side, side, white);
         drawTextOn(glyph, 0, 0, characterText(m.table[size_t(i)]), font, black);
         if (observer)
             observer->measuring(i, count, glyph);
         m.counts.push_back(countInk(pixelView(glyph), m.box));
+        patterns.push_back(patternOf(pixelView(glyph), cell));
     }
-    m.chars = m.table;
-    m.levels = m.counts;
-    sortDarkestFirst(m.chars, m.levels);
+    for (size_t i : darkestFirstOrder(m.counts)) {
+        m.chars.push_back(m.table[i]);
+        m.levels.push_back(m.counts[i]);
+        m.patterns.push_back(std::move(patterns[i]));
+    }
     return m;
 }
 

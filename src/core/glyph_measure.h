@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kernels/glyph_pattern.h"
 #include "kernels/ink_measure.h"
 
 #include <QFont>
@@ -42,10 +43,11 @@ class MeasureObserver {
 };
 
 struct Measured {
-    std::vector<char32_t> table; // the characters in table order
-    std::vector<int32_t> counts; // their ink counts, in table order
-    std::vector<char32_t> chars; // darkest first
-    std::vector<int32_t> levels; // ink counts, in the same order
+    std::vector<char32_t> table;   // the characters in table order
+    std::vector<int32_t> counts;   // their ink counts, in table order
+    std::vector<char32_t> chars;   // darkest first
+    std::vector<int32_t> levels;   // ink counts, in the same order
+    std::vector<Pattern> patterns; // glyph patterns over the character cell, in the same order
     InkBox box;
 };
 

@@ -54,6 +54,32 @@ px::Size drawingArea(int pictureWidth, int pictureHeight, const Factors& factors
     return {std::max(0, outer.width - 4), std::max(0, outer.height - 4)};
 }
 
+BlockSize blockSize(int pictureWidth, int pictureHeight, const Factors& factors) {
+    if (factors.grid())
+        return {double(factors.coveredWidth > 0 ? factors.coveredWidth : pictureWidth) / factors.columns,
+                double(factors.coveredHeight > 0 ? factors.coveredHeight : pictureHeight) / factors.rows};
+    if (!averages(factors))
+        return {1, 1};
+    return {double(rounding::toInt32(factors.h)), double(rounding::toInt32(factors.v))};
+}
+
+Factors partsOf(int pictureWidth, int pictureHeight, const Factors& factors, int across, int down) {
+    const px::Size area = drawingArea(pictureWidth, pictureHeight, factors);
+    Factors parts;
+    parts.grey = true;
+    parts.columns = std::max(1, area.width) * across;
+    parts.rows = std::max(1, area.height) * down;
+    if (factors.grid()) {
+        parts.coveredWidth = factors.coveredWidth;
+        parts.coveredHeight = factors.coveredHeight;
+    } else {
+        const BlockSize block = blockSize(pictureWidth, pictureHeight, factors);
+        parts.coveredWidth = int(std::min<double>(pictureWidth, area.width * block.width));
+        parts.coveredHeight = int(std::min<double>(pictureHeight, area.height * block.height));
+    }
+    return parts;
+}
+
 Builder::Builder(const Factors& factors) : factors_(factors) {}
 
 Builder::~Builder() = default;
@@ -63,13 +89,19 @@ px::Size Builder::start(int pictureWidth, int pictureHeight) {
     pictureWidth_ = pictureWidth;
     averager_.reset();
     grid_.reset();
-    if (factors_.grid())
-        grid_ = std::make_unique<GridAverager>(pictureWidth, pictureHeight, area.width, area.height);
-    else if (averages(factors_))
+    if (factors_.grid()) {
+        const int w =
+            factors_.coveredWidth > 0 ? std::min(factors_.coveredWidth, pictureWidth) : pictureWidth;
+        const int h =
+            factors_.coveredHeight > 0 ? std::min(factors_.coveredHeight, pictureHeight) : pictureHeight;
+        grid_ = std::make_unique<GridAverager>(w, h, area.width, area.height, factors_.grey);
+    } else if (averages(factors_))
         averager_ = std::make_unique<BlockAverager>(pictureWidth, rounding::toInt32(factors_.h),
                                                     rounding::toInt32(factors_.v), area.width, area.height);
     scratch_.assign(size_t(std::max(1, pictureWidth)), 0);
     done_.assign(size_t(std::max(0, area.width)) + 1, kBackground);
+    if (grid_ && factors_.grey)
+        return {px::greyStorageWidth(area.width), area.height};
     return area;
 }
 

@@ -20,6 +20,13 @@ struct Factors {
     // their blocks covering the whole picture (grid_average.h). 0: the factors' arithmetic.
     int columns = 0;
     int rows = 0;
+    // A grid over only the picture's top-left part of this size (0: all of it): the blocks of a factor
+    // sizing split into parts.
+    int coveredWidth = 0;
+    int coveredHeight = 0;
+    // A grid's blocks as their brightness only, one byte each (px::GreyView), rounded to within one level:
+    // the parts of blocks, where only the mappings look, in a quarter of the memory.
+    bool grey = false;
     bool grid() const { return columns > 0 && rows > 0; }
 };
 
@@ -34,6 +41,16 @@ px::Size outerSize(int ws, int hs, const Factors& factors);
 // The buffer's drawing area (its outer size less the border) for a picture of this size; a grid's size.
 px::Size drawingArea(int pictureWidth, int pictureHeight, const Factors& factors);
 
+// The picture pixels one block of the buffer covers, each way (fractions for a grid).
+struct BlockSize {
+    double width = 1, height = 1;
+};
+BlockSize blockSize(int pictureWidth, int pictureHeight, const Factors& factors);
+
+// A grid of `across` x `down` parts for every block of a sizing, over just the part of the picture the
+// blocks cover: the sub-blocks of the shape mapping, the likeness score's cells.
+Factors partsOf(int pictureWidth, int pictureHeight, const Factors& factors, int across, int down);
+
 // Where no block lands, the buffer keeps the picture box's background, pure red.
 constexpr px::Pixel kBackground = px::fromBgr(255);
 
@@ -44,7 +61,8 @@ class Builder {
     ~Builder();
 
     // The picture's size: returns the buffer's drawing area (outer size less the border), for which the
-    // caller provides storage through attach(). Raises outerSize's errors.
+    // caller provides storage through attach(); for grey factors, the pixels that hold its bytes (a quarter
+    // of its width). Raises outerSize's errors.
     px::Size start(int pictureWidth, int pictureHeight);
     // Pixels of the drawing area's size; the builder writes only where blocks (or copied rows) land.
     void attach(px::MutableView storage);

@@ -12,29 +12,38 @@
 // pixels, each channel rounded to the nearest value, an exact half to the even one.
 class GridAverager {
   public:
-    GridAverager(int srcWidth, int srcHeight, int columns, int rows);
+    // The grid covers the picture's top-left srcWidth x srcHeight pixels; rows are fed whole, pixels and
+    // rows beyond the covered part are passed over.
+    // `grey`: each block's brightness, the mean of its three channels within one level, as one byte, the
+    // bytes of a row packed into its pixels (px::greyView).
+    GridAverager(int srcWidth, int srcHeight, int columns, int rows, bool grey = false);
 
     // Feeds the next picture row (srcWidth pixels). Writes every buffer row this row completes to
     // out(row) and returns how many it completed; out receives rows in order.
     template <class Out> int addRow(const px::Pixel* row, Out&& out) {
+        if (rowsSeen_ >= srcHeight_)
+            return 0;
         accumulate(row);
         int done = 0;
         while (next_ < rows_ && rowEnd_[size_t(next_)] == rowsSeen_) {
-            finish(out(next_));
+            // The sums are emptied as the last row made of them is written.
+            const bool last = next_ + 1 == rows_ || rowEnd_[size_t(next_ + 1)] != rowsSeen_;
+            finish(out(next_), last);
             ++next_;
             ++done;
         }
-        if (done > 0)
-            std::fill(sums_.begin(), sums_.end(), 0);
         return done;
     }
 
   private:
     void accumulate(const px::Pixel* row);
-    void finish(px::Pixel* out) const;
+    void finish(px::Pixel* out, bool empty);
 
     int srcWidth_, srcHeight_, columns_, rows_;
+    bool grey_;
     int rowsSeen_ = 0, next_ = 0;
     std::vector<int> columnStart_, columnEnd_, rowStart_, rowEnd_;
-    std::vector<uint64_t> sums_; // blue, green, red for each block of the block row in progress
+    std::vector<uint32_t> cellOf_; // for a grid no finer than the picture: each covered pixel's block
+    std::vector<uint64_t> sums_;   // blue, green, red (or their sum) for each block of the row in progress
+    std::vector<double> columnInverse_; // 1 / each column's width
 };

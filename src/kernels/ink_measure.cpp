@@ -39,11 +39,16 @@ int32_t countInk(px::View glyph, const InkBox& box) {
     return count;
 }
 
-void sortDarkestFirst(std::vector<char32_t>& chars, std::vector<int32_t>& levels) {
+std::vector<size_t> darkestFirstOrder(const std::vector<int32_t>& levels) {
     // A stable sort on descending counts orders exactly as exchanging strictly lighter neighbours would.
     std::vector<size_t> order(levels.size());
     std::iota(order.begin(), order.end(), size_t(0));
     std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return levels[a] > levels[b]; });
+    return order;
+}
+
+void sortDarkestFirst(std::vector<char32_t>& chars, std::vector<int32_t>& levels) {
+    const std::vector<size_t> order = darkestFirstOrder(levels);
     std::vector<char32_t> c(order.size());
     std::vector<int32_t> l(order.size());
     for (size_t i = 0; i < order.size(); ++i) {

@@ -38,6 +38,8 @@ int32_t countInk(px::View glyph, const InkBox& box);
 // Sorts darkest first, exchanging neighbours only when the later one is strictly darker, so equal
 // counts keep their table order.
 void sortDarkestFirst(std::vector<char32_t>& chars, std::vector<int32_t>& levels);
+// The same order as positions in the table: entry i of the sorted table is entry order[i] of the table.
+std::vector<size_t> darkestFirstOrder(const std::vector<int32_t>& levels);
 
 // The square surface side in pixels for a size in points: size x 30 twips at 15 twips a pixel.
 int surfaceSide(double points);

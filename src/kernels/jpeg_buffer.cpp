@@ -20,16 +20,54 @@ void decodeBuffer(std::FILE* file, const buffer::Factors& factors,
         },
         [&](const Info& info) {
             const px::Size area = builder.start(info.width, info.height);
-            const px::MutableView out = storage(area);
-            for (int y = 0; y < out.height; ++y)
-                std::fill_n(out.row(y), out.width, buffer::kBackground);
-            builder.attach(out);
+            builder.attach(storage(area));
             // For small pictures averaging costs less than handing rows to another thread.
             if (spareCore && !builder.copies() && int64_t(info.width) * info.height >= (int64_t(1) << 21))
                 pipe.emplace(builder, info.width, info.height);
         },
         [&](int y) { return pipe ? pipe->rowTarget(y) : builder.rowTarget(y); },
         [&](int y) { pipe ? pipe->rowReady(y) : builder.rowReady(y); });
+    if (pipe)
+        pipe->finish();
+}
+
+void decodeBuffers(std::FILE* file, const std::vector<BufferTarget>& targets, bool spareCore) {
+    if (targets.size() == 1)
+        return decodeBuffer(file, targets[0].factors, targets[0].storage, spareCore);
+    std::vector<std::unique_ptr<buffer::Builder>> builders;
+    std::vector<buffer::Builder*> all;
+    for (const BufferTarget& t : targets) {
+        builders.push_back(std::make_unique<buffer::Builder>(t.factors));
+        all.push_back(builders.back().get());
+    }
+    std::vector<px::Pixel> row;
+    std::optional<buffer::RowPipe> pipe;
+    decodeInto(
+        file,
+        [&](const Info& info) {
+            int64_t bytes = 0;
+            for (const BufferTarget& t : targets) {
+                const px::Size area = buffer::drawingArea(info.width, info.height, t.factors);
+                bytes += int64_t(area.width) * area.height * 4;
+            }
+            return bytes;
+        },
+        [&](const Info& info) {
+            for (size_t i = 0; i < targets.size(); ++i) {
+                const px::Size area = builders[i]->start(info.width, info.height);
+                builders[i]->attach(targets[i].storage(area));
+            }
+            row.assign(size_t(std::max(1, info.width)), 0);
+            if (spareCore && int64_t(info.width) * info.height >= (int64_t(1) << 21))
+                pipe.emplace(all, info.width, info.height);
+        },
+        [&](int y) { return pipe ? pipe->rowTarget(y) : row.data(); },
+        [&](int y) {
+            if (pipe)
+                return pipe->rowReady(y);
+            for (buffer::Builder* b : all)
+                b->addRow(y, row.data());
+        });
     if (pipe)
         pipe->finish();
 }

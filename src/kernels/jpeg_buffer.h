@@ -5,16 +5,27 @@
 
 #include <cstdio>
 #include <functional>
+#include <memory>
+#include <vector>
 
 // A JPEG streamed into the buffer builder: the one way both programs fill a buffer from a JPEG, so that a
 // scaled conversion never holds the whole picture.
 namespace jpeg {
 
 // Decodes the picture in `file` into its buffer. Once the picture's size is known, `storage` gives room for
-// the buffer's drawing area, which is filled with the background where no block lands. With `spareCore`, a
+// the buffer's drawing area, filled with the background (buffer::kBackground), which stays where no block
+// lands. With `spareCore`, a
 // large picture's rows are averaged on a thread of their own while the next rows decode. Raises what
 // decodeInto raises, and the buffer's size errors.
 void decodeBuffer(std::FILE* file, const buffer::Factors& factors,
                   const std::function<px::MutableView(px::Size area)>& storage, bool spareCore = false);
+
+// Buffers of several sizings from one decode (the text's blocks, and their parts for the shape mapping or
+// the likeness score), each filled as decodeBuffer fills one.
+struct BufferTarget {
+    buffer::Factors factors;
+    std::function<px::MutableView(px::Size area)> storage;
+};
+void decodeBuffers(std::FILE* file, const std::vector<BufferTarget>& targets, bool spareCore = false);
 
 } // namespace jpeg

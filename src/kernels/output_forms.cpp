@@ -24,6 +24,7 @@ std::string writeText(const Art& a) {
     }
     const Lines lines = a.lines();
     const std::u32string_view lineEnd = a.crlf ? U"\r\n" : U"\n";
+    // (the lines of a text, or of characters chosen beyond the described mapping)
     if (!a.colours) {
         std::u32string text;
         for (const std::u32string& line : lines.text)
@@ -75,8 +76,12 @@ bool endsWithCaseless(std::string_view name, std::string_view suffix) {
 } // namespace
 
 Lines Art::lines() const {
-    if (text)
-        return *text;
+    if (text) {
+        Lines out = *text;
+        if (!colours)
+            out.colours.clear();
+        return out;
+    }
     Lines out = fromBuffer(buffer, sorted);
     if (!colours)
         out.colours.clear();

@@ -20,7 +20,7 @@ namespace art {
 struct Art {
     px::View buffer;                // a run's buffer; empty when `text` is given
     std::vector<char32_t> sorted;   // the table the buffer is mapped onto, darkest first
-    const Lines* text = nullptr;    // or a text's lines, without colours
+    const Lines* text = nullptr;    // or a text's lines (with the blocks' colours, used when `colours`)
     std::optional<Palette> colours; // each character in its block's colour
     bool crlf = false; // plain text: lines end in CR LF, in the encoding of the program's text files
     bool dark = false; // light characters on black

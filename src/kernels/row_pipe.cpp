@@ -2,8 +2,9 @@
 
 namespace buffer {
 
-RowPipe::RowPipe(Builder& builder, int width, int height)
-    : builder_(builder), width_(width), height_(height), ring_(size_t(kRows) * size_t(std::max(1, width))) {
+RowPipe::RowPipe(std::vector<Builder*> builders, int width, int height)
+    : builders_(std::move(builders)), width_(width), height_(height),
+      ring_(size_t(kRows) * size_t(std::max(1, width))) {
     thread_ = std::thread([this] { consume(); });
 }
 
@@ -47,7 +48,8 @@ void RowPipe::consume() {
             continue;
         }
         for (; done < ready; ++done)
-            builder_.addRow(done, ring_.data() + size_t(done % kRows) * size_t(std::max(1, width_)));
+            for (Builder* builder : builders_)
+                builder->addRow(done, ring_.data() + size_t(done % kRows) * size_t(std::max(1, width_)));
         consumed_.store(done, std::memory_order_release);
         consumed_.notify_one();
     }

@@ -14,7 +14,10 @@ namespace buffer {
 
 class RowPipe {
   public:
-    RowPipe(Builder& builder, int width, int height);
+    RowPipe(Builder& builder, int width, int height)
+        : RowPipe(std::vector<Builder*>{&builder}, width, height) {}
+    // Every row goes to each of the builders, in order.
+    RowPipe(std::vector<Builder*> builders, int width, int height);
     ~RowPipe(); // stops and waits for the averaging thread, also after a failed decode
 
     // Room for picture row y (waits while the ring is full), and that it is filled.
@@ -28,7 +31,7 @@ class RowPipe {
 
     static constexpr int kRows = 64; // a ring of rows, handed over in batches
     static constexpr int kBatch = 8;
-    Builder& builder_;
+    std::vector<Builder*> builders_;
     int width_, height_;
     std::vector<px::Pixel> ring_;
     std::atomic<int> produced_{0}, consumed_{0};

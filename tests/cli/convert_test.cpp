@@ -73,8 +73,10 @@ ConverterRun convert(const QStringList& args, const QString& input = QString(), 
         });
     p.start(QStringLiteral(TESSARINE_CONVERT), args);
     p.waitForFinished(60000);
-    return noticeApart({p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-                        p.readAllStandardError()});
+    return noticeApart({p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                        p.readAllStandardOutput(),
+                        p.readAllStandardError(),
+                        {}});
 }
 
 QImage scene(int w, int h) {
@@ -302,7 +304,14 @@ TEST_F(Converter, ExitStatusesAndErrorLines) {
                                  {good, "--chars", ""},
                                  {good, "--size", "0.5"},
                                  {good, "--color=99"},
-                                 {good, "--rows", "3", "--scale", "2x2"}};
+                                 {good, "--rows", "3", "--scale", "2x2"},
+                                 {good, "--mapping", "curve"},
+                                 {good, "--dither"}, // the described mapping has nothing to dither
+                                 {good, "--levels", "some"},
+                                 {good, "--brightness", "101"},
+                                 {good, "--contrast", "x"},
+                                 {good, "--gamma", "0"},
+                                 {good, "--table", "no-such-table"}};
     for (const QStringList& args : usage) {
         const ConverterRun r = convert(args);
         EXPECT_EQ(r.status, 2) << args.join(' ').toStdString();
@@ -523,7 +532,7 @@ TEST_F(Converter, FailedWritesAndEndlessInputAreReported) {
         p.setStandardOutputFile("/dev/full");
         p.start(QStringLiteral(TESSARINE_CONVERT), args);
         ASSERT_TRUE(p.waitForFinished(60000));
-        const ConverterRun r = noticeApart({p.exitCode(), {}, p.readAllStandardError()});
+        const ConverterRun r = noticeApart({p.exitCode(), {}, p.readAllStandardError(), {}});
         EXPECT_EQ(r.status, 2) << args.join(' ').toStdString();
         EXPECT_EQ(r.err, "tessarine-convert: standard output: No space left on device\n")
             << args.join(' ').toStdString();
@@ -721,6 +730,7 @@ TEST_F(Converter, CacheIsUsedOnlyForWhatItWasMeasuredFor) {
     poisoned.chars = {U' ', U'.', U'@'};
     poisoned.levels = {9, 5, 0};
     poisoned.printable = {false, true, true};
+    poisoned.patterns.assign(3, glyphs::Pattern{1, 1, {0}});
     ASSERT_TRUE(cache.store(cache.key(table, font, 8), poisoned));
     const QString black = testpic::save(testpic::filled(12, 6, qRgb(0, 0, 0)), path("black.bmp"));
     const QStringList args = {black, "--chars", "@. ", "--font", "DejaVu Sans Mono", "--scale", "1x1"};
@@ -823,6 +833,46 @@ TEST_F(Converter, MissingOrBrokenModuleIsAClearError) {
 QByteArray withoutSequences(QByteArray out) {
     static const QRegularExpression sequence("\x1b\\[[0-9;]*m");
     return QString::fromUtf8(out).remove(sequence).toUtf8();
+}
+
+// The mappings beside the described one, with every output form, --invert and the likeness score; the
+// glyphs the shape mapping needs are remembered with the order, so a warm run needs no Qt either.
+TEST_F(Converter, MappingsGoWithEveryFormAndAWarmShapeRunNeedsNoQt) {
+    const QString jpg = testpic::save(scene(160, 120), path("p.jpg"));
+    const QStringList shape = {jpg, "--columns", "40", "--mapping", "shape", "--table", "ascii"};
+    const ConverterRun cold = convert(QStringList(shape) << "--score");
+    ASSERT_EQ(cold.status, 0) << cold.err.toStdString();
+    for (const QByteArray& line : cold.out.split('\n'))
+        EXPECT_EQ(line.size(), line.isEmpty() ? 0 : 40);
+    EXPECT_NE(cold.out, convert({jpg, "--columns", "40", "--table", "ascii"}).out) << "another mapping";
+    EXPECT_TRUE(QRegularExpression("^tessarine-convert: " + QRegularExpression::escape(jpg) +
+                                   ": likeness detail 0\\.\\d\\d tone -?[01]\\.\\d\\d\n$")
+                    .match(QString::fromUtf8(cold.err))
+                    .hasMatch())
+        << cold.err.toStdString();
+    qputenv("LD_DEBUG", "files");
+    const ConverterRun warm = convert(shape);
+    const ConverterRun dithered = convert(QStringList(shape) << "--dither"
+                                                             << "--levels"
+                                                             << "auto"
+                                                             << "--invert");
+    qunsetenv("LD_DEBUG");
+    EXPECT_EQ(warm.status, 0);
+    EXPECT_EQ(warm.out, cold.out);
+    EXPECT_FALSE(warm.err.contains("libQt6")) << "the remembered glyphs serve the shape mapping";
+    EXPECT_EQ(dithered.status, 0);
+    EXPECT_NE(dithered.out, warm.out);
+    const ConverterRun coloured = convert(QStringList(shape) << "--color"
+                                                             << "--invert");
+    EXPECT_EQ(withoutSequences(coloured.out), convert(QStringList(shape) << "--invert").out);
+    for (const QString& name : {"p.html", "p.png"}) {
+        const ConverterRun r = convert(QStringList(shape) << "--mapping"
+                                                          << "ink"
+                                                          << "-o" << path(name));
+        EXPECT_EQ(r.status, 0) << name.toStdString() << r.err.toStdString();
+        EXPECT_GT(QFileInfo(path(name)).size(), 100) << name.toStdString();
+    }
+    EXPECT_FALSE(QImage(path("p.png")).isNull());
 }
 
 TEST_F(Converter, ColourAndInvertKeepThePlainText) {

@@ -94,16 +94,18 @@ TEST(Options, EveryRowIsInTheHelpTheManualAndTheCompletion) {
         const std::string name =
             rule.longName ? std::string("--") + rule.longName : std::string("-") + rule.shortName;
         EXPECT_NE(help.find(" " + name + (rule.value ? " " : "")), std::string::npos) << name;
-        if (rule.shortName)
+        if (rule.shortName) {
             EXPECT_NE(help.find(std::string("-") + rule.shortName + ", "), std::string::npos) << name;
+        }
         EXPECT_TRUE(named(manual, name)) << name << " is missing from the manual page";
-        if (rule.defaultValue)
+        if (rule.defaultValue) {
             EXPECT_NE(completion.find(name + "=*"), std::string::npos) << name << "'s value after \"=\"";
-        else if (rule.value && rule.longName)
+        } else if (rule.value && rule.longName) {
             EXPECT_TRUE(std::regex_search(completion, std::regex("[ |]" + name + R"(( \||\)))")))
                 << name << " takes a value the completion does not know";
+        }
     }
-    EXPECT_EQ(listed, 17);
+    EXPECT_EQ(listed, 24);
     std::string words;
     for (const art::OutputForm& form : art::outputForms()) {
         const std::string name(form.name);

@@ -69,6 +69,11 @@ cli::Measurement sample() {
     m.levels = {40, 33, 4, 0};
     m.printable = {true, true, true, false};
     m.cellAspect = 1.7790178571428572;
+    // Glyphs of 3 x 2 pixels in the cell, whatever their ink, 0 and 255 included.
+    m.patterns = {{3, 2, {255, 255, 255, 255, 0, 255}},
+                  {3, 2, {9, 80, 160, 200, 255, 1}},
+                  {3, 2, {0, 0, 0, 0, 128, 0}},
+                  {3, 2, {0, 0, 0, 0, 0, 0}}};
     return m;
 }
 
@@ -84,6 +89,15 @@ TEST(OrderCache, WhatIsStoredComesBackWhole) {
     EXPECT_EQ(back->levels, sample().levels);
     EXPECT_EQ(back->printable, sample().printable);
     EXPECT_EQ(back->cellAspect, sample().cellAspect);
+    ASSERT_EQ(back->patterns.size(), sample().patterns.size()) << "what the shape mapping needs";
+    for (size_t i = 0; i < back->patterns.size(); ++i) {
+        EXPECT_EQ(back->patterns[i].width, 3);
+        EXPECT_EQ(back->patterns[i].ink, sample().patterns[i].ink) << "glyph " << i;
+    }
+    // A measurement whose glyphs are not all of one size is not stored.
+    cli::Measurement ragged = sample();
+    ragged.patterns[1] = {2, 2, {1, 2, 3, 4}};
+    EXPECT_FALSE(cache.store(cache.key(U"x", "Courier New", 8), ragged));
     // Nothing is left beside the entry.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path("orders")), fs::directory_iterator()), 1);
 }
@@ -178,10 +192,14 @@ TEST(OrderCache, EntriesThatDoNotFitTheirTableAreIgnored) {
     const cli::Measurement poisoned[] = {
         with([](cli::Measurement& m) { m.chars[0] = U'X'; }), // a character not in the table
         with([](cli::Measurement& m) { m.chars[1] = U'@'; }), // one twice, another missing
-        with([](cli::Measurement& m) { m.chars.pop_back(), m.levels.pop_back(), m.printable.pop_back(); }),
-        with([](cli::Measurement& m) { m.chars = {}, m.levels = {}, m.printable = {}; }), // none at all
-        with([](cli::Measurement& m) { m.chars[0] = char32_t(0x110000); }),               // no code point
-        with([](cli::Measurement& m) { m.levels[0] = 16 * 16 + 1; }), // more ink than the surface holds
+        with([](cli::Measurement& m) {
+            m.chars.pop_back(), m.levels.pop_back(), m.printable.pop_back(), m.patterns.pop_back();
+        }),
+        with([](cli::Measurement& m) {
+            m.chars = {}, m.levels = {}, m.printable = {}, m.patterns = {};
+        }),                                                                 // none
+        with([](cli::Measurement& m) { m.chars[0] = char32_t(0x110000); }), // no code point
+        with([](cli::Measurement& m) { m.levels[0] = 16 * 16 + 1; }),       // more ink than the surface holds
         with([](cli::Measurement& m) { m.levels[3] = -1; }),
         with([](cli::Measurement& m) { m.cellAspect = std::numeric_limits<double>::infinity(); }),
         with([](cli::Measurement& m) { m.cellAspect = std::nan(""); }),

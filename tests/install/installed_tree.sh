@@ -55,6 +55,11 @@ done
 "$convert" "$source/resources/sample.jpg" --columns 30 --format png -o "$work/sample.png" --no-cache ||
     fail "a PNG, which needs the module, failed"
 [ -s "$work/sample.png" ] || fail "no PNG written"
+# A shipped table by its name, from share/tessarine/tables.
+text=$("$convert" "$source/resources/sample.jpg" --columns 30 --table braille --mapping shape) ||
+    fail "the braille table was not found"
+[ -z "$(printf '%s' "$text" | tr -d '\n' | iconv -f UTF-8 -t UTF-32LE | od -An -v -tx4 | tr ' ' '\n' |
+    grep -v '^$' | grep -v '^000028')" ] || fail "characters beyond the braille table"
 
 # --- the desktop files, the manual pages and the completion -------------------------------------------
 desktop-file-validate "$tree/share/applications/$id.desktop" || fail "desktop entry"
@@ -81,7 +86,7 @@ if [ -f /usr/share/bash-completion/bash_completion ]; then
         source "$1/share/bash-completion/completions/tessarine-convert"
         COMP_WORDS=("$1/bin/tessarine-convert" --co); COMP_CWORD=1; COMP_LINE="${COMP_WORDS[*]}"; COMP_POINT=${#COMP_LINE}
         _tessarine_convert "$1/bin/tessarine-convert" --co "$1/bin/tessarine-convert"; printf "%s\n" "${COMPREPLY[@]}"' _ "$tree")
-    [ "$(echo "$completed" | sort | tr '\n' ' ')" = "--color --columns " ] || fail "completion of --co gave: $completed"
+    [ "$(echo "$completed" | sort | tr '\n' ' ')" = "--color --columns --contrast " ] || fail "completion of --co gave: $(echo $completed)"
 else
     echo "bash-completion not installed: completion not tried"
 fi

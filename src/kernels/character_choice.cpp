@@ -1,0 +1,380 @@
+#include "kernels/character_choice.h"
+
+#include "kernels/text_mapping.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numeric>
+#include <thread>
+
+namespace choice {
+
+namespace {
+
+uint8_t clampByte(double v) {
+    return uint8_t(std::clamp(std::lround(v), 0L, 255L));
+}
+
+// The brightness at which `fraction` of the histogram's weight lies below.
+int percentile(const std::array<uint64_t, 256>& histogram, double fraction) {
+    const uint64_t total = std::accumulate(histogram.begin(), histogram.end(), uint64_t(0));
+    uint64_t seen = 0;
+    for (int b = 0; b < 256; ++b) {
+        seen += histogram[size_t(b)];
+        if (double(seen) > fraction * double(total))
+            return b;
+    }
+    return 255;
+}
+
+// What the characters' ink is worth on the scale of a block's wanted ink: the table's lightest character
+// 0 (white), its darkest 255 (black).
+std::vector<double> scaledInk(const Table& table) {
+    std::vector<double> ink(table.levels.size(), 0);
+    if (table.levels.empty())
+        return ink;
+    const auto [lo, hi] = std::minmax_element(table.levels.begin(), table.levels.end());
+    for (size_t i = 0; i < ink.size(); ++i)
+        ink[i] = *hi > *lo ? 255.0 * (table.levels[i] - *lo) / (*hi - *lo) : 0;
+    return ink;
+}
+
+// The entry whose ink is nearest; ties go to the earlier entry, as the described order has them.
+int nearest(const std::vector<double>& ink, double wanted) {
+    int best = 0;
+    for (int i = 1; i < int(ink.size()); ++i)
+        if (std::abs(ink[size_t(i)] - wanted) < std::abs(ink[size_t(best)] - wanted))
+            best = i;
+    return best;
+}
+
+// The ink a block (or part of one) asks for, from its brightness: its darkness on a light background, its
+// lightness on a dark one.
+double wantedInk(px::Pixel p, const std::array<uint8_t, 256>& levels, bool inverted) {
+    const int b = levels[size_t(mapping::brightness(p))];
+    return inverted ? b : 255 - b;
+}
+
+// Serpentine Floyd-Steinberg error diffusion over a grid, row by row: what a block could not get is
+// handed to the blocks after it.
+class Diffusion {
+  public:
+    Diffusion(int width, bool on)
+        : width_(width), on_(on), current_(size_t(width) + 2), next_(size_t(width) + 2) {}
+    bool leftToRight(int y) const { return !on_ || y % 2 == 0; }
+    double carried(int x) const { return on_ ? current_[size_t(x) + 1] : 0; }
+    void spread(int x, int y, double error) {
+        if (!on_)
+            return;
+        const int step = leftToRight(y) ? 1 : -1;
+        current_[size_t(x + step) + 1] += error * 7 / 16;
+        next_[size_t(x - step) + 1] += error * 3 / 16;
+        next_[size_t(x) + 1] += error * 5 / 16;
+        next_[size_t(x + step) + 1] += error * 1 / 16;
+    }
+    void nextRow() {
+        current_.swap(next_);
+        std::fill(next_.begin(), next_.end(), 0);
+    }
+
+  private:
+    int width_;
+    bool on_;
+    std::vector<double> current_, next_;
+};
+
+// The shape mapping. A block's parts ask for ink as the picture's darkness does, on the scale of the
+// drawing: the text is shown in its own mean and spread (a text cannot be as dark as a black picture), so the
+// darkness is mapped onto the glyphs' coverage with the mean of the ink mapping's characters and somewhat
+// less than their spread (kContrast: glyphs of a milder contrast follow a photograph's shapes better, as
+// bench/likeness.sh measures). Each block takes the glyph whose coverage is nearest, part by part, with the
+// cell's tone and its four quarters weighed in again, so that tone holds and what the eye sees at a
+// distance comes first.
+constexpr double kToneWeight = 1;
+constexpr double kQuarterWeight = 32;
+constexpr double kContrast = 0.7;
+
+// The score of glyph e for wanted coverage w is
+//   sum_k (w_k - c_ek)^2 + T P (mean w - mean c_e)^2 + Q P/4 sum_q (W_q - C_eq)^2
+// (P parts, quarters' means W_q and C_eq). Left out what is the same for every glyph, it is one dot product:
+// constant_e - 2 sum_k w_k weight_ek, which is what makes matching a photograph's blocks cheap.
+class ShapeMatch {
+  public:
+    ShapeMatch(const Table& table, int across, int down)
+        : across_(across), down_(down), parts_(across * down) {
+        count_ = int(table.patterns.size());
+        padded_ = (count_ + kLanes - 1) / kLanes * kLanes;
+        weight_.assign(size_t(parts_) * size_t(padded_), 0);
+        constant_.assign(size_t(count_), 0);
+        mean_.assign(size_t(count_), 0);
+        square_.assign(size_t(count_), 0);
+        sum_.assign(size_t(count_), 0);
+        const float p = float(parts_), quarterWeight = float(kQuarterWeight) * p / 4;
+        for (int e = 0; e < count_; ++e) {
+            const glyphs::Pattern r = glyphs::reduce(table.patterns[size_t(e)], across, down);
+            std::vector<float> c(static_cast<size_t>(parts_));
+            std::array<float, 4> quarters{};
+            for (int k = 0; k < parts_; ++k) {
+                c[size_t(k)] = r.empty() ? 0.0f : float(r.ink[size_t(k)]);
+                mean_[size_t(e)] += c[size_t(k)] / p;
+                square_[size_t(e)] += c[size_t(k)] * c[size_t(k)];
+                quarters[size_t(quarter(k))] += c[size_t(k)] / float(quarterSize(quarter(k)));
+            }
+            float& constant = constant_[size_t(e)];
+            constant = square_[size_t(e)] + float(kToneWeight) * p * mean_[size_t(e)] * mean_[size_t(e)];
+            for (float q : quarters)
+                constant += quarterWeight * q * q;
+            for (int k = 0; k < parts_; ++k) {
+                const float w = c[size_t(k)] + float(kToneWeight) * mean_[size_t(e)] +
+                                quarterWeight * quarters[size_t(quarter(k))] / float(quarterSize(quarter(k)));
+                weight_[size_t(k) * size_t(padded_) + size_t(e)] = w;
+                sum_[size_t(e)] += w;
+            }
+        }
+    }
+
+    int parts() const { return parts_; }
+    int count() const { return count_; }
+    float mean(int e) const { return mean_[size_t(e)]; }
+    float square(int e) const { return square_[size_t(e)]; }
+
+    // The best glyph for wanted coverage gain * dark + offset, part by part. The dot products are summed
+    // for kLanes glyphs at once, part by part, in vector registers.
+    int best(const float* dark, float gain, float offset) const {
+        int best = 0;
+        float bestScore = 0;
+        for (int first = 0; first < count_; first += kLanes) {
+            Quad low = {}, high = {};
+            for (int k = 0; k < parts_; ++k) {
+                Quad wl, wh;
+                const float* w = &weight_[size_t(k) * size_t(padded_) + size_t(first)];
+                std::memcpy(&wl, w, sizeof wl);
+                std::memcpy(&wh, w + 4, sizeof wh);
+                low += dark[k] * wl;
+                high += dark[k] * wh;
+            }
+            const float dot[kLanes] = {low[0], low[1], low[2], low[3], high[0], high[1], high[2], high[3]};
+            for (int e = first; e < std::min(count_, first + kLanes); ++e) {
+                const float score =
+                    constant_[size_t(e)] - 2 * (gain * dot[e - first] + offset * sum_[size_t(e)]);
+                if (e == 0 || score < bestScore)
+                    best = e, bestScore = score;
+            }
+        }
+        return best;
+    }
+
+  private:
+    // Which quarter of the cell part k lies in, and how many parts each quarter has.
+    int quarter(int k) const {
+        return (k / across_ >= down_ / 2 ? 2 : 0) + (k % across_ >= across_ / 2 ? 1 : 0);
+    }
+    int quarterSize(int q) const {
+        const int w = q % 2 ? across_ - across_ / 2 : across_ / 2, h = q / 2 ? down_ - down_ / 2 : down_ / 2;
+        return std::max(1, w * h);
+    }
+
+    static constexpr int kLanes = 8; // two vectors of four
+    using Quad = float __attribute__((vector_size(4 * sizeof(float))));
+    int across_, down_, parts_, count_ = 0, padded_ = 0;
+    std::vector<float> constant_, mean_, square_, sum_; // glyph by glyph
+    std::vector<float> weight_;                         // part by part, glyph by glyph, padded to whole lanes
+};
+
+// Runs work(band, first, last) over `threads` bands of rows, each on its own thread.
+template <class Work> void inBands(int rows, int threads, Work work) {
+    threads = std::max(1, std::min(threads, rows));
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < threads; ++t)
+        helpers.emplace_back([&, t] { work(t, rows * t / threads, rows * (t + 1) / threads); });
+    work(0, 0, rows / threads);
+    for (std::thread& h : helpers)
+        h.join();
+}
+
+std::vector<uint16_t> chooseByShape(px::View buffer, const SubBlocks& sub, const Table& table,
+                                    const std::array<uint8_t, 256>& levels, const Options& options,
+                                    const std::vector<uint16_t>& byInk) {
+    const ShapeMatch match(table, sub.across, sub.down);
+    const int parts = match.parts();
+    // A photograph's blocks are matched on every core; dithering hands each block's error to the next,
+    // so it goes block by block.
+    const int cores =
+        byInk.size() >= 20000 ? int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u)) : 1;
+    const int threads = options.dither ? 1 : cores;
+
+    // The picture's mean darkness and spread over all parts, from their histogram; the drawing's from the
+    // glyphs the ink mapping chose.
+    std::array<float, 256> darkOf{};
+    for (int b = 0; b < 256; ++b)
+        darkOf[size_t(b)] = float(options.inverted ? levels[size_t(b)] : 255 - levels[size_t(b)]);
+    std::vector<std::array<uint64_t, 256>> histograms(size_t(cores), std::array<uint64_t, 256>{});
+    inBands(sub.parts.height, cores, [&](int band, int first, int last) {
+        std::array<uint64_t, 256>& histogram = histograms[size_t(band)];
+        for (int y = first; y < last; ++y) {
+            const uint8_t* row = sub.parts.row(y);
+            for (int x = 0; x < sub.parts.width; ++x)
+                ++histogram[row[x]];
+        }
+    });
+    double pm = 0, pv = 0, dm = 0, dv = 0;
+    std::array<uint64_t, 256> all{};
+    for (const auto& histogram : histograms)
+        for (int b = 0; b < 256; ++b)
+            all[size_t(b)] += histogram[size_t(b)];
+    for (int b = 0; b < 256; ++b) {
+        const double d = darkOf[size_t(b)], n = double(all[size_t(b)]);
+        pm += n * d;
+        pv += n * d * d;
+    }
+    for (uint16_t e : byInk) {
+        dm += match.mean(e) * parts;
+        dv += match.square(e);
+    }
+    const double n = double(byInk.size()) * parts;
+    pm /= n, pv /= n, dm /= n, dv /= n;
+    const double ps = std::sqrt(std::max(0.0, pv - pm * pm));
+    const double ds = std::sqrt(std::max(0.0, dv - dm * dm));
+    // A picture whose blocks all ask for about one ink gets about one glyph from the ink mapping (perhaps
+    // the empty one) and a drawing flatter than the table's glyphs are: there the picture's own contrast
+    // is kept, part for part.
+    double tm = 0, tv = 0;
+    for (int e = 0; e < match.count(); ++e)
+        tm += match.mean(e) / match.count(), tv += match.square(e) / parts / match.count();
+    const double flat = std::sqrt(std::max(0.0, tv - tm * tm));
+    float gain = float(ps > 0 ? ds / ps : 0);
+    if (ds < flat)
+        gain = std::max(gain, 1.0f);
+    gain *= float(kContrast);
+
+    // The shape score weighs more than tone, so what a block does not reach is not always small or of either
+    // sign; carried on unbounded it would pile up. A quarter of the glyphs' range of ink is carried at most.
+    double lightest = 255, darkest = 0;
+    for (int e = 0; e < match.count(); ++e)
+        lightest = std::min(lightest, double(match.mean(e))),
+        darkest = std::max(darkest, double(match.mean(e)));
+    const double carryLimit = std::max(0.0, darkest - lightest) / 4;
+
+    std::vector<uint16_t> chosen(byInk.size());
+    inBands(buffer.height, threads, [&](int, int first, int last) {
+        std::vector<float> dark(static_cast<size_t>(parts));
+        Diffusion diffusion(buffer.width, options.dither);
+        for (int y = first; y < last; ++y, diffusion.nextRow()) {
+            const bool forward = diffusion.leftToRight(y);
+            for (int i = 0; i < buffer.width; ++i) {
+                const int x = forward ? i : buffer.width - 1 - i;
+                for (int v = 0; v < sub.down; ++v) {
+                    const uint8_t* row = sub.parts.row(y * sub.down + v) + x * sub.across;
+                    for (int u = 0; u < sub.across; ++u)
+                        dark[size_t(v * sub.across + u)] = darkOf[row[u]];
+                }
+                const float mean = std::accumulate(dark.begin(), dark.end(), 0.0f);
+                const float offset =
+                    float(dm - pm * gain + std::clamp(diffusion.carried(x), -carryLimit, carryLimit));
+                const int best = match.best(dark.data(), gain, offset);
+                chosen[size_t(y) * size_t(buffer.width) + size_t(x)] = uint16_t(best);
+                diffusion.spread(x, y, gain * mean / float(parts) + offset - match.mean(best));
+            }
+        }
+    });
+    return chosen;
+}
+
+} // namespace
+
+std::optional<Mapping> mappingNamed(std::string_view name) {
+    for (size_t i = 0; i < kMappingNames.size(); ++i)
+        if (kMappingNames[i] == name)
+            return Mapping(i);
+    return std::nullopt;
+}
+
+std::array<uint8_t, 256> levelsTable(const Levels& levels, const std::array<uint64_t, 256>& histogram) {
+    std::array<uint8_t, 256> table{};
+    int lo = 0, hi = 255;
+    if (levels.automatic) {
+        lo = percentile(histogram, 0.01);
+        hi = percentile(histogram, 0.99);
+        if (hi <= lo)
+            lo = 0, hi = 255; // a flat picture has nothing to stretch
+    }
+    const double contrast = 1 + levels.contrast / 100.0;
+    const double gamma = std::clamp(levels.gamma, kMinGamma, kMaxGamma);
+    for (int b = 0; b < 256; ++b) {
+        double v = std::clamp((b - lo) * 255.0 / (hi - lo), 0.0, 255.0);
+        v = (v - 127.5) * contrast + 127.5 + levels.brightness * 255.0 / 100;
+        v = 255 * std::pow(std::clamp(v, 0.0, 255.0) / 255, 1 / gamma);
+        table[size_t(b)] = clampByte(v);
+    }
+    return table;
+}
+
+std::pair<int, int> subGrid(double blockWidth, double blockHeight, double cellAspect) {
+    // Even counts each way, so that a cell's four quarters are whole parts: up to 4 across, and down as
+    // the cell's shape has it, up to 8.
+    const int across = std::min(4, int(std::floor(blockWidth))) / 2 * 2;
+    const int down =
+        std::min({8, int(std::floor(blockHeight)) / 2 * 2, 2 * int(std::lround(across * cellAspect / 2))});
+    if (across < 2 || down < 2)
+        return {0, 0};
+    return {across, down};
+}
+
+std::vector<uint16_t> choose(px::View buffer, const SubBlocks& sub, const Table& table,
+                             const Options& options) {
+    std::vector<uint16_t> chosen(size_t(std::max(0, buffer.width)) * size_t(std::max(0, buffer.height)), 0);
+    const int count = int(table.sorted.size());
+    if (count == 0 || chosen.empty())
+        return chosen;
+    std::array<uint64_t, 256> histogram{};
+    for (int y = 0; y < buffer.height; ++y)
+        for (int x = 0; x < buffer.width; ++x)
+            ++histogram[size_t(mapping::brightness(buffer.row(y)[x]))];
+    const std::array<uint8_t, 256> levels = levelsTable(options.levels, histogram);
+
+    if (options.mapping == Mapping::Position) {
+        for (int y = 0; y < buffer.height; ++y)
+            for (int x = 0; x < buffer.width; ++x) {
+                const int p = mapping::position(count, levels[size_t(mapping::brightness(buffer.row(y)[x]))]);
+                chosen[size_t(y) * size_t(buffer.width) + size_t(x)] =
+                    uint16_t(options.inverted ? count - p : p - 1);
+            }
+        return chosen;
+    }
+
+    // The ink mapping, and the shape mapping's start: each block's darkness to the nearest ink.
+    const std::vector<double> ink = scaledInk(table);
+    // Parts that do not cover the buffer, or glyphs that are not the table's, leave the ink mapping.
+    const bool shape =
+        options.mapping == Mapping::Shape && !sub.empty() && table.patterns.size() == size_t(count) &&
+        sub.parts.width >= buffer.width * sub.across && sub.parts.height >= buffer.height * sub.down;
+    Diffusion diffusion(buffer.width, options.dither && !shape);
+    for (int y = 0; y < buffer.height; ++y, diffusion.nextRow()) {
+        const bool forward = diffusion.leftToRight(y);
+        for (int i = 0; i < buffer.width; ++i) {
+            const int x = forward ? i : buffer.width - 1 - i;
+            const double tone = wantedInk(buffer.row(y)[x], levels, options.inverted) + diffusion.carried(x);
+            const int best = nearest(ink, tone);
+            chosen[size_t(y) * size_t(buffer.width) + size_t(x)] = uint16_t(best);
+            diffusion.spread(x, y, tone - ink[size_t(best)]);
+        }
+    }
+    if (shape)
+        return chooseByShape(buffer, sub, table, levels, options, chosen);
+    return chosen;
+}
+
+art::Lines lines(px::View buffer, const std::vector<uint16_t>& chosen, const std::vector<char32_t>& sorted) {
+    art::Lines out;
+    for (int y = 0; y < buffer.height; ++y) {
+        std::u32string text(size_t(buffer.width), U' ');
+        for (int x = 0; x < buffer.width; ++x)
+            text[size_t(x)] = sorted[chosen[size_t(y) * size_t(buffer.width) + size_t(x)]];
+        out.text.push_back(std::move(text));
+        out.colours.emplace_back(buffer.row(y), buffer.row(y) + buffer.width);
+    }
+    return out;
+}
+
+} // namespace choice

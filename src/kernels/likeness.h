@@ -1,0 +1,32 @@
+#pragma once
+
+#include "kernels/glyph_pattern.h"
+#include "kernels/pixels.h"
+
+#include <vector>
+
+// How much a result looks like its picture: the text drawn in its font, dark on light (light on dark for an
+// inverted one), compared with the picture in grey, both on a grid of 2 x 2 parts a character cell.
+// Detail is the structural similarity (SSIM, 7 x 7 windows) of the two, after the drawing's greys are set
+// to the picture's mean and spread, since text can never be as dark as a black picture; tone is the
+// correlation of each cell's mean grey in the drawing with the picture's.
+namespace likeness {
+
+struct Score {
+    double detail = 0;
+    double tone = 0;
+};
+
+// Greys 0 (black) to 255 (white), row by row, (2 columns) x (2 rows) of them.
+Score measure(const std::vector<double>& picture, const std::vector<double>& drawing, int columns, int rows);
+
+// The drawing of a text on the grid of 2 x 2 parts a cell: each character's pattern reduced to 2 x 2.
+// `chosen` holds an entry of `patterns` for every cell.
+std::vector<double> drawing(const std::vector<uint16_t>& chosen, const std::vector<glyphs::Pattern>& patterns,
+                            int columns, int rows, bool lightOnDark);
+
+// A picture's greys (brightness) on the grid of 2 x 2 parts a cell, from its parts.
+std::vector<double> greys(px::View parts);
+std::vector<double> greys(px::GreyView parts);
+
+} // namespace likeness

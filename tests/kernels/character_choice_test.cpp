@@ -1,0 +1,140 @@
+#include "kernel_pictures.h"
+#include "kernels/character_choice.h"
+#include "kernels/likeness.h"
+
+#include <gtest/gtest.h>
+#include <numeric>
+
+namespace {
+
+// A made table of six characters, darkest first: full, left half, right half, an even grey, a dot and
+// blank, with patterns on a 4 x 8 grid and ink counts (a pattern's ink over 255) to match.
+choice::Table madeTable() {
+    const auto pattern = [](auto ink) {
+        glyphs::Pattern p{4, 8, std::vector<uint8_t>(32, 0)};
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 4; ++x)
+                p.ink[size_t(y * 4 + x)] = uint8_t(ink(x, y));
+        return p;
+    };
+    choice::Table t;
+    t.sorted = {U'#', U'[', U']', U'=', U'.', U' '};
+    t.patterns = {pattern([](int, int) { return 255; }),
+                  pattern([](int x, int) { return x < 2 ? 255 : 0; }),
+                  pattern([](int x, int) { return x >= 2 ? 255 : 0; }),
+                  pattern([](int, int) { return 127; }),
+                  pattern([](int x, int y) { return x == 1 && y == 6 ? 255 : 0; }),
+                  pattern([](int, int) { return 0; })};
+    for (const glyphs::Pattern& p : t.patterns)
+        t.levels.push_back(std::accumulate(p.ink.begin(), p.ink.end(), 0) / 255);
+    return t;
+}
+
+px::Pixel grey(int v) {
+    return px::rgb(v, v, v);
+}
+
+TEST(Choice, ShapeFollowsTheBlocksPatternOfDarkness) {
+    // One block dark on its left half, one dark on its right half, one flat mid grey; the ink mapping sees
+    // only their means, which are alike.
+    const choice::Table t = madeTable();
+    px::Image blocks(3, 1, grey(128));
+    std::vector<uint8_t> parts(12 * 8);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 12; ++x)
+            parts[size_t(y * 12 + x)] = (x < 2) || (x >= 6 && x < 8) ? 0 : x >= 8 ? 128 : 255;
+    choice::Options shape;
+    shape.mapping = choice::Mapping::Shape;
+    const auto chosen = choice::choose(blocks.view(), {{parts.data(), 12, 8, 12}, 4, 8}, t, shape);
+    EXPECT_EQ(t.sorted[chosen[0]], U'[') << "dark on the left";
+    EXPECT_EQ(t.sorted[chosen[1]], U']') << "dark on the right";
+    EXPECT_EQ(t.sorted[chosen[2]], U'=') << "flat grey: the even glyph";
+    // A picture of nothing but such blocks: the ink mapping gives them one glyph and no contrast to go by,
+    // yet the shape still shows.
+    std::vector<uint8_t> stripes(16 * 8);
+    for (size_t i = 0; i < stripes.size(); ++i)
+        stripes[i] = i % 4 < 2 ? 0 : 255;
+    px::Image same(4, 1, grey(128));
+    for (uint16_t e : choice::choose(same.view(), {{stripes.data(), 16, 8, 16}, 4, 8}, t, shape))
+        EXPECT_EQ(t.sorted[e], U'[');
+    // Parts that do not cover the buffer are not read: the ink mapping answers.
+    choice::Options ink = shape;
+    ink.mapping = choice::Mapping::Ink;
+    EXPECT_EQ(choice::choose(same.view(), {{stripes.data(), 8, 8, 16}, 4, 8}, t, shape),
+              choice::choose(same.view(), {}, t, ink));
+    // Too small a block to split: the ink mapping.
+    EXPECT_EQ(choice::subGrid(1.5, 16, 2), (std::pair<int, int>{0, 0}));
+    EXPECT_EQ(choice::subGrid(8, 16, 2), (std::pair<int, int>{4, 8}));
+}
+
+TEST(Choice, InkFollowsMeasuredInkAndDitherKeepsTheMeanTone) {
+    const choice::Table t = madeTable();
+    choice::Options ink;
+    ink.mapping = choice::Mapping::Ink;
+    // A ramp from black to white: the chosen characters' ink never rises along it.
+    px::Image ramp(256, 1, 0);
+    for (int x = 0; x < 256; ++x)
+        kpic::set(ramp, x, 0, grey(x));
+    const auto chosen = choice::choose(ramp.view(), {}, t, ink);
+    for (int x = 1; x < 256; ++x)
+        ASSERT_LE(t.levels[chosen[size_t(x)]], t.levels[chosen[size_t(x - 1)]]) << x;
+    EXPECT_EQ(t.sorted[chosen.front()], U'#');
+    EXPECT_EQ(t.sorted[chosen.back()], U' ');
+    // A flat grey between two inks: dithered, the mean ink of the blocks is the grey's, within one level.
+    const double inks[] = {255, 128, 128, 127, 8, 0}; // the made table's inks on its own scale
+    for (int v : {40, 100, 190}) {
+        ink.dither = true;
+        const px::Image flat(64, 32, grey(v));
+        const auto dithered = choice::choose(flat.view(), {}, t, ink);
+        double mean = 0;
+        for (uint16_t e : dithered)
+            mean += inks[e];
+        mean /= double(dithered.size());
+        EXPECT_NEAR(mean, 255 - v, 8) << v << ": the error is carried, not lost";
+    }
+}
+
+TEST(Choice, AutomaticLevelsReachBothEndsOfTheTable) {
+    const choice::Table t = madeTable();
+    // A dull picture: greys from 100 to 140 only.
+    px::Image dull(41, 4, 0);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 41; ++x)
+            kpic::set(dull, x, y, grey(100 + x));
+    for (auto mapping : {choice::Mapping::Position, choice::Mapping::Ink}) {
+        choice::Options o;
+        o.mapping = mapping;
+        const auto plain = choice::choose(dull.view(), {}, t, o);
+        o.levels.automatic = true;
+        const auto stretched = choice::choose(dull.view(), {}, t, o);
+        EXPECT_FALSE(std::count(plain.begin(), plain.end(), 0) && std::count(plain.begin(), plain.end(), 5));
+        EXPECT_TRUE(std::count(stretched.begin(), stretched.end(), 0)) << "the darkest character";
+        EXPECT_TRUE(std::count(stretched.begin(), stretched.end(), 5)) << "the lightest character";
+    }
+    // Levels set by hand: contrast down to nothing is one grey; gamma above 1 lightens.
+    const std::array<uint64_t, 256> none{};
+    EXPECT_EQ(choice::levelsTable({false, 0, -100, 1}, none)[10],
+              choice::levelsTable({false, 0, -100, 1}, none)[240]);
+    EXPECT_GT(choice::levelsTable({false, 0, 0, 2}, none)[128], 128);
+    EXPECT_EQ(choice::levelsTable({}, none)[77], 77) << "no levels: every brightness as it is";
+}
+
+TEST(Likeness, ADrawingOfThePictureScoresAboveAScrambledOne) {
+    // The picture's own greys drawn back: detail and tone 1; the same cells shuffled score less.
+    std::vector<double> picture(40 * 20);
+    for (size_t k = 0; k < picture.size(); ++k)
+        picture[k] = double((k * 37) % 251);
+    const likeness::Score same = likeness::measure(picture, picture, 20, 10);
+    EXPECT_NEAR(same.detail, 1, 1e-9);
+    EXPECT_NEAR(same.tone, 1, 1e-9);
+    std::vector<double> dimmer = picture;
+    for (double& v : dimmer)
+        v = v / 3 + 100; // a drawing cannot be as dark: its mean and spread do not count
+    EXPECT_NEAR(likeness::measure(picture, dimmer, 20, 10).detail, 1, 1e-9);
+    std::vector<double> scrambled(picture.rbegin(), picture.rend());
+    const likeness::Score other = likeness::measure(picture, scrambled, 20, 10);
+    EXPECT_LT(other.detail, 0.5);
+    EXPECT_LT(other.tone, 0.5);
+}
+
+} // namespace
