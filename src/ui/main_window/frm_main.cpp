@@ -12,6 +12,7 @@
 #include "ui/windows/frm_scale.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QLabel>
@@ -174,6 +175,22 @@ void FrmMain::buildMenus() {
     mnuExtrasFullscreen =
         addEntry(mnuExtras, "mnuExtrasFullscreen", "&Fullscreen", QKeySequence(Qt::Key_F11));
     mnuExtrasFullscreen->setCheckable(true);
+    // Beyond the described entries: the mappings (one of three), dithering and levels.
+    mnuExtras1 = addSeparator(mnuExtras, "mnuExtras1");
+    mnuExtrasPosition = addEntry(mnuExtras, "mnuExtrasPosition", "Characters by &position");
+    mnuExtrasInk = addEntry(mnuExtras, "mnuExtrasInk", "Characters by &ink");
+    mnuExtrasShape = addEntry(mnuExtras, "mnuExtrasShape", "Characters by s&hape");
+    auto* mappings = new QActionGroup(mnuExtras);
+    for (QAction* a : {mnuExtrasPosition, mnuExtrasInk, mnuExtrasShape}) {
+        a->setCheckable(true);
+        mappings->addAction(a);
+    }
+    mnuExtras2 = addSeparator(mnuExtras, "mnuExtras2");
+    mnuExtrasDither = addEntry(mnuExtras, "mnuExtrasDither", "&Dither");
+    mnuExtrasAutoLevels = addEntry(mnuExtras, "mnuExtrasAutoLevels", "&Auto levels");
+    for (QAction* a : {mnuExtrasDither, mnuExtrasAutoLevels})
+        a->setCheckable(true);
+    mnuExtrasLevels = addEntry(mnuExtras, "mnuExtrasLevels", "&Levels..");
 
     mnuHelp = addMenu(bar, "mnuHelp", "&?");
     mnuHelpHelp = addEntry(mnuHelp, "mnuHelpHelp", "&Help", QKeySequence(Qt::Key_F1));
@@ -196,6 +213,12 @@ void FrmMain::buildMenus() {
     onTriggered(mnuSelectFont, [this] { mnuSelectFont_Click(); });
     onTriggered(mnuPictureShow, [this] { mnuPictureShow_Click(); });
     onTriggered(mnuExtrasFullscreen, [this] { mnuExtrasFullscreen_Click(); });
+    onTriggered(mnuExtrasPosition, [this] { mnuExtrasMapping_Click(choice::Mapping::Position); });
+    onTriggered(mnuExtrasInk, [this] { mnuExtrasMapping_Click(choice::Mapping::Ink); });
+    onTriggered(mnuExtrasShape, [this] { mnuExtrasMapping_Click(choice::Mapping::Shape); });
+    onTriggered(mnuExtrasDither, [this] { mnuExtrasDither_Click(); });
+    onTriggered(mnuExtrasAutoLevels, [this] { mnuExtrasAutoLevels_Click(); });
+    onTriggered(mnuExtrasLevels, [this] { mnuExtrasLevels_Click(); });
     onTriggered(mnuHelpHelp, [this] { mnuHelpHelp_Click(); });
     onTriggered(mnuHelpAbout, [this] { mnuHelpAbout_Click(); });
     onTriggered(mnuHelpHomepage, [this] { mnuHelpHomepage_Click(); });

@@ -12,6 +12,7 @@
 //   tests drive the program exactly as a user's clicks and keys do. This class's methods live in the
 //   frm_main*.cpp files beside this header, one file a concern.
 
+#include "kernels/character_choice.h"
 #include "ui/platform/form.h"
 
 #include <QHash>
@@ -106,6 +107,14 @@ class FrmMain : public Form {
     static constexpr int kMinOuterWidthTwips = 4935;
     static constexpr int kMinOuterHeightTwips = 4785;
 
+    // The Extras menu's choices beyond the described entries: how characters are chosen, dithering and
+    // levels (frm_main_extras.cpp). At their defaults every result is the described one.
+    void mnuExtrasMapping_Click(choice::Mapping mapping);
+    void mnuExtrasDither_Click();
+    void mnuExtrasAutoLevels_Click();
+    void mnuExtrasLevels_Click();
+    const choice::Options& extras() const { return extras_; }
+
     // Source window and help menu.
     void picSourcePicture_Click();
     void picSourcePicture_Resize() {}
@@ -187,6 +196,14 @@ class FrmMain : public Form {
     QAction* mnuPreferences;
     QMenu* mnuExtras;
     QAction* mnuExtrasFullscreen;
+    QAction* mnuExtras1;
+    QAction* mnuExtrasPosition;
+    QAction* mnuExtrasInk;
+    QAction* mnuExtrasShape;
+    QAction* mnuExtras2;
+    QAction* mnuExtrasDither;
+    QAction* mnuExtrasAutoLevels;
+    QAction* mnuExtrasLevels;
     QMenu* mnuHelp;
     QAction* mnuHelpHelp;
     QAction* mnu2;
@@ -234,7 +251,14 @@ class FrmMain : public Form {
     void fontDialog(int flags);
     void saveTableAs(bool proposeCurrentName);
     bool tableAndFontUsable();
+    // The Extras entries' marks from the choices; the choices from the file beside the settings, and back.
+    void showExtras();
+    void readExtras();
+    void writeExtras(const std::function<void(const err::Error&)>& report);
 
+    choice::Options extras_;
+    choice::Table measured_; // the last run's sorted table with its glyphs, for the mappings beyond it
+    double measuredCellAspect_ = 2;
     QHash<QAction*, bool> heldEntries_; // menu entries a run disabled, with the state they had
     QString startingIniFile_;           // the settings read at start-up: iniFile, or the system-wide default
     bool iniInOwnFolder_ = false;       // iniFile is in the user's configuration folder

@@ -251,6 +251,8 @@ void FrmMain::calcChars() {
         vars.charLevels[size_t(i)] = m.levels[size_t(i - 1)];
     }
     vars.charCount = int16_t(n);
+    measured_ = {m.chars, m.levels, m.patterns};
+    measuredCellAspect_ = glyphs::cellAspect(glyphs::measuringFont(txtFont->text(), size));
     setStatus(status() + " ok.");
     setCursor(Qt::ArrowCursor);
 }
@@ -269,7 +271,21 @@ void FrmMain::transformPic() {
     for (int i = 1; i <= vars.charCount; ++i)
         sorted.push_back(vars.chars[size_t(i)].toStdU32String().front());
     const QImage& buffer = frmBuffer()->pic->surface().image();
-    const QString text = conversion::transform(buffer, sorted);
+    QString text;
+    if (extras_.described()) {
+        text = conversion::transform(buffer, sorted);
+    } else {
+        // The Extras menu's mapping: the shape mapping splits the blocks of the picture the buffer was made
+        // from, with the factors the run used.
+        conversion::Factors factors;
+        factors.scaled = mnuScalePicture->isChecked();
+        if (factors.scaled) {
+            factors.h = num::strictToDouble(frmScale()->txtHorizontal->text());
+            factors.v = num::strictToDouble(frmScale()->txtVertical->text());
+        }
+        text = conversion::transformChosen(buffer, frmSource()->pic->surface().image(), factors, measured_,
+                                           measuredCellAspect_, extras_);
+    }
     setProgress(1.0);
 
     ascii->setText(text, buffer.width());

@@ -111,6 +111,7 @@ void FrmMain::init() {
             return;
         }
     }
+    readExtras();
     if (status() == QLatin1String("Initializing.."))
         setStatus("Waiting.");
 }
@@ -173,6 +174,8 @@ void FrmMain::writeSettings(const std::function<void(const err::Error&)>& report
     const QByteArray bytes = textfile::encode(text);
     if (file.write(bytes) != bytes.size() || !file.commit())
         report(makeError(err::PathFileAccess, "Path/File access error (" + file.errorString() + ")"));
+    else
+        writeExtras(report);
 }
 
 void FrmMain::formLoad() {
