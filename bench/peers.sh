@@ -7,7 +7,8 @@
 # Prints each one's median time, its median ratio to the decoder's time in the same round (so that a
 # round run while the machine was slow counts for all alike), the spread of that ratio between rounds
 # (first to third quartile), and peak memory. On the two 18-megapixel photos the other forms of the
-# result (--color, --format html, --format png) run too, with their ratio to the plain text.
+# result (--color, --format html, --format png) and the ink and shape mappings run too, with their ratio to
+# the plain text.
 #
 #   bench/peers.sh [ROUNDS]      (default 21; builds first if needed; fetches its photographs with apt-get download)
 set -euo pipefail
@@ -70,11 +71,13 @@ for photo in progressive baseline photo-5mp small-640; do
         "img2txt -f utf8 -W $cols -H $rows $file"
     )
     if [ "$photo" = progressive ] || [ "$photo" = baseline ]; then
-        names+=(tessarine-color tessarine-html tessarine-png)
+        names+=(tessarine-color tessarine-html tessarine-png tessarine-ink tessarine-shape)
         cmds+=(
             "warm_run $file --scale 8x16 --color"
             "warm_run $file --scale 8x16 --format html"
             "warm_run $file --scale 8x16 --format png"
+            "warm_run $file --scale 8x16 --mapping ink"
+            "warm_run $file --scale 8x16 --mapping shape"
         )
     fi
     declare -A times=()
@@ -94,7 +97,7 @@ for photo in progressive baseline photo-5mp small-640; do
         esac
         plain=""
         case "${names[$i]}" in
-        tessarine-color | tessarine-html | tessarine-png) plain=$(printf '%.2fx' "$(ratios "${times[$i]}" "${times[2]}" | median)") ;;
+        tessarine-color | tessarine-html | tessarine-png | tessarine-ink | tessarine-shape) plain=$(printf '%.2fx' "$(ratios "${times[$i]}" "${times[2]}" | median)") ;;
         esac
         printf '%-13s %-9s %-15s %6s ms %6.2fx %12s %6s kB %9s\n' "$photo" "${w}x${h}" "${names[$i]}" "$med" \
             "$ratio" "$q" "$mem" "$plain"

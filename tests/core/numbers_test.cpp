@@ -81,8 +81,9 @@ TEST(StrictNumber, PlainReadingIsQtsReading) {
                 continue; // inf and nan are refused whoever reads them
             const std::optional<double> plain = numbers::readLocaleNumber(text.toStdString(), marks);
             ASSERT_EQ(plain.has_value(), ok) << name << " [" << text.toStdString() << "]";
-            if (ok)
+            if (ok) {
                 ASSERT_EQ(*plain, qt) << name << " [" << text.toStdString() << "]";
+            }
         }
     }
 }
