@@ -69,9 +69,20 @@ Location locate() {
         return {beside, beside, false};
     const QString own = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/" +
                         app::title().toLower() + "/" + name;
-    const QFileInfo ownInfo(own), systemInfo(beside);
-    if (!ownInfo.exists() && systemInfo.isFile() && systemInfo.isReadable())
-        return {own, beside, true};
+    if (QFileInfo::exists(own))
+        return {own, own, true};
+    // Until the user's own file exists, a system-wide one starts it: beside the program, else in the
+    // configuration folders ($XDG_CONFIG_DIRS, /etc/xdg by default), where a package puts it.
+    QStringList starting = {beside};
+    const QString ownFolder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    for (const QString& folder : QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation))
+        if (folder != ownFolder)
+            starting.append(folder + "/" + app::title().toLower() + "/" + name);
+    for (const QString& file : starting) {
+        const QFileInfo info(file);
+        if (info.isFile() && info.isReadable())
+            return {own, file, true};
+    }
     return {own, own, true};
 }
 

@@ -53,8 +53,9 @@ QStringList fileLines(const Values& v);
 // Where the desktop program keeps its settings. A program folder the user can write (a portable copy, a
 // build folder) holds Tessarine.ini beside the executable. An installed program's folder cannot be
 // written, so the user's own file lives in $XDG_CONFIG_HOME/tessarine/ (~/.config/tessarine/); until it
-// exists, a readable Tessarine.ini beside the program serves as the starting settings, a default for every
-// user of the machine.
+// exists, a readable Tessarine.ini beside the program, or else in tessarine/ of a configuration folder
+// ($XDG_CONFIG_DIRS, /etc/xdg by default, where the package puts one), serves as the starting settings, a
+// default for every user of the machine.
 struct Location {
     QString file;         // read at start-up and written at shut-down
     QString startingFile; // read at start-up: the file itself, or the system-wide default

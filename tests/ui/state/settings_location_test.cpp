@@ -94,4 +94,36 @@ TEST_F(SettingsLocation, UsersFolderThatCannotBeMadeIsReportedAtQuit) {
     EXPECT_FALSE(QFileInfo::exists(iniPath()));
 }
 
+// A package's starting settings in the configuration folders ($XDG_CONFIG_DIRS): an installed program's
+// first start has the shipped table; a portable copy, whose folder can be written, keeps its own way.
+TEST_F(SettingsLocation, ConfigurationFoldersHoldThePackagesStartingSettings) {
+    writeFile("table.txt", "@#. ");
+    QDir(folder()).mkpath("xdg/tessarine");
+    writeFile("xdg/tessarine/Tessarine.ini", "asciiTablePath=" + folder().toUtf8() + "/\r\nasciiTableFile=" +
+                                                 path("table.txt").toUtf8() + "\r\nFontSize=10\r\n");
+    const QByteArray before = qgetenv("XDG_CONFIG_DIRS");
+    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(path("nowhere") + ":" + path("xdg")));
+    session([](FrmMain* main) {
+        EXPECT_EQ(main->status(), "'" + modVars().iniFile + "' not found.") << "portable: as described";
+        EXPECT_EQ(main->txtAsciiTable->text(), "");
+    });
+    QFile::remove(iniPath());
+    paths::setProgramFolder(folder(), false);
+    session([](FrmMain* main) {
+        EXPECT_EQ(main->status(), "Waiting.");
+        EXPECT_EQ(main->txtAsciiTable->text(), "@#. ");
+        EXPECT_EQ(main->txtFontSize->text(), "10");
+    });
+    EXPECT_TRUE(readOwn().contains("\r\nasciiTableFile=" + path("table.txt") + "\r\n"));
+    // A file beside the program comes first.
+    QFile::remove(ownIni());
+    writeIni({"FontSize=12"});
+    session([](FrmMain* main) { EXPECT_EQ(main->txtFontSize->text(), "12"); });
+    if (before.isNull())
+        qunsetenv("XDG_CONFIG_DIRS");
+    else
+        qputenv("XDG_CONFIG_DIRS", before);
+    EXPECT_TRUE(boxes.empty());
+}
+
 } // namespace
