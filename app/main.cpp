@@ -21,8 +21,11 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessarine"));
     // The desktop entry's name: window managers and docks match the windows to its icon through it.
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.tessarine.Tessarine"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/tessarine/tessarine.png")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.tessarine"));
+    // Every window's icon: the installed one from the icon theme, else the copy inside the program, so
+    // that a portable copy shows it too.
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.example.tessarine"),
+                                                 QIcon(QStringLiteral(":/tessarine/tessarine.png"))));
     FrmMain::setCommandLine(QCoreApplication::arguments().mid(1));
     FrmMain* main = frmMain();
     if (main->startupFailed())

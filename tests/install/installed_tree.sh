@@ -8,7 +8,7 @@
 set -euo pipefail
 build=$(cd "$1" && pwd)
 source=$(cd "$2" && pwd)
-id=org.example.tessarine.Tessarine
+id=org.example.tessarine
 
 work=$(mktemp -d)
 pid=""
