@@ -3,7 +3,8 @@
 # a user of the installed programs would: the converter with its default table and Qt module, the
 # desktop program as an ordinary user whose program folder cannot be written (settings in the user's
 # folder, the help page from share/tessarine), the menu entry, the AppStream file, the manual pages, the
-# bash completion and the Debian package. Every wait is for a condition, never for a fixed time.
+# bash completion, the starting settings and the window icon. Every wait is for a condition, never for a
+# fixed time. (The Debian package is tried in a clean system by clean_system.sh.)
 #   installed_tree.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -29,7 +30,7 @@ for f in bin/tessarine bin/tessarine-convert share/tessarine/help.html share/tes
          share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
          share/icons/hicolor/scalable/apps/$id.svg share/icons/hicolor/256x256/apps/$id.png \
          share/man/man1/tessarine.1 share/man/man1/tessarine-convert.1 \
-         share/bash-completion/completions/tessarine-convert; do
+         share/bash-completion/completions/tessarine-convert etc/xdg/tessarine/Tessarine.ini; do
     [ -f "$tree/$f" ] || fail "$f was not installed"
 done
 module=$(find "$tree" -name tessarine-convert-qt.so | head -1)
@@ -100,6 +101,11 @@ else
     chmod a-w "$tree/bin"
 fi
 cp "$source/resources/sample.jpg" "$work/photo.jpg"
+# The starting settings in the tree's configuration folder, naming the moved tree's table (the installed
+# file names the prefix it was built for).
+starting="$tree/etc/xdg/tessarine/Tessarine.ini"
+grep -q '^asciiTableFile=.*/share/tessarine/default-table.txt'$'\r''$' "$starting" || fail "starting settings: $(cat "$starting")"
+sed -i "s#=.*/share/tessarine/#=$tree/share/tessarine/#" "$starting"
 chmod -R a+rX "$work"
 cat > "$work/xdg-open" <<'OPEN'
 #!/bin/sh
@@ -109,7 +115,7 @@ OPEN
 chmod 755 "$work/xdg-open"
 cat > "$work/session.sh" <<'SESSION'
 #!/usr/bin/env bash
-# Inside the display: start with a picture, ask for help (F1), quit with Ctrl+Q.
+# Inside the display: start with a picture, see the window's icon, ask for help (F1), quit with Ctrl+Q.
 set -euo pipefail
 limit=60
 wait_for() { for _ in $(seq 1 $(( limit * 10 ))); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done; return 1; }
@@ -117,6 +123,7 @@ wait_for() { for _ in $(seq 1 $(( limit * 10 ))); do "$@" >/dev/null 2>&1 && ret
 pid=$!
 wait_for bash -c "xdotool search --onlyvisible --name 'Tessarine \\(Lumagraf\\)'" || { echo "no window"; exit 1; }
 main=$(xdotool search --onlyvisible --name 'Tessarine \(Lumagraf\)' | head -1)
+xprop -len 8 -id "$main" _NET_WM_ICON | grep -q 'Icon (' || { echo "the window has no icon"; exit 1; }
 wait_for bash -c "xdotool windowfocus $main && [ \"\$(xdotool getwindowfocus)\" = $main ]" || { echo "no focus"; exit 1; }
 xdotool key F1
 wait_for test -s "$HOME/opened" || { echo "help was not opened"; exit 1; }
@@ -126,27 +133,16 @@ wait $pid
 SESSION
 chmod 755 "$work/session.sh"
 "${as_user[@]}" env HOME="$HOME" XDG_CONFIG_HOME="$XDG_CONFIG_HOME" XDG_CACHE_HOME="$XDG_CACHE_HOME" \
+    XDG_CONFIG_DIRS="$tree/etc/xdg" \
     PATH="$work:$PATH" TREE="$tree" PICTURE="$work/photo.jpg" QT_QPA_PLATFORM=xcb QT_QPA_PLATFORMTHEME= \
     xvfb-run -a -s "-screen 0 1280x1024x24" "$work/session.sh" || fail "desktop session: $(cat "$HOME/stderr" 2>/dev/null)"
 ini="$XDG_CONFIG_HOME/tessarine/Tessarine.ini"
 [ -f "$ini" ] || fail "no settings in the user's folder"
 grep -q "^pictureFile=$work/photo.jpg"$'\r'"$" "$ini" || fail "the picture argument was not remembered: $(cat "$ini")"
+grep -q "^asciiTableFile=$tree/share/tessarine/default-table.txt"$'\r'"$" "$ini" ||
+    fail "the first start did not take the starting settings' table: $(cat "$ini")"
 [ ! -e "$tree/bin/Tessarine.ini" ] || fail "settings written beside the installed program"
 opened=$(cat "$HOME/opened")
 [ "$(readlink -f "${opened#file://}")" = "$tree/share/tessarine/help.html" ] || fail "help opened $opened"
 
-# --- the Debian package ------------------------------------------------------------------------------
-cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/package" >/dev/null || fail "cpack"
-deb=$(ls "$work"/package/*.deb)
-info=$(dpkg-deb --info "$deb")
-depends=$(echo "$info" | sed -n 's/^ Depends: //p')
-for needed in libqt6widgets6 libjpeg62-turbo libc6 qt6-qpa-plugins; do
-    [[ $depends == *"$needed"* ]] || fail "the package does not depend on $needed: $depends"
-done
-contents=$(dpkg-deb --contents "$deb")
-for f in ./usr/bin/tessarine ./usr/bin/tessarine-convert ./usr/share/tessarine/help.html \
-         ./usr/share/applications/$id.desktop tessarine/tessarine-convert-qt.so; do
-    [[ $contents == *"$f"* ]] || fail "the package lacks $f"
-done
 echo "installed tree: all checks passed"
-echo "$info" | grep -E '^ (Package|Version|Depends|Recommends):'
