@@ -187,9 +187,25 @@ bool mayStartPicture(std::string_view head) {
            "\1\2\3\x09\x0A\x0B"sv.find(head[2]) != std::string_view::npos;
 }
 
+// A JPEG stream longer than this is asked for its size: a picture cannot take more bytes a pixel than
+// kMaxJpegBytesPerPixel (noise at the finest quality takes about six), so what goes on past that is no
+// part of it.
+constexpr int64_t kJpegSizeCheckBytes = int64_t(64) << 20;
+constexpr int64_t kMaxJpegBytesPerPixel = 16;
+
+// How much of a JPEG stream whose first `kept` bytes are in `spool` can belong to its picture; raises
+// 481 when those bytes hold no JPEG header. Leaves `spool` at its end, to be written on.
+int64_t jpegStreamLimit(std::FILE* spool, int64_t kept) {
+    std::fflush(spool);
+    std::rewind(spool);
+    const jpeg::Info info = jpeg::readHeader(spool);
+    std::fseek(spool, 0, SEEK_END);
+    return std::max(kept, kJpegSizeCheckBytes + kMaxJpegBytesPerPixel * info.width * info.height);
+}
+
 // Standard input copied to a file of its own that nobody else can see (it is gone when the converter
 // ends), so that it reads like any picture file; returns its path. No more is kept than decoding may
-// take memory, and nothing that cannot start a picture.
+// take memory (for a JPEG, than its announced size can take), and nothing that cannot start a picture.
 std::string spoolStandardInput() {
     std::FILE* spool = std::tmpfile();
     const auto failed = [](const char* what) {
@@ -197,14 +213,28 @@ std::string spoolStandardInput() {
     };
     if (!spool)
         throw failed("cannot keep standard input: ");
-    const int64_t limit = int64_t(memlimit::pictureAllocationLimitMB()) << 20;
+    const int64_t budget = int64_t(memlimit::pictureAllocationLimitMB()) << 20;
+    int64_t limit = budget;
+    bool jpegStream = false;
+    bool sizeChecked = false;
     int64_t kept = 0;
     char chunk[1 << 16];
     size_t got;
     while ((got = std::fread(chunk, 1, sizeof chunk, stdin)) > 0) {
-        if (kept == 0 && !mayStartPicture(std::string_view(chunk, got)))
-            throw err::Error(err::InvalidPicture, "Invalid picture (standard input holds no picture)");
+        if (kept == 0) {
+            if (!mayStartPicture(std::string_view(chunk, got)))
+                throw err::Error(err::InvalidPicture, "Invalid picture (standard input holds no picture)");
+            jpegStream = jpeg::looksLikeJpeg(std::string_view(chunk, got));
+        }
+        if (jpegStream && !sizeChecked && kept >= kJpegSizeCheckBytes) {
+            sizeChecked = true;
+            limit = std::min(budget, jpegStreamLimit(spool, kept));
+        }
         kept += int64_t(got);
+        if (kept > limit && limit < budget)
+            throw err::Error(err::InvalidPicture, "Invalid picture (standard input goes on past " +
+                                                      std::to_string(limit >> 20) +
+                                                      " MB, more than its picture can take)");
         if (kept > limit)
             throw err::Error(err::OutOfMemory,
                              "Out of memory (standard input goes on past " +

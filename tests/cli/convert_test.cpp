@@ -546,6 +546,17 @@ TEST_F(Converter, FailedWritesAndEndlessInputAreReported) {
     EXPECT_EQ(endless.exitCode(), 2);
     EXPECT_EQ(endless.readAllStandardError(),
               "tessarine-convert: -: Invalid picture (standard input holds no picture)\n");
+    // A JPEG that goes on without end is refused once it is longer than its announced 40 x 30 pixels can
+    // be, long before the memory budget.
+    QProcess endlessJpeg;
+    endlessJpeg.setProcessEnvironment(converterEnvironment());
+    endlessJpeg.start("bash",
+                      {"-c", "cat \"$0\" /dev/zero | \"$1\" -", pic, QStringLiteral(TESSARINE_CONVERT)});
+    ASSERT_TRUE(endlessJpeg.waitForFinished(60000));
+    EXPECT_EQ(endlessJpeg.exitCode(), 2);
+    EXPECT_EQ(noticeApart({2, {}, endlessJpeg.readAllStandardError(), {}}).err,
+              "tessarine-convert: -: Invalid picture (standard input goes on past 64 MB, more than its "
+              "picture can take)\n");
 }
 
 TEST_F(Converter, FillTableResultIsSavedCopiedAndConvertedToTheSameBytes) {
@@ -865,7 +876,7 @@ TEST_F(Converter, MappingsGoWithEveryFormAndAWarmShapeRunNeedsNoQt) {
     const ConverterRun coloured = convert(QStringList(shape) << "--color"
                                                              << "--invert");
     EXPECT_EQ(withoutSequences(coloured.out), convert(QStringList(shape) << "--invert").out);
-    for (const QString& name : {"p.html", "p.png"}) {
+    for (const QString& name : QStringList{"p.html", "p.png"}) {
         const ConverterRun r = convert(QStringList(shape) << "--mapping"
                                                           << "ink"
                                                           << "-o" << path(name));
