@@ -188,19 +188,19 @@ bool mayStartPicture(std::string_view head) {
 }
 
 // A JPEG stream longer than this is asked for its size: a picture cannot take more bytes a pixel than
-// kMaxJpegBytesPerPixel (noise at the finest quality takes about six), so what goes on past that is no
-// part of it.
+// kMaxJpegBytesPerPixel (noise at the finest quality, unsubsampled, takes about four), so what goes on
+// past that is no part of it.
 constexpr int64_t kJpegSizeCheckBytes = int64_t(64) << 20;
 constexpr int64_t kMaxJpegBytesPerPixel = 16;
 
-// How much of a JPEG stream whose first `kept` bytes are in `spool` can belong to its picture; raises
-// 481 when those bytes hold no JPEG header. Leaves `spool` at its end, to be written on.
-int64_t jpegStreamLimit(std::FILE* spool, int64_t kept) {
+// How much of the JPEG stream begun in `spool` can belong to its picture; raises 481 when what is there
+// holds no JPEG header. Leaves `spool` at its end, to be written on.
+int64_t jpegStreamLimit(std::FILE* spool) {
     std::fflush(spool);
     std::rewind(spool);
     const jpeg::Info info = jpeg::readHeader(spool);
     std::fseek(spool, 0, SEEK_END);
-    return std::max(kept, kJpegSizeCheckBytes + kMaxJpegBytesPerPixel * info.width * info.height);
+    return kJpegSizeCheckBytes + kMaxJpegBytesPerPixel * info.width * info.height;
 }
 
 // Standard input copied to a file of its own that nobody else can see (it is gone when the converter
@@ -228,7 +228,7 @@ std::string spoolStandardInput() {
         }
         if (jpegStream && !sizeChecked && kept >= kJpegSizeCheckBytes) {
             sizeChecked = true;
-            limit = std::min(budget, jpegStreamLimit(spool, kept));
+            limit = std::min(budget, jpegStreamLimit(spool));
         }
         kept += int64_t(got);
         if (kept > limit && limit < budget)

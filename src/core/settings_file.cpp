@@ -67,17 +67,19 @@ Location locate() {
     const QString beside = paths::programFolder() + "/" + name;
     if (paths::programFolderWritable())
         return {beside, beside, false};
-    const QString own = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/" +
-                        app::title().toLower() + "/" + name;
+    const auto inFolder = [&](const QString& folder) {
+        return folder + "/" + app::title().toLower() + "/" + name;
+    };
+    const QString ownFolder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    const QString own = inFolder(ownFolder);
     if (QFileInfo::exists(own))
         return {own, own, true};
     // Until the user's own file exists, a system-wide one starts it: beside the program, else in the
     // configuration folders ($XDG_CONFIG_DIRS, /etc/xdg by default), where a package puts it.
     QStringList starting = {beside};
-    const QString ownFolder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     for (const QString& folder : QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation))
         if (folder != ownFolder)
-            starting.append(folder + "/" + app::title().toLower() + "/" + name);
+            starting.append(inFolder(folder));
     for (const QString& file : starting) {
         const QFileInfo info(file);
         if (info.isFile() && info.isReadable())
