@@ -11,7 +11,7 @@ source=$(cd "$2" && pwd)
 if [ -z "${TESSARINE_E2E_INNER:-}" ]; then
     command -v xvfb-run >/dev/null && command -v xdotool >/dev/null || { echo "needs xvfb-run and xdotool"; exit 1; }
     export TESSARINE_E2E_INNER=1
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+    exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$0" "$@"
 fi
 
 work=$(mktemp -d)

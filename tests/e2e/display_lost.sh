@@ -14,18 +14,11 @@ wait_for() { # seconds, command...: until the command succeeds
     return 1
 }
 
+source "$(dirname "$0")/x_server.sh"
 cp "$build/tessarine" "$work/"
 printf 'FontSize=12\r\nFont=DejaVu Sans Mono\r\n' > "$work/Tessarine.ini"
 
-# A display of its own: Xvfb picks a free number and writes it to the pipe.
-exec 3< <(Xvfb -displayfd 1 -screen 0 800x600x24 -nolisten tcp 2>/dev/null & echo "pid $!")
-number=""
-for _ in 1 2; do
-    read -r -u 3 line || fail "Xvfb did not start"
-    case "$line" in pid\ *) xpid=${line#pid } ;; *) number=$line ;; esac
-done
-[ -n "$number" ] && [ -n "$xpid" ] || fail "Xvfb did not start"
-export DISPLAY=":$number"
+start_x_server
 
 export QT_QPA_PLATFORM=xcb
 (cd "$work" && exec ./tessarine) &

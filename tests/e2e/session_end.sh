@@ -16,23 +16,18 @@ wait_for() { # seconds, command...: until the command succeeds
     return 1
 }
 
+source "$(dirname "$0")/x_server.sh"
 cp "$build/tessarine" "$work/"
-exec 3< <(Xvfb -displayfd 1 -screen 0 800x600x24 -nolisten tcp 2>/dev/null & echo "pid $!")
-number=""
-for _ in 1 2; do
-    read -r -u 3 line || fail "Xvfb did not start"
-    case "$line" in pid\ *) xpid=${line#pid } ;; *) number=$line ;; esac
-done
-[ -n "$number" ] && [ -n "$xpid" ] || fail "Xvfb did not start"
-export DISPLAY=":$number" QT_QPA_PLATFORM=xcb
+start_x_server
+export QT_QPA_PLATFORM=xcb
 
 # Starts the program on no settings file and waits for its window, whose number goes into $window.
 start() {
     rm -f "$work/Tessarine.ini"
-    (cd "$work" && exec ./tessarine >/dev/null 2>&1) &
+    (cd "$work" && exec ./tessarine >/dev/null 2>"$work/stderr") &
     pid=$!
     wait_for 60 xdotool search --onlyvisible --name 'Tessarine \(Lumagraf\)' >/dev/null ||
-        fail "the main window did not appear"
+        fail "the main window did not appear on $DISPLAY: $(cat "$work/stderr")"
     window=$(xdotool search --onlyvisible --name 'Tessarine \(Lumagraf\)' | head -1)
 }
 # Waits for the program to end and checks that it wrote its eleven lines.

@@ -95,7 +95,7 @@ echo "man tessarine-convert: $(printf '%s\n' "$page" | wc -l) lines"
 
 echo "--- as an ordinary user: the desktop program's first start"
 display=:$(( 90 + RANDOM % 100 ))
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp -ac >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp -noreset -ac >/dev/null 2>&1 &
 xvfb=$!
 mkdir -p "$root/tmp/.X11-unix"
 for _ in $(seq 1 100); do [ -S "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done

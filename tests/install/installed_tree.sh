@@ -135,7 +135,7 @@ chmod 755 "$work/session.sh"
 "${as_user[@]}" env HOME="$HOME" XDG_CONFIG_HOME="$XDG_CONFIG_HOME" XDG_CACHE_HOME="$XDG_CACHE_HOME" \
     XDG_CONFIG_DIRS="$tree/etc/xdg" \
     PATH="$work:$PATH" TREE="$tree" PICTURE="$work/photo.jpg" QT_QPA_PLATFORM=xcb QT_QPA_PLATFORMTHEME= \
-    xvfb-run -a -s "-screen 0 1280x1024x24" "$work/session.sh" || fail "desktop session: $(cat "$HOME/stderr" 2>/dev/null)"
+    xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$work/session.sh" || fail "desktop session: $(cat "$HOME/stderr" 2>/dev/null)"
 ini="$XDG_CONFIG_HOME/tessarine/Tessarine.ini"
 [ -f "$ini" ] || fail "no settings in the user's folder"
 grep -q "^pictureFile=$work/photo.jpg"$'\r'"$" "$ini" || fail "the picture argument was not remembered: $(cat "$ini")"
