@@ -39,10 +39,15 @@ int main(int argc, char* argv[]) {
     });
     QObject::connect(main, &QObject::destroyed, &app, &QCoreApplication::quit);
     // A session that ends, kill or Ctrl+C: the described close of the main window, settings written.
-    session::closeOnSignals([] {
-        if (FrmMain* window = mainWindow())
-            window->unload();
-    });
+    session::closeOnSignals(
+        [] {
+            if (FrmMain* window = mainWindow())
+                window->unload();
+        },
+        [] {
+            if (FrmMain* window = mainWindow())
+                window->writeIniWithoutDisplay();
+        });
     // A main window destroyed by another program leaves nothing to close: the program ends as it does when
     // its display goes away.
     session::onWindowDestroyed(main, [] {

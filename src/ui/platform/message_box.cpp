@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QMessageBox>
 #include <QPushButton>
+#include <cstdio>
 
 namespace mb {
 
@@ -77,6 +78,23 @@ int show(const QString& text, int style, const QString& title) {
     if (handler())
         return handler()(text, style, t);
     return showQt(text, style, t);
+}
+
+void answerOnStandardError() {
+    setHandler([](const QString& text, int style, const QString& title) {
+        QString line = text;
+        line.replace(QLatin1String("\r\n"), QLatin1String(" "));
+        std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(line.simplified()));
+        const bool second = (style & DefaultButton2) && (style & 0x7) != OkOnly;
+        switch (style & 0x7) {
+        case OkCancel:
+            return second ? Cancel : Ok;
+        case YesNo:
+            return second ? No : Yes;
+        default:
+            return Ok;
+        }
+    });
 }
 
 void reportSaveFailure(const QString& path, const QString& reason) {

@@ -1,12 +1,18 @@
 #include "ui/platform/session_end.h"
 
+#include "ui/platform/message_box.h"
+
 #include <QAbstractNativeEventFilter>
-#include <QCoreApplication>
+#include <QApplication>
+#include <QDialog>
 #include <QPointer>
 #include <QSocketNotifier>
+#include <QThread>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
@@ -18,9 +24,45 @@ namespace {
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 int wakeUp[2] = {-1, -1};
 
-void onSignal(int) {
+volatile sig_atomic_t signalsSeen = 0;
+
+// Only what a signal handler may safely do: a byte into the pipe that the event loop reads. A second
+// signal, whether or not the first one's end has begun, ends the program at once, as the signal does by
+// default: the user insists.
+void onSignal(int signal) {
+    if (++signalsSeen > 1) {
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+        return;
+    }
     const char byte = 1;
     (void)!::write(wakeUp[1], &byte, 1);
+}
+
+// Every dialog and popup the user has open, ended as Cancel and Escape end them.
+void endDialogs() {
+    while (QWidget* popup = QApplication::activePopupWidget())
+        popup->close();
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<QDialog*>(window); dialog && dialog->isVisible())
+            dialog->reject();
+}
+
+// The close runs from the main event loop itself: a dialog's own loop returns first, and the handler that
+// opened the dialog finishes with its windows still there. Should a loop not end within two seconds, the
+// settings are kept without the windows and the program ends.
+void closeWhenNoDialog(const std::function<void()>& close, const std::function<void()>& giveUp, int tries) {
+    endDialogs();
+    if (QThread::currentThread()->loopLevel() <= 1) {
+        close();
+        return;
+    }
+    if (tries >= 200) {
+        giveUp();
+        std::exit(0);
+    }
+    QTimer::singleShot(10, QCoreApplication::instance(),
+                       [close, giveUp, tries] { closeWhenNoDialog(close, giveUp, tries + 1); });
 }
 
 class DestroyWatch : public QAbstractNativeEventFilter {
@@ -47,19 +89,21 @@ class DestroyWatch : public QAbstractNativeEventFilter {
 
 } // namespace
 
-void closeOnSignals(std::function<void()> close) {
+void closeOnSignals(std::function<void()> close, std::function<void()> giveUp) {
     if (::pipe2(wakeUp, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     auto* notifier = new QSocketNotifier(wakeUp[0], QSocketNotifier::Read, QCoreApplication::instance());
-    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [notifier, close = std::move(close)] {
-        char bytes[16];
-        while (::read(wakeUp[0], bytes, sizeof bytes) > 0) {
-        }
-        notifier->setEnabled(false);
-        for (int signal : kSignals)
-            std::signal(signal, SIG_DFL); // a second one ends the program at once
-        close();
-    });
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier,
+                     [notifier, close = std::move(close), giveUp = std::move(giveUp)] {
+                         char bytes[16];
+                         while (::read(wakeUp[0], bytes, sizeof bytes) > 0) {
+                         }
+                         notifier->setEnabled(false);
+                         // No one is there to answer a box any more: what it would say goes to standard
+                         // error, and its default button is the answer.
+                         mb::answerOnStandardError();
+                         closeWhenNoDialog(close, giveUp, 0);
+                     });
     struct sigaction action {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);

@@ -9,9 +9,11 @@ class QWidget;
 namespace session {
 
 // Runs `close` on the event loop when one of the three signals arrives: the handler only writes to a pipe,
-// the one thing a signal handler may safely do, and the event loop reads it. A second signal ends the
-// program at once, as the signal does by default.
-void closeOnSignals(std::function<void()> close);
+// the one thing a signal handler may safely do, and the event loop reads it. From then on message boxes
+// are not shown (their text goes to standard error); open dialogs are ended, and `close` runs once their
+// handlers have returned, from the main event loop; if that cannot be within two seconds, `giveUp` runs
+// and the program ends. A second signal ends the program at once, as the signal does by default.
+void closeOnSignals(std::function<void()> close, std::function<void()> giveUp);
 
 // Runs `destroyed` when another program destroys the window's platform window (X11's DestroyNotify); the
 // program then has no window left to close.
