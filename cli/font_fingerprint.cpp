@@ -183,8 +183,11 @@ class Fingerprint {
     bool recall(const std::string& env) {
         if (memo_.empty())
             return false;
+        // Only a memo this user wrote: a link or another's file planted in its place is not read.
+        struct stat st {};
         std::string text;
-        if (!files::readFile(memo_, text, kMaxMemoBytes))
+        if (::lstat(memo_.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
+            !files::readFile(memo_, text, kMaxMemoBytes))
             return false;
         size_t at = 0;
         const auto getline = [&](std::string& line) {
@@ -238,7 +241,7 @@ class Fingerprint {
             text += "c " + identity + "\t" + path + "\n";
         for (const std::string& dir : fontDirs_)
             text += "d " + dir + "\n";
-        files::writeTarget(memo_, text); // a memo that cannot be kept is made again next time
+        files::writePrivate(memo_, text); // a memo that cannot be kept is made again next time
     }
 
     void config(const std::string& path) {

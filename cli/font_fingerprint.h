@@ -10,7 +10,9 @@
 // without loading fontconfig or Qt.
 namespace cli {
 
-// `memo`: a file where the configuration's reading is kept for later runs (empty: none).
+// `memo`: a file where the configuration's reading is kept for later runs (empty: none), in a folder of
+// the user's own that nobody else may write; it is read only as a regular file of the user's and written
+// never through a link.
 std::string fontFingerprint(const std::string& memo = {});
 
 } // namespace cli

@@ -125,13 +125,17 @@ std::optional<std::string> OrderCache::userFolder() {
     return std::nullopt;
 }
 
+bool OrderCache::ownFolder() const {
+    const size_t slash = folder_.rfind('/');
+    const std::string above = slash == std::string::npos || slash == 0 ? "/" : folder_.substr(0, slash);
+    return trusted(above, false) && trusted(folder_, true);
+}
+
 bool OrderCache::ordersFolder(bool create) const {
     const std::string orders = folder_ + "/orders";
     if (create && !makeFolder(orders))
         return false;
-    const size_t slash = folder_.rfind('/');
-    const std::string above = slash == std::string::npos || slash == 0 ? "/" : folder_.substr(0, slash);
-    return trusted(above, false) && trusted(folder_, true) && trusted(orders, true);
+    return ownFolder() && trusted(orders, true);
 }
 
 namespace {
@@ -153,7 +157,7 @@ std::string OrderCache::key(const std::u32string& table, const std::string& font
     return subject(table, font, size) +
            "|tessarine-order 3|program " TESSARINE_VERSION "|qt " TESSARINE_QT_VERSION "|libraries " +
            hashing::fnv64Hex(identity(measuringFiles_)) + "|fonts " +
-           fontFingerprint(folder_ + "/fonts.memo");
+           fontFingerprint(ownFolder() ? folder_ + "/fonts.memo" : std::string());
 }
 
 std::string OrderCache::entryPath(const std::string& key) const {
@@ -259,7 +263,7 @@ bool OrderCache::store(const std::string& key, const Measurement& m) const {
     }
     text += "sum " + hashing::fnv64Hex(text) + "\n";
     const std::string target = entryPath(key);
-    if (files::writeTarget(target, text) != 0)
+    if (files::writePrivate(target, text) != 0)
         return false;
     // Entries for the same subject made for other fonts or programs will not be used again.
     const std::string name = std::filesystem::path(target).filename().string();

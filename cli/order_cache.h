@@ -46,6 +46,9 @@ class OrderCache {
     // The entries' folder, made (for this user alone) when `create`; false when it or the cache folder is
     // missing, not a folder of this user's, or writable by others.
     bool ordersFolder(bool create) const;
+    // The cache folder is the user's own, not a link, and nobody else may write it or rename it away: only
+    // then is the font memo read or written there.
+    bool ownFolder() const;
 
     std::string folder_;
     std::vector<std::string> measuringFiles_;

@@ -233,6 +233,16 @@ TEST(OrderCache, FoldersOthersControlAreNotUsed) {
         ASSERT_EQ(::chown(dir.path("cache/orders").c_str(), 65534, 65534), 0);
         EXPECT_FALSE(cache.load(key, kTable, 8)) << "a folder of another user's";
     }
+    // The font memo is neither read nor written in a folder others may write, nor ever through a link: a
+    // link planted in its place leaves the file it points to as it was.
+    write(dir.path("victim"), "the victim's");
+    fs::create_symlink(dir.path("victim"), dir.path("cache/fonts.memo"));
+    fs::permissions(dir.path("cache"), fs::perms::all);
+    cache.key(kTable, "Courier New", 8);
+    fs::permissions(dir.path("cache"), fs::perms::owner_all);
+    cache.key(kTable, "Courier New", 8);
+    EXPECT_EQ(read(dir.path("victim")), "the victim's");
+    EXPECT_TRUE(fs::is_symlink(dir.path("cache/fonts.memo")));
     // A symbolic link in the folder's place is no folder of the user's.
     fs::rename(dir.path("cache"), dir.path("elsewhere"));
     fs::create_directory_symlink(dir.path("elsewhere"), dir.path("cache"));
@@ -303,6 +313,14 @@ TEST(FontFingerprint, EveryFontFolderFormAndEveryRewrite) {
         same << "version 2, longer";
     }
     EXPECT_NE(cli::fontFingerprint(), last) << "a font rewritten in place";
+    last = cli::fontFingerprint();
+    {
+        std::fstream same(dir.path("fonts/e.ttf"), std::ios::in | std::ios::out | std::ios::binary);
+        same << "version 3, LONGER";
+    }
+    fs::last_write_time(dir.path("fonts/e.ttf"),
+                        fs::last_write_time(dir.path("fonts/e.ttf")) + std::chrono::seconds(1));
+    EXPECT_NE(cli::fontFingerprint(), last) << "a font rewritten in place at the same size, later";
     fs::current_path(before);
 }
 
