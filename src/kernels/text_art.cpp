@@ -255,15 +255,29 @@ std::string escapeHtml(std::u32string_view text) {
     return out;
 }
 
-std::string html(const Lines& lines, const Page& page) {
-    std::string family;
-    for (char c : page.fontFamily) {
-        if (c == '"' || c == '\\')
-            family += '\\';
-        if (c == '<' || c == '>')
-            continue; // nothing in a style may end the style element
-        family += c;
+// A font name inside a double-quoted CSS string: quotes and backslashes escaped, line breaks and other
+// control characters as CSS's hex escapes (a raw line break would end the string, and what follows would be
+// read as style rules), and angle brackets too, so that nothing can end the style element.
+std::string cssString(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20 || byte == 0x7F || c == '<' || c == '>') {
+            char escape[12];
+            std::snprintf(escape, sizeof escape, "\\%X ", byte == 0 ? 0xFFFDu : unsigned(byte));
+            out += escape;
+        } else {
+            out += c;
+        }
     }
+    return out;
+}
+
+std::string html(const Lines& lines, const Page& page) {
+    const std::string family = cssString(page.fontFamily);
     char size[32];
     std::snprintf(size, sizeof size, "%gpt", page.points);
     const std::string background = page.dark ? "#000000" : "#ffffff";

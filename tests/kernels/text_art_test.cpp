@@ -136,6 +136,12 @@ TEST(Html, ItsTextIsThePlainTextEscaped) {
         EXPECT_NE(html.find("\xC3\xA9"), std::string::npos) << "UTF-8 as it is";
         EXPECT_EQ(html.find("<span") != std::string::npos, coloured);
     }
+    // A font name cannot break out of its CSS string, nor out of the style element.
+    const std::string css =
+        art::html(art::fromBuffer(b.view(), tricky), {"t", "Mono\nb{color:red}</style>\t", 9, false});
+    EXPECT_NE(css.find("font-family: \"Mono\\A b{color:red}\\3C /style\\3E \\9 \", monospace;"),
+              std::string::npos)
+        << css;
 }
 
 TEST(Html, ColouredRunsAreMerged) {
