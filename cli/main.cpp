@@ -7,6 +7,7 @@
 #include "plan.h"
 #include "qt_module_loader.h"
 #include "run.h"
+#include "signals.h"
 
 #include "kernels/version.h"
 
@@ -16,6 +17,7 @@
 
 int main(int argc, char* argv[]) {
     constexpr int kUsage = 2;
+    cli::endCleanlyOnSignals();
     int status = 0;
     try {
         const cli::Options options = cli::parseOptions(std::vector<std::string>(argv + 1, argv + argc));

@@ -6,6 +6,8 @@
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -89,6 +91,83 @@ int writeInPlace(const std::string& path, std::string_view bytes, int flags) {
     if (::close(fd) != 0 && written)
         return errno;
     return error;
+}
+
+// The writes under way that an ending process must finish or undo: a write in place holds the lock until
+// it is done, a temporary file is listed from its making until it is moved into place or removed.
+struct Writes {
+    std::mutex lock;
+    std::set<std::string> temporaries;
+};
+
+Writes& writes() {
+    static Writes* w = new Writes; // never destroyed: a thread may still write while the process ends
+    return *w;
+}
+
+// Rewrites a regular file where it is, for names that must keep sharing it (hard links) or a folder that
+// allows no file beside it. Room for the whole new text is made first: when it cannot be, the file is left
+// as it was and the reason returned; once it is, the old bytes are overwritten and the rest cut off.
+int rewriteInPlace(const std::string& path, std::string_view bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
+    if (fd < 0)
+        return errno;
+    const std::lock_guard<std::mutex> hold(writes().lock);
+    struct stat st {};
+    int error = ::fstat(fd, &st) != 0 ? errno : 0;
+    if (error == 0 && !bytes.empty()) {
+        error = ::posix_fallocate(fd, 0, off_t(bytes.size()));
+        if (error != 0) {
+            (void)!::ftruncate(fd, st.st_size); // a failed reservation may have grown the file
+            ::close(fd);
+            return error;
+        }
+    }
+    size_t done = 0;
+    while (error == 0 && done < bytes.size()) {
+        const ssize_t put = ::pwrite(fd, bytes.data() + done, bytes.size() - done, off_t(done));
+        if (put < 0 && errno != EINTR)
+            error = errno;
+        else if (put > 0)
+            done += size_t(put);
+    }
+    if (error == 0 && ::ftruncate(fd, off_t(bytes.size())) != 0)
+        error = errno;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    return error;
+}
+
+// Writes the bytes to a new temporary file beside `target` and moves it into place, keeping `existing`'s
+// mode and owner when there is one, else with `mode`; -1 when no file can be made in the folder.
+int replaceWhole(const std::string& target, std::string_view bytes, const struct stat* existing,
+                 mode_t mode) {
+    std::string temporary = folderOf(target) + "/.tessarine-XXXXXX";
+    int fd;
+    {
+        const std::lock_guard<std::mutex> hold(writes().lock);
+        fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+        if (fd < 0)
+            return errno == EACCES || errno == EPERM || errno == EROFS ? -1 : errno;
+        writes().temporaries.insert(temporary);
+    }
+    const auto finish = [&](int error) {
+        const std::lock_guard<std::mutex> hold(writes().lock);
+        if (error != 0 || std::rename(temporary.c_str(), target.c_str()) != 0) {
+            error = error != 0 ? error : errno;
+            ::unlink(temporary.c_str());
+        }
+        writes().temporaries.erase(temporary);
+        return error;
+    };
+    int error = writeAll(fd, bytes) ? 0 : errno;
+    if (error == 0 && ::fchmod(fd, existing ? (existing->st_mode & 07777) : mode) != 0)
+        error = errno;
+    if (error == 0 && existing && (existing->st_uid != ::geteuid() || existing->st_gid != ::getegid()))
+        (void)!::fchown(fd, existing->st_uid, existing->st_gid); // kept where the user may
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    return finish(error);
 }
 
 } // namespace
@@ -202,38 +281,34 @@ int writeTarget(const std::string& path, std::string_view bytes) {
     std::string target = path;
     if (!followLinks(target))
         return errno;
+    // A file the user may not write is refused, as the shell's redirection refuses it, although its
+    // folder would let it be replaced.
+    if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+        return errno;
     struct stat resolved {};
     if (exists && (::stat(target.c_str(), &resolved) != 0 || resolved.st_ino != st.st_ino ||
                    resolved.st_dev != st.st_dev))
         return writeInPlace(path, bytes, O_TRUNC); // a link the kernel resolves that has no name to move to
     if (exists && st.st_nlink > 1)
-        return writeInPlace(target, bytes, O_TRUNC);
-    std::string temporary = folderOf(target) + "/.tessarine-XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    const auto fail = [&](int error) {
-        ::close(fd);
+        return rewriteInPlace(target, bytes);
+    const int error = replaceWhole(target, bytes, exists ? &st : nullptr, 0666 & ~processUmask());
+    if (error == -1) // the folder allows no new file: a file the user may write is rewritten where it is
+        return exists ? rewriteInPlace(target, bytes) : EACCES;
+    return error;
+}
+
+int writePrivate(const std::string& path, std::string_view bytes) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid()))
+        return EPERM;
+    const int error = replaceWhole(path, bytes, nullptr, 0600);
+    return error == -1 ? EACCES : error;
+}
+
+void endWrites() {
+    writes().lock.lock(); // held for good: the process is ending, and nothing more is written
+    for (const std::string& temporary : writes().temporaries)
         ::unlink(temporary.c_str());
-        return error;
-    };
-    if (!writeAll(fd, bytes))
-        return fail(errno);
-    if (::fchmod(fd, exists ? (st.st_mode & 07777) : (0666 & ~processUmask())) != 0)
-        return fail(errno);
-    if (exists && (st.st_uid != ::geteuid() || st.st_gid != ::getegid()))
-        (void)!::fchown(fd, st.st_uid, st.st_gid); // kept where the user may; else the file becomes theirs
-    if (::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        return error;
-    }
-    if (std::rename(temporary.c_str(), target.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        return error;
-    }
-    return 0;
 }
 
 bool sameFile(const std::string& a, const std::string& b) {

@@ -44,10 +44,22 @@ std::string readFirstLineBytes(const std::string& path, int64_t limit);
 // link is followed and its target written; a pipe, a device or a terminal (/dev/stdout too) is opened and
 // written as it is; a regular file, or a new name, is written to a temporary file of a short name in the
 // same folder and moved into place, so that readers see the old file or the whole new one, keeping an
-// existing file's mode (and its owner, where the user may set it). A file of several hard links is
-// rewritten in place, so that the links keep sharing it. Returns 0, or the error number (errno) of what
-// failed.
+// existing file's mode (and its owner, where the user may set it); a new file gets the mode the user's
+// umask leaves. An existing file the user may not write is refused (EACCES), as the shell refuses it. A
+// file of several hard links, or one in a folder where no file can be made, is rewritten in place, so that
+// the links keep sharing it, after room for the whole new text has been made: when it cannot be, the file
+// stays as it was. Returns 0, or the error number (errno) of what failed.
 int writeTarget(const std::string& path, std::string_view bytes);
+
+// Writes a file of the user's own (a cache entry) through a temporary file moved into place, never
+// through a symbolic link or over what is not a regular file of the user's (EPERM then). New files are
+// private to the user.
+int writePrivate(const std::string& path, std::string_view bytes);
+
+// For a process ending on a signal: waits for a write in place to finish, removes the temporary files
+// being written, and keeps any further write from starting. Call from an ordinary thread, not from a
+// signal handler.
+void endWrites();
 
 // True when the two names are the same file (the same device and file number), symbolic links followed.
 bool sameFile(const std::string& a, const std::string& b);
