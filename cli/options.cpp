@@ -56,8 +56,8 @@ constexpr OptionRule kRules[] = {
      "Gamma, 0.1 to 10: above 1 lightens the middle greys, below 1 darkens them (default 1)."},
     {"score", 0, nullptr, nullptr, &Options::score,
      "After each text, print its likeness to the picture on standard error: detail (structural "
-     "similarity, 0 to 1) and tone (correlation of the cells' greys), the text drawn in the measured "
-     "font."},
+     "similarity) and tone (correlation of the cells' greys), each from -1 to 1, 1 the closest, the text "
+     "drawn in the measured font."},
     {"color", 0, "[=MODE]", &Options::color, nullptr,
      "Each character in its block's average colour, as ANSI escape sequences: MODE truecolor (the "
      "default), 256 or 16 colours; with html and png, the exact colours.",

@@ -6,6 +6,7 @@
 #include "base/settings_lines.h"
 #include "base/text_files.h"
 #include "kernels/errors.h"
+#include "kernels/gif_blocks.h"
 #include "kernels/jpeg_decoder.h"
 #include "kernels/limits.h"
 #include "kernels/memory_limit.h"
@@ -220,11 +221,21 @@ std::string spoolStandardInput() {
     int64_t kept = 0;
     char chunk[1 << 16];
     size_t got;
+    std::optional<gif::BlockWalker> gifBlocks;
     while ((got = std::fread(chunk, 1, sizeof chunk, stdin)) > 0) {
         if (kept == 0) {
             if (!mayStartPicture(std::string_view(chunk, got)))
                 throw err::Error(err::InvalidPicture, "Invalid picture (standard input holds no picture)");
             jpegStream = jpeg::looksLikeJpeg(std::string_view(chunk, got));
+            if (gif::looksLikeGif(std::string_view(chunk, got)))
+                gifBlocks.emplace();
+        }
+        // A GIF is refused at its first wrong byte, and ends at its trailer.
+        if (gifBlocks) {
+            if (gifBlocks->feed(std::string_view(chunk, got)) == gif::BlockWalker::Verdict::Invalid)
+                throw err::Error(err::InvalidPicture);
+            if (gifBlocks->verdict() == gif::BlockWalker::Verdict::Whole)
+                got = size_t(gifBlocks->consumed() - kept);
         }
         if (jpegStream && !sizeChecked && kept >= kJpegSizeCheckBytes) {
             sizeChecked = true;
@@ -242,6 +253,8 @@ std::string spoolStandardInput() {
                              err::Kind::TooLarge);
         if (std::fwrite(chunk, 1, got, spool) != got)
             throw failed("cannot keep standard input: ");
+        if (gifBlocks && gifBlocks->verdict() == gif::BlockWalker::Verdict::Whole)
+            break;
     }
     if (std::ferror(stdin) || std::fflush(spool) != 0)
         throw failed("cannot read standard input: ");
@@ -258,6 +271,29 @@ bool decodedByQt(const std::string& source) {
     } catch (const err::Error&) {
         return false;
     }
+}
+
+// A file whose first blocks already say it is not the picture it starts as is refused while planning,
+// before any font is measured for it: a GIF's first 64 KB are walked (the rest when it is decoded).
+bool startsAsItsFormatGoesOn(const std::string& source) {
+    const std::string head = files::head(source, 64 * 1024);
+    if (!gif::looksLikeGif(head))
+        return true;
+    gif::BlockWalker walker;
+    return walker.feed(head) != gif::BlockWalker::Verdict::Invalid;
+}
+
+// At the converter's own sizes the text is an exact grid: a character that breaks or moves a line (a
+// line feed, a tab, any control character, a line or paragraph separator) would break it. The desktop
+// program's sizes keep its table as it is, whatever it holds.
+void refuseLineBreakers(const std::u32string& table) {
+    for (char32_t c : table)
+        if (c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0x2028 || c == 0x2029) {
+            char code[16];
+            std::snprintf(code, sizeof code, "U+%04X", unsigned(c));
+            throw usage(std::string("the character table holds a line break or another control character (") +
+                        code + "), which would break the text's lines");
+        }
 }
 
 void applySettings(Plan& p, const std::string& path) {
@@ -394,7 +430,8 @@ void addJobs(Plan& p, const Options& o) {
     std::string out = o.output && *o.output != "-" ? *o.output : std::string();
     if (!out.empty() && isStandardOutput(out))
         out.clear();
-    const bool intoFolder = !out.empty() && (o.pictures.size() > 1 || isDirectory(out));
+    // A name ending in "/" is a folder, whatever the number of pictures.
+    const bool intoFolder = !out.empty() && (o.pictures.size() > 1 || isDirectory(out) || out.back() == '/');
     if (intoFolder) {
         std::error_code ec;
         std::filesystem::create_directories(out, ec);
@@ -430,6 +467,8 @@ void addJobs(Plan& p, const Options& o) {
             }
         }
         job.viaQt = decodedByQt(job.source);
+        if (job.viaQt && !startsAsItsFormatGoesOn(job.source))
+            job.inputError = err::description(err::InvalidPicture);
     }
     // Nothing is written over a picture the run reads.
     for (const Job& job : p.jobs)
@@ -527,6 +566,8 @@ Plan makePlan(const Options& o) {
     if (p.table.size() > size_t(limits::kMaxTableLength))
         throw usage("the character table has " + std::to_string(p.table.size()) +
                     " characters; a table holds at most " + std::to_string(limits::kMaxTableLength));
+    if (p.grid && !p.order)
+        refuseLineBreakers(p.table);
     if (!p.order)
         addJobs(p, o);
     return p;

@@ -25,7 +25,8 @@ struct Job {
     std::string output;     // empty: standard output
     bool refused = false;   // its output name is taken by an earlier picture; already reported
     bool viaQt = false;     // decoded by Qt's readers: no JPEG, or one in colours the kernels do not convert
-    std::string inputError; // standard input could not be kept
+    std::string inputError; // refused while planning: standard input that holds no picture or could
+                            // not be kept, a file whose first blocks are no picture's
 };
 
 struct Plan {

@@ -67,7 +67,9 @@ class ModuleServices : public cli::QtServices {
     }
 
     px::Size pictureSize(const std::string& path) override {
-        paths::requireRegularFile(fromNative(path)); // a pipe or a device would keep the reader waiting
+        // A pipe or a device would keep the reader waiting, and a GIF's size is found by scanning it
+        // whole: the file is checked first.
+        checkPictureFile(fromNative(path));
         QImageReader reader(fromNative(path));
         QSize size = reader.size();
         if (!size.isValid())
@@ -75,16 +77,8 @@ class ModuleServices : public cli::QtServices {
         return {size.width(), size.height()};
     }
 
-    std::vector<px::Image> loadBuffers(const std::string& path,
-                                       const std::vector<buffer::Factors>& sizings) override {
-        std::vector<px::Image> out;
-        for (const QImage& b : conversion::loadBuffers(fromNative(path), sizings)) {
-            out.emplace_back(b.width(), b.height(), 0);
-            const px::View in = pixelView(b);
-            for (int y = 0; y < in.height; ++y)
-                std::memcpy(out.back().view().row(y), in.row(y), sizeof(px::Pixel) * size_t(in.width));
-        }
-        return out;
+    void fillBuffers(const std::string& path, const std::vector<buffer::Target>& targets) override {
+        conversion::fillBuffers(fromNative(path), targets);
     }
 
     art::Glyphs drawGlyphs(const std::u32string& chars, const std::string& font, double size) override {

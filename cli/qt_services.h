@@ -36,16 +36,16 @@ class QtServices {
     virtual Measurement measure(const std::u32string& table, const std::string& font, double size) = 0;
     // The size of a picture Qt decodes.
     virtual px::Size pictureSize(const std::string& path) = 0;
-    // Buffers of several sizings of a picture Qt decodes, each filled as a run fills it.
-    virtual std::vector<px::Image> loadBuffers(const std::string& path,
-                                               const std::vector<buffer::Factors>& sizings) = 0;
+    // Buffers of several sizings of a picture Qt decodes, each filled as a run fills it, in the storage its
+    // target gives (held from the memory budget by the caller).
+    virtual void fillBuffers(const std::string& path, const std::vector<buffer::Target>& targets) = 0;
     // The glyphs a result's picture is composed of, drawn in the font the table is measured in.
     virtual art::Glyphs drawGlyphs(const std::u32string& chars, const std::string& font, double size) = 0;
 };
 
 // The module exports one function of this name and type: a new instance of its services, or null when
 // the interface it was built with is not `version`. Raise the version whenever this header changes.
-constexpr int kQtServicesVersion = 6;
+constexpr int kQtServicesVersion = 7;
 constexpr const char* kQtServicesFactory = "tessarine_qt_services";
 using QtServicesFactory = QtServices* (*)(int version);
 

@@ -64,28 +64,25 @@ QImage loadBuffer(const QString& path, const Factors& factors, bool streamJpeg) 
     return makeBuffer(loadPictureFile(path), factors);
 }
 
-std::vector<QImage> loadBuffers(const QString& path, const std::vector<Factors>& sizings) {
-    std::vector<QImage> out(sizings.size());
+void fillBuffers(const QString& path, const std::vector<buffer::Target>& targets) {
     const std::string native = paths::native(path);
     if (jpeg::looksLikeJpeg(files::head(native, 3))) {
-        std::vector<jpeg::BufferTarget> targets;
-        for (size_t i = 0; i < sizings.size(); ++i)
-            targets.push_back({sizings[i], [&out, i](px::Size area) {
-                                   out[i] = bufferImage(area);
-                                   return mutablePixelView(out[i]);
-                               }});
         try {
-            jpeg::decodeBuffers(files::openForReading(native).get(), targets);
-            return out;
+            jpeg::decodeBuffers(files::openForReading(native).get(), targets, false, true);
+            return;
         } catch (const err::Error& e) {
             if (e.kind() != err::Kind::UnsupportedColourSpace)
                 throw;
         }
     }
     const QImage picture = loadPictureFile(path);
-    for (size_t i = 0; i < sizings.size(); ++i)
-        out[i] = makeBuffer(picture, sizings[i]);
-    return out;
+    const px::View in = pixelView(picture);
+    for (const buffer::Target& target : targets) {
+        buffer::Builder builder(target.factors);
+        builder.attach(target.storage(builder.start(in.width, in.height)));
+        for (int y = 0; y < in.height; ++y)
+            builder.addRow(y, in.row(y));
+    }
 }
 
 QString transform(const QImage& buffer, const std::vector<char32_t>& sorted, const QString& lineEnd) {

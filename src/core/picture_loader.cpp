@@ -3,6 +3,7 @@
 #include "base/files.h"
 #include "core/errors.h"
 #include "core/paths.h"
+#include "kernels/gif_blocks.h"
 #include "kernels/jpeg_decoder.h"
 #include "kernels/memory_limit.h"
 
@@ -127,34 +128,17 @@ void checkBmp(QFile& file, const BmpHeader& h) {
     }
 }
 
-// GIF: walk the blocks up to the trailer.
+// GIF: its blocks walked up to the trailer, read in chunks; the first byte no GIF has there ends it.
 void checkGif(QFile& file) {
-    Walker in(file);
-    in.skip(10);
-    const int flags = in.need();
-    in.skip(2);
-    const auto table = [](int f) { return (f & 0x80) ? 3 * (2 << (f & 7)) : 0; };
-    in.skip(table(flags));
-    const auto subBlocks = [&] {
-        for (int n; (n = in.need()) != 0;)
-            in.skip(n);
-    };
-    for (;;) {
-        const int block = in.need();
-        if (block == 0x3B)
-            return; // trailer: the picture is whole
-        if (block == 0x21) {
-            in.need(); // label
-            subBlocks();
-        } else if (block == 0x2C) {
-            in.skip(8);
-            in.skip(table(in.need()));
-            in.need(); // smallest code size
-            subBlocks();
-        } else {
-            raiseError(err::InvalidPicture);
-        }
-    }
+    gif::BlockWalker walker;
+    char chunk[1 << 16];
+    qint64 got;
+    while (walker.verdict() == gif::BlockWalker::Verdict::More && (got = file.read(chunk, sizeof chunk)) > 0)
+        walker.feed(std::string_view(chunk, size_t(got)));
+    if (walker.verdict() == gif::BlockWalker::Verdict::Invalid)
+        raiseError(err::InvalidPicture);
+    if (walker.verdict() == gif::BlockWalker::Verdict::More)
+        truncated();
 }
 
 // Qt widens 5- and 6-bit channels of 16-bit bitmaps by shifting (31 becomes 248), so white would come
@@ -189,6 +173,16 @@ QImage readWithQt(const QString& path, const std::optional<BmpHeader>& bmp, qint
     QImageReader reader(path);
     reader.setAutoTransform(false);
     const QSize size = reader.size();
+    // Out of memory, saying what is too large when the reader could tell the size.
+    const auto tooLarge = [&]() {
+        if (size.isValid())
+            raiseError(err::OutOfMemory,
+                       QStringLiteral("Out of memory (the picture is %1 x %2 pixels)")
+                           .arg(size.width())
+                           .arg(size.height()),
+                       err::Kind::TooLarge);
+        raiseError(err::OutOfMemory, QString(), err::Kind::TooLarge);
+    };
     // Qt's reader makes the picture, and our conversion to RGB32 may make it once more.
     std::optional<memlimit::Reservation> reservation;
     if (size.isValid())
@@ -198,27 +192,44 @@ QImage readWithQt(const QString& path, const std::optional<BmpHeader>& bmp, qint
     try {
         image = reader.read();
     } catch (const std::bad_alloc&) {
-        raiseError(err::OutOfMemory);
+        tooLarge();
     }
     if (image.isNull()) {
         if (reader.error() == QImageReader::InvalidDataError && size.isValid() &&
             qint64(size.width()) * size.height() > 0 &&
             reader.errorString().contains(QLatin1String("alloc"), Qt::CaseInsensitive))
-            raiseError(err::OutOfMemory);
+            tooLarge();
         raiseError(err::InvalidPicture);
     }
     if (image.format() != QImage::Format_RGB32) {
         try {
             image = image.convertToFormat(QImage::Format_RGB32);
         } catch (const std::bad_alloc&) {
-            raiseError(err::OutOfMemory);
+            tooLarge();
         }
         if (image.isNull())
-            raiseError(err::OutOfMemory);
+            tooLarge();
     }
     if (bmp && bmp->bits == 16)
         widenSixteenBitChannels(image, *bmp);
     return image;
+}
+
+std::optional<BmpHeader> checkStructure(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        raiseError(err::PermissionDenied);
+    const QByteArray head = file.peek(128);
+    // Qt's readers return the part of a BMP or GIF they got without a word when the file ends early, and
+    // scan a GIF's every byte for its size: a file is walked here first.
+    std::optional<BmpHeader> bmp;
+    if (head.startsWith("BM")) {
+        bmp = readBmpHeader(head);
+        checkBmp(file, *bmp);
+    } else if (gif::looksLikeGif(std::string_view(head.constData(), size_t(head.size())))) {
+        checkGif(file);
+    }
+    return bmp;
 }
 
 } // namespace
@@ -255,20 +266,12 @@ QImage loadPictureFile(const QString& path) {
         decoderBytes = jpeg::readInfo(files::openForReading(native).get()).coefficientBytes;
     }
 
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        raiseError(err::PermissionDenied);
-    const QByteArray head = file.peek(128);
-    // Qt's readers return the part of a BMP or GIF they got without a word when the file ends early.
-    std::optional<BmpHeader> bmp;
-    if (head.startsWith("BM")) {
-        bmp = readBmpHeader(head);
-        checkBmp(file, *bmp);
-    } else if (head.startsWith("GIF8")) {
-        checkGif(file);
-    }
-    file.close();
-    return readWithQt(path, bmp, decoderBytes);
+    return readWithQt(path, checkStructure(path), decoderBytes);
+}
+
+void checkPictureFile(const QString& path) {
+    paths::requireRegularFile(path);
+    checkStructure(path);
 }
 
 bool looksLikePicture(const QString& path) {

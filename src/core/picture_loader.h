@@ -9,6 +9,11 @@
 // 481 (not a picture of a readable kind) and 7 (too large for memory).
 QImage loadPictureFile(const QString& path);
 
+// Checks that a BMP or GIF file is whole (every pixel row there, every block up to the trailer) without
+// decoding it, and refuses it as loadPictureFile would; other files pass. Qt's readers would return the
+// part of a cut picture without a word, and scan a GIF's every byte to tell its size.
+void checkPictureFile(const QString& path);
+
 // Decodes a JPEG file through the kernels (no fallback for colour spaces they cannot convert).
 QImage decodeJpeg(const QString& path);
 

@@ -80,6 +80,12 @@ Factors partsOf(int pictureWidth, int pictureHeight, const Factors& factors, int
     return parts;
 }
 
+int64_t storageBytes(int pictureWidth, int pictureHeight, const Factors& factors) {
+    const px::Size area = drawingArea(pictureWidth, pictureHeight, factors);
+    const int64_t width = factors.grid() && factors.grey ? px::greyStorageWidth(area.width) : area.width;
+    return width * area.height * int64_t(sizeof(px::Pixel));
+}
+
 Builder::Builder(const Factors& factors) : factors_(factors) {}
 
 Builder::~Builder() = default;

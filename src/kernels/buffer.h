@@ -4,6 +4,8 @@
 #include "kernels/grid_average.h"
 #include "kernels/pixels.h"
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -50,6 +52,17 @@ BlockSize blockSize(int pictureWidth, int pictureHeight, const Factors& factors)
 // A grid of `across` x `down` parts for every block of a sizing, over just the part of the picture the
 // blocks cover: the sub-blocks of the shape mapping, the likeness score's cells.
 Factors partsOf(int pictureWidth, int pictureHeight, const Factors& factors, int across, int down);
+
+// The bytes of storage a buffer of these factors takes for a picture of this size (what Builder::start
+// asks for).
+int64_t storageBytes(int pictureWidth, int pictureHeight, const Factors& factors);
+
+// A buffer to fill: its factors, and the room for it once the picture's size is known (the size
+// Builder::start gives), filled with the background where no block will land.
+struct Target {
+    Factors factors;
+    std::function<px::MutableView(px::Size area)> storage;
+};
 
 // Where no block lands, the buffer keeps the picture box's background, pure red.
 constexpr px::Pixel kBackground = px::fromBgr(255);

@@ -9,14 +9,14 @@
 namespace jpeg {
 
 void decodeBuffer(std::FILE* file, const buffer::Factors& factors,
-                  const std::function<px::MutableView(px::Size area)>& storage, bool spareCore) {
+                  const std::function<px::MutableView(px::Size area)>& storage, bool spareCore,
+                  bool storageReserved) {
     buffer::Builder builder(factors);
     std::optional<buffer::RowPipe> pipe;
     decodeInto(
         file,
         [&](const Info& info) {
-            const px::Size area = buffer::drawingArea(info.width, info.height, factors);
-            return int64_t(area.width) * area.height * 4;
+            return storageReserved ? 0 : buffer::storageBytes(info.width, info.height, factors);
         },
         [&](const Info& info) {
             const px::Size area = builder.start(info.width, info.height);
@@ -31,12 +31,13 @@ void decodeBuffer(std::FILE* file, const buffer::Factors& factors,
         pipe->finish();
 }
 
-void decodeBuffers(std::FILE* file, const std::vector<BufferTarget>& targets, bool spareCore) {
+void decodeBuffers(std::FILE* file, const std::vector<buffer::Target>& targets, bool spareCore,
+                   bool storageReserved) {
     if (targets.size() == 1)
-        return decodeBuffer(file, targets[0].factors, targets[0].storage, spareCore);
+        return decodeBuffer(file, targets[0].factors, targets[0].storage, spareCore, storageReserved);
     std::vector<std::unique_ptr<buffer::Builder>> builders;
     std::vector<buffer::Builder*> all;
-    for (const BufferTarget& t : targets) {
+    for (const buffer::Target& t : targets) {
         builders.push_back(std::make_unique<buffer::Builder>(t.factors));
         all.push_back(builders.back().get());
     }
@@ -46,10 +47,8 @@ void decodeBuffers(std::FILE* file, const std::vector<BufferTarget>& targets, bo
         file,
         [&](const Info& info) {
             int64_t bytes = 0;
-            for (const BufferTarget& t : targets) {
-                const px::Size area = buffer::drawingArea(info.width, info.height, t.factors);
-                bytes += int64_t(area.width) * area.height * 4;
-            }
+            for (const buffer::Target& t : targets)
+                bytes += storageReserved ? 0 : buffer::storageBytes(info.width, info.height, t.factors);
             return bytes;
         },
         [&](const Info& info) {

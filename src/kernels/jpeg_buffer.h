@@ -18,14 +18,13 @@ namespace jpeg {
 // large picture's rows are averaged on a thread of their own while the next rows decode. Raises what
 // decodeInto raises, and the buffer's size errors.
 void decodeBuffer(std::FILE* file, const buffer::Factors& factors,
-                  const std::function<px::MutableView(px::Size area)>& storage, bool spareCore = false);
+                  const std::function<px::MutableView(px::Size area)>& storage, bool spareCore = false,
+                  bool storageReserved = false);
 
 // Buffers of several sizings from one decode (the text's blocks, and their parts for the shape mapping or
-// the likeness score), each filled as decodeBuffer fills one.
-struct BufferTarget {
-    buffer::Factors factors;
-    std::function<px::MutableView(px::Size area)> storage;
-};
-void decodeBuffers(std::FILE* file, const std::vector<BufferTarget>& targets, bool spareCore = false);
+// the likeness score), each filled as decodeBuffer fills one. With `storageReserved`, the caller has
+// already held the buffers' memory from the budget, and only the decoder's own is reserved here.
+void decodeBuffers(std::FILE* file, const std::vector<buffer::Target>& targets, bool spareCore = false,
+                   bool storageReserved = false);
 
 } // namespace jpeg

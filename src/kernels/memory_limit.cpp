@@ -37,13 +37,14 @@ void setPictureAllocationLimitMB(int megabytes) {
     limit() = megabytes;
 }
 
-Reservation::Reservation(int64_t bytes, int width, int height) : bytes_(bytes < 0 ? 0 : bytes) {
+Reservation::Reservation(int64_t bytes, int width, int height)
+    : Reservation(bytes,
+                  "the picture is " + std::to_string(width) + " x " + std::to_string(height) + " pixels") {}
+
+Reservation::Reservation(int64_t bytes, const std::string& what) : bytes_(bytes < 0 ? 0 : bytes) {
     const int64_t total = int64_t(pictureAllocationLimitMB()) * 1024 * 1024;
     if (bytes_ > total)
-        err::raise(err::OutOfMemory,
-                   "Out of memory (the picture is " + std::to_string(width) + " x " + std::to_string(height) +
-                       " pixels)",
-                   err::Kind::TooLarge);
+        err::raise(err::OutOfMemory, "Out of memory (" + what + ")", err::Kind::TooLarge);
     Budget& b = budget();
     std::unique_lock<std::mutex> lock(b.mutex);
     b.released.wait(lock, [&] { return b.held + bytes_ <= total; });

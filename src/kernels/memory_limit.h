@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // The most memory, in megabytes, that decoding pictures may take at once: 2048 by default, room for 500
 // megapixels. It is one budget for the whole process, so a batch decoding on every core stays within it
@@ -16,6 +17,8 @@ void setPictureAllocationLimitMB(int megabytes);
 class Reservation {
   public:
     Reservation(int64_t bytes, int width, int height);
+    // The same, naming what is too large in `what` ("the text is 80 x 24 characters").
+    Reservation(int64_t bytes, const std::string& what);
     ~Reservation();
     Reservation(const Reservation&) = delete;
     Reservation& operator=(const Reservation&) = delete;

@@ -20,7 +20,9 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <fcntl.h>
+#include <poll.h>
 #include <pty.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -77,6 +79,52 @@ ConverterRun convert(const QStringList& args, const QString& input = QString(), 
                         p.readAllStandardOutput(),
                         p.readAllStandardError(),
                         {}});
+}
+
+// The converter run by bash after `setUp` (a umask, a ulimit).
+ConverterRun convertAfter(const QString& setUp, const QStringList& args) {
+    QProcess p;
+    p.setProcessEnvironment(converterEnvironment());
+    p.start("bash",
+            QStringList{"-c", setUp + "; exec \"$0\" \"$@\"", QStringLiteral(TESSARINE_CONVERT)} + args);
+    p.waitForFinished(60000);
+    return noticeApart({p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                        p.readAllStandardOutput(),
+                        p.readAllStandardError(),
+                        {}});
+}
+
+// The converter run as an ordinary user: through setpriv as nobody when the tests run as root. Nothing
+// when that cannot be done here.
+std::optional<ConverterRun> convertAsUser(const QStringList& args) {
+    QString program = QStringLiteral(TESSARINE_CONVERT);
+    QStringList all = args;
+    if (geteuid() == 0) {
+        if (QStandardPaths::findExecutable("setpriv").isEmpty())
+            return std::nullopt;
+        all = QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", program} + args;
+        program = "setpriv";
+    }
+    QProcess p;
+    p.setProcessEnvironment(converterEnvironment());
+    p.start(program, all);
+    if (!p.waitForFinished(60000))
+        return std::nullopt;
+    const ConverterRun r =
+        noticeApart({p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError(), {}});
+    if (r.status == 126 && !r.err.contains("Permission denied"))
+        return std::nullopt; // the build folder is not reachable for an ordinary user
+    return r;
+}
+
+// A folder of the test's that an ordinary user may reach (the test's folder is its owner's alone).
+void openToOthers(const QString& folder) {
+    QFile::setPermissions(folder,
+                          QFile::permissions(folder) | QFileDevice::ExeOther | QFileDevice::ReadOther);
+}
+
+QStringList temporaries(const QString& folder) {
+    return QDir(folder).entryList(QStringList{".tessarine-*"}, QDir::Hidden | QDir::Files);
 }
 
 QImage scene(int w, int h) {
@@ -381,31 +429,50 @@ TEST_F(Converter, HostileInputsGetALineAndANonZeroStatus) {
     EXPECT_EQ(unicode.out.count('\n'), 30);
 }
 
-TEST_F(Converter, PictureWithoutReadPermission) {
-    // Root reads everything, so the converter runs as an ordinary user when the tests run as root.
+TEST_F(Converter, AnOrdinaryUserIsRefusedWhatTheShellRefuses) {
+    // Root reads and writes everything, so the converter runs as an ordinary user when the tests run as
+    // root: a picture it may not read, a read-only file it may not write (refused, as the shell's
+    // redirection refuses it); a file it may write in a folder where it may make no file is written in place.
+    openToOthers(folder());
     QDir(folder()).mkpath("open");
-    QFile::setPermissions(folder(),
-                          QFile::permissions(folder()) | QFileDevice::ExeOther | QFileDevice::ReadOther);
-    QFile::setPermissions(path("open"), QFileDevice::Permissions(0x7755));
+    QFile::setPermissions(path("open"), QFileDevice::Permissions(0x7777));
     const QString pic = testpic::save(scene(20, 20), path("open/secret.bmp"));
     QFile::setPermissions(pic, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    QStringList args = {pic};
-    QString program = QStringLiteral(TESSARINE_CONVERT);
-    if (geteuid() == 0) {
-        if (QStandardPaths::findExecutable("setpriv").isEmpty())
-            GTEST_SKIP() << "setpriv is needed to run as an ordinary user";
-        args = QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", program, pic};
-        program = "setpriv";
+    const std::optional<ConverterRun> secret = convertAsUser({pic});
+    if (!secret)
+        GTEST_SKIP() << "no ordinary user can run the converter here";
+    EXPECT_EQ(secret->status, 2) << secret->err.toStdString();
+    EXPECT_TRUE(secret->err.contains((pic + ": Permission denied").toUtf8())) << secret->err.toStdString();
+
+    const QString readable = testpic::save(scene(20, 20), path("open/p.bmp"));
+    const QStringList args = {readable, "--columns", "8", "--chars", "#. ", "-o"};
+    writeFile("open/ro.txt", "kept");
+    QFile::setPermissions(path("open/ro.txt"), QFileDevice::ReadOwner | QFileDevice::ReadOther);
+    if (geteuid() == 0)
+        ASSERT_EQ(::chown(QFile::encodeName(path("open/ro.txt")).constData(), 65534, 65534), 0);
+    const std::optional<ConverterRun> ro = convertAsUser(args + QStringList{path("open/ro.txt")});
+    ASSERT_TRUE(ro);
+    EXPECT_EQ(ro->status, 2);
+    EXPECT_EQ(ro->err, ("tessarine-convert: " + readable + ": cannot write " + path("open/ro.txt") +
+                        ": Permission denied\n")
+                           .toUtf8());
+    EXPECT_EQ(readFile("open/ro.txt"), "kept");
+    if (geteuid() == 0) { // root's shell writes it, and so does the converter
+        EXPECT_EQ(convert(args + QStringList{path("open/ro.txt")}).status, 0);
+        EXPECT_NE(readFile("open/ro.txt"), "kept");
     }
-    QProcess p;
-    p.setProcessEnvironment(converterEnvironment());
-    p.start(program, args);
-    ASSERT_TRUE(p.waitForFinished(60000));
-    const QByteArray err = p.readAllStandardError();
-    if (err.contains("Permission denied") == false && p.exitCode() == 126)
-        GTEST_SKIP() << "the build folder is not reachable for an ordinary user";
-    EXPECT_EQ(p.exitCode(), 2) << err.toStdString();
-    EXPECT_TRUE(err.contains((pic + ": Permission denied").toUtf8())) << err.toStdString();
+
+    QDir(folder()).mkpath("shut");
+    writeFile("shut/x.txt", "old");
+    if (geteuid() == 0)
+        ASSERT_EQ(::chown(QFile::encodeName(path("shut/x.txt")).constData(), 65534, 65534), 0);
+    QFile::setPermissions(path("shut/x.txt"), QFileDevice::Permissions(0x6666));
+    QFile::setPermissions(path("shut"), QFileDevice::Permissions(0x7555));
+    const std::optional<ConverterRun> shut = convertAsUser(args + QStringList{path("shut/x.txt")});
+    ASSERT_TRUE(shut);
+    EXPECT_EQ(shut->status, 0) << shut->err.toStdString();
+    EXPECT_EQ(readFile("shut/x.txt"), convert(QStringList(args.mid(0, 5))).out);
+    EXPECT_EQ(temporaries(path("shut")), QStringList());
 }
 
 TEST_F(Converter, ExtremeTablesSettingsAndNumbers) {
@@ -460,6 +527,28 @@ TEST_F(Converter, ExtremeTablesSettingsAndNumbers) {
     EXPECT_EQ(convert({pic, "--size", "1e308", "--chars", "#. "}).out,
               convert({pic, "--size", "99", "--chars", "#. "}).out);
     EXPECT_EQ(convert({pic, "--scale", "2147483648x1"}).status, 2);
+
+    // Limits hold at their very edge: a settings file of exactly 4 MiB, a 32767-character line, the
+    // strongest brightness and contrast.
+    QByteArray edge = "xScale=2\r\nyScale=2\r\n";
+    edge += "pad=" + QByteArray(4 * 1024 * 1024 - edge.size() - 6, 'p') + "\r\n";
+    ASSERT_EQ(edge.size(), 4 * 1024 * 1024);
+    writeFile("edge.ini", edge);
+    EXPECT_EQ(convert({pic, "--settings", path("edge.ini"), "--chars", "#. "}).status, 0);
+    const ConverterRun widest = convert({pic, "--columns", "32767", "--rows", "1", "--chars", "#. "});
+    EXPECT_EQ(widest.status, 0) << widest.err.toStdString();
+    EXPECT_EQ(widest.out.size(), 32768);
+    for (const char* option : {"--brightness", "--contrast"})
+        for (const char* value : {"100", "-100"})
+            EXPECT_EQ(convert({pic, option, value, "--mapping", "ink", "--chars", "#. "}).status, 0)
+                << option << value;
+    // A table that breaks lines breaks the exact grid: refused there; the desktop program's sizes keep it.
+    const ConverterRun breaking = convert({pic, "--chars", "#\n. ", "--columns", "4", "--rows", "3"});
+    EXPECT_EQ(breaking.status, 2);
+    EXPECT_EQ(breaking.err, "tessarine-convert: the character table holds a line break or another control "
+                            "character (U+000A), which would break the text's lines\n");
+    EXPECT_EQ(convert({pic, "--chars", "#\t. ", "--columns", "4"}).status, 2);
+    EXPECT_EQ(convert({pic, "--chars", "#\n. ", "--scale", "2x2"}).status, 0);
 }
 
 // Output names are written as what they name: the converter never replaces what was not asked for.
@@ -517,9 +606,40 @@ TEST_F(Converter, OutputTargetsAreWrittenAsTheyAre) {
         self.err,
         ("tessarine-convert: -o " + pic + " is the picture " + pic + "; it is not written over\n").toUtf8());
     EXPECT_EQ(readFile("p.jpg"), picture);
-    EXPECT_EQ(QDir(folder()).entryList(QStringList{".tessarine-*"}, QDir::Hidden | QDir::Files),
-              QStringList())
-        << "no temporary file is left";
+    EXPECT_EQ(temporaries(folder()), QStringList()) << "no temporary file is left";
+    // A new file gets the mode the user's umask leaves; a file of another user's that root rewrites stays
+    // theirs.
+    for (const auto& [mask, mode] : {std::pair<QString, unsigned>{"077", 0600u}, {"022", 0644u}}) {
+        EXPECT_EQ(convertAfter("umask " + mask, QStringList{pic, "-o", path("new" + mask)} + size).status, 0);
+        ASSERT_EQ(::stat(QFile::encodeName(path("new" + mask)).constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, mode) << mask.toStdString();
+    }
+    if (geteuid() == 0) {
+        writeFile("theirs.txt", "old");
+        ASSERT_EQ(::chown(QFile::encodeName(path("theirs.txt")).constData(), 65534, 65534), 0);
+        EXPECT_EQ(to(path("theirs.txt")).status, 0);
+        ASSERT_EQ(::stat(QFile::encodeName(path("theirs.txt")).constData(), &st), 0);
+        EXPECT_EQ(st.st_uid, 65534u);
+        EXPECT_EQ(st.st_gid, 65534u);
+    }
+    // A relative link to a file not made yet: the file appears beside the link, where the link points.
+    QDir(folder()).mkpath("sub");
+    ASSERT_TRUE(QFile::link("made.txt", path("sub/ahead.txt")));
+    EXPECT_EQ(to(path("sub/ahead.txt")).status, 0);
+    EXPECT_EQ(readFile("sub/made.txt"), text);
+    // A name ending in "/" is a folder, made for one picture as for several.
+    EXPECT_EQ(to(path("texts/")).status, 0);
+    EXPECT_EQ(readFile("texts/p.txt"), text);
+    // A batch into a folder holding a link to another picture of the same run: that picture is not
+    // written over.
+    const QString other = testpic::save(scene(30, 30), path("q.jpg"));
+    const QByteArray otherBytes = readFile("q.jpg");
+    QDir(folder()).mkpath("batch");
+    ASSERT_TRUE(QFile::link(other, path("batch/p.txt")));
+    const ConverterRun batch = convert(QStringList{pic, other, "-o", path("batch")} + size);
+    EXPECT_EQ(batch.status, 2);
+    EXPECT_TRUE(batch.err.contains("it is not written over")) << batch.err.toStdString();
+    EXPECT_EQ(readFile("q.jpg"), otherBytes);
 }
 
 TEST_F(Converter, FailedWritesAndEndlessInputAreReported) {
@@ -537,6 +657,35 @@ TEST_F(Converter, FailedWritesAndEndlessInputAreReported) {
         EXPECT_EQ(r.err, "tessarine-convert: standard output: No space left on device\n")
             << args.join(' ').toStdString();
     }
+    // A write over the file size limit fails and is reported like a full disk, the old content of a file of
+    // one name or of several kept whole, and nothing left behind.
+    writeFile("one.txt", "old");
+    writeFile("keep.txt", "old");
+    ASSERT_EQ(::link(QFile::encodeName(path("keep.txt")).constData(),
+                     QFile::encodeName(path("keep.link")).constData()),
+              0);
+    for (const QString& target : {path("one.txt"), path("keep.link")}) {
+        const ConverterRun r = convertAfter("ulimit -f 2", {pic, "--columns", "200", "-o", target});
+        EXPECT_EQ(r.status, 2) << target.toStdString();
+        EXPECT_EQ(r.err,
+                  ("tessarine-convert: " + pic + ": cannot write " + target + ": File too large\n").toUtf8());
+    }
+    EXPECT_EQ(readFile("one.txt"), "old");
+    EXPECT_EQ(readFile("keep.txt"), "old");
+    EXPECT_EQ(readFile("keep.link"), "old");
+    EXPECT_EQ(temporaries(folder()), QStringList());
+    // Factors that leave no whole block are no text: a failure that names the picture, its size and the
+    // factors, and no file.
+    const ConverterRun none = convert({pic, "--scale", "70x8", "-o", path("none.txt")});
+    EXPECT_EQ(none.status, 2);
+    EXPECT_EQ(none.err, ("tessarine-convert: " + pic +
+                         ": nothing to write: at 70 x 8 picture pixels a character, "
+                         "this 40 x 30 picture leaves no whole block\n")
+                            .toUtf8());
+    EXPECT_FALSE(QFile::exists(path("none.txt")));
+    const QString large = testpic::save(scene(400, 300), path("large.jpg"));
+    EXPECT_EQ(convert({pic, large, "--scale", "70x8", "-o", path("nones")}).status, 1);
+    EXPECT_EQ(QDir(path("nones")).entryList(QDir::Files), QStringList{"large.txt"});
     // Standard input that holds no picture is refused at its first bytes, however much more would come.
     QProcess endless;
     endless.setProcessEnvironment(converterEnvironment());
@@ -557,6 +706,59 @@ TEST_F(Converter, FailedWritesAndEndlessInputAreReported) {
     EXPECT_EQ(noticeApart({2, {}, endlessJpeg.readAllStandardError(), {}}).err,
               "tessarine-convert: -: Invalid picture (standard input goes on past 64 MB, more than its "
               "picture can take)\n");
+}
+
+// Starts a large conversion into `target` and sends SIGTERM as soon as the file system reports `event` on
+// a name starting with `prefix` in `folder`; returns how the converter ended (-1: its run ended before).
+int terminatedAt(const QString& folder, uint32_t event, const QString& prefix, const QStringList& args) {
+    const int watch = inotify_init1(IN_CLOEXEC);
+    inotify_add_watch(watch, QFile::encodeName(folder).constData(), event);
+    QProcess p;
+    p.setProcessEnvironment(converterEnvironment());
+    p.start(QStringLiteral(TESSARINE_CONVERT), args);
+    p.waitForStarted();
+    bool sent = false;
+    alignas(inotify_event) char events[4096];
+    pollfd fd{watch, POLLIN, 0};
+    while (!sent && p.state() == QProcess::Running && poll(&fd, 1, 20) >= 0) {
+        const ssize_t got = fd.revents & POLLIN ? read(watch, events, sizeof events) : 0;
+        for (ssize_t at = 0; at < got && !sent;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(events + at);
+            if (e->len > 0 && QString::fromUtf8(e->name).startsWith(prefix))
+                sent = ::kill(pid_t(p.processId()), SIGTERM) == 0;
+            at += ssize_t(sizeof(inotify_event) + e->len);
+        }
+        p.waitForFinished(0);
+    }
+    ::close(watch);
+    p.waitForFinished(60000);
+    if (!sent || p.exitStatus() == QProcess::NormalExit)
+        return -1;
+    return p.exitCode(); // the signal that ended it
+}
+
+TEST_F(Converter, SignalsEndAWriteWithoutLeavingHalfAFile) {
+    const QString pic = testpic::save(scene(40, 30), path("p.jpg"));
+    const QStringList big = {pic,         "--columns", "10000",   "--rows", "5000",
+                             "--mapping", "position",  "--chars", "#. "};
+    QDir(folder()).mkpath("out");
+    // While its temporary file is being written: removed, the target never made, the signal's status.
+    int ended = -1;
+    for (int attempt = 0; attempt < 3 && ended == -1; ++attempt)
+        ended =
+            terminatedAt(path("out"), IN_CREATE, ".tessarine-", big + QStringList{"-o", path("out/big.txt")});
+    EXPECT_EQ(ended, SIGTERM);
+    EXPECT_EQ(temporaries(path("out")), QStringList());
+    EXPECT_FALSE(QFile::exists(path("out/big.txt")));
+    // While a file of two names is rewritten in place: the write finishes first, whole.
+    writeFile("out/linked.txt", "old");
+    ASSERT_EQ(::link(QFile::encodeName(path("out/linked.txt")).constData(),
+                     QFile::encodeName(path("out/second.txt")).constData()),
+              0);
+    ended =
+        terminatedAt(path("out"), IN_MODIFY, "linked.txt", big + QStringList{"-o", path("out/linked.txt")});
+    EXPECT_TRUE(ended == SIGTERM || ended == -1) << ended;
+    EXPECT_EQ(QFileInfo(path("out/second.txt")).size(), 5000 * 10001);
 }
 
 TEST_F(Converter, FillTableResultIsSavedCopiedAndConvertedToTheSameBytes) {
@@ -664,18 +866,46 @@ TEST_F(Converter, HostilePicturesAreRefusedWithTheirReason) {
         EXPECT_EQ(r.status, 2) << file;
         EXPECT_EQ(r.err, ("tessarine-convert: " + hostile(file) + ": " + reason + "\n").toUtf8()) << file;
     }
+    // A grid too large for the memory budget, whatever the picture's format: refused before anything is
+    // allocated, naming the text.
+    for (const char* ext : {"bmp", "gif", "jpg", "png"}) {
+        const QString pic = testpic::save(scene(320, 240), path(QString("small.") + ext));
+        const ConverterRun r =
+            convert({pic, "--columns", "24000", "--rows", "24000", "--mapping", "position"}, QString(),
+                    qint64(1500) << 20);
+        EXPECT_EQ(r.status, 2) << ext;
+        EXPECT_EQ(r.err,
+                  ("tessarine-convert: " + pic + ": Out of memory (the text is 24000 x 24000 characters)\n")
+                      .toUtf8());
+    }
 }
 
-TEST_F(Converter, HugeFileStartingLikeAGifIsNotReadWhole) {
-    // Four gibibytes, almost all of them a hole in the file: checked without reading them into memory.
+TEST_F(Converter, HugeFileStartingLikeAGifIsRefusedAtItsFirstBlocks) {
+    // Four gibibytes, almost all of them a hole in the file, whose first block is already no GIF's: refused
+    // from there, as a file and as standard input, before a font is measured for it (no notice).
     QFile gif(path("huge.gif"));
     ASSERT_TRUE(gif.open(QIODevice::WriteOnly));
-    gif.write(QByteArray("GIF89a\x10\x00\x10\x00\x00\x00\x00", 13));
+    gif.write("GIF89a");
     ASSERT_TRUE(gif.resize(qint64(4) << 30));
     gif.close();
-    const ConverterRun r = convert({path("huge.gif")}, QString(), qint64(1500) << 20);
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, ("tessarine-convert: " + path("huge.gif") + ": Invalid picture\n").toUtf8());
+    const QStringList font = {"--font", "Courier New"};
+    const ConverterRun file = convert(QStringList{path("huge.gif")} + font, QString(), qint64(1500) << 20);
+    EXPECT_EQ(file.status, 2);
+    EXPECT_EQ(file.err, ("tessarine-convert: " + path("huge.gif") + ": Invalid picture\n").toUtf8());
+    EXPECT_EQ(file.fontNotice, "");
+    const ConverterRun input = convert(QStringList{"-"} + font, path("huge.gif"), qint64(1500) << 20);
+    EXPECT_EQ(input.status, 2);
+    EXPECT_EQ(input.err, "tessarine-convert: -: Invalid picture\n");
+    EXPECT_EQ(input.fontNotice, "");
+    // Whole blocks for longer than the first look, then nothing a GIF has: refused when decoded.
+    QByteArray late("GIF89a\x10\x00\x10\x00\x00\x00\x00\x21\xfe", 15);
+    for (int i = 0; i < 300; ++i)
+        late += char(0xFF) + QByteArray(255, 'a');
+    writeFile("late.gif", late);
+    ASSERT_TRUE(QFile::resize(path("late.gif"), qint64(4) << 30));
+    const ConverterRun decoded = convert({path("late.gif")}, QString(), qint64(1500) << 20);
+    EXPECT_EQ(decoded.status, 2);
+    EXPECT_EQ(decoded.err, ("tessarine-convert: " + path("late.gif") + ": Invalid picture\n").toUtf8());
 }
 
 // The entries of the order cache a test's converters wrote.
@@ -861,6 +1091,19 @@ TEST_F(Converter, MappingsGoWithEveryFormAndAWarmShapeRunNeedsNoQt) {
                     .match(QString::fromUtf8(cold.err))
                     .hasMatch())
         << cold.err.toStdString();
+    // A figure below 0 (a checkerboard finer than the cells) lies within the range the help gives.
+    QImage board(8, 8, QImage::Format_RGB32);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            board.setPixel(x, y, (x + y) % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+    const ConverterRun fine =
+        convert({testpic::save(board, path("board.bmp")), "--table", "braille", "--columns", "7", "--score"});
+    const QRegularExpressionMatch figure = QRegularExpression("detail (-?[0-9.]+)").match(fine.err);
+    const QRegularExpressionMatch range =
+        QRegularExpression("each from (-?[0-9]+) to ([0-9]+)").match(convert({"--help"}).out.simplified());
+    ASSERT_TRUE(figure.hasMatch() && range.hasMatch()) << fine.err.toStdString();
+    EXPECT_GE(figure.captured(1).toDouble(), range.captured(1).toDouble());
+    EXPECT_LE(figure.captured(1).toDouble(), range.captured(2).toDouble());
     qputenv("LD_DEBUG", "files");
     const ConverterRun warm = convert(shape);
     const ConverterRun dithered = convert(QStringList(shape) << "--dither"
@@ -1044,8 +1287,10 @@ TEST_F(Converter, TextFitsTheTerminalItIsWrittenTo) {
     const QList<QByteArray> tall = linesOf(throughTerminal(100, 24, {portrait, "--chars", "#. "}));
     EXPECT_EQ(tall.size(), 23);
     EXPECT_LT(tall.first().size(), 100);
-    // Redirected: 80 characters a line.
+    // Redirected: 80 characters a line; so is a file named with -o, even from a terminal.
     EXPECT_EQ(linesOf(convert({pic, "--chars", "#. "}).out).first().size(), 80);
+    throughTerminal(50, 24, {pic, "--chars", "#. ", "-o", path("fit.txt")});
+    EXPECT_EQ(linesOf(readFile("fit.txt")).first().size(), 80);
 }
 
 } // namespace
