@@ -84,4 +84,19 @@ TEST_F(RealFont, ACharacterBeyondTheBasicPlaneIsOneEntry) {
     EXPECT_EQ(glyphs::characterText(U'\U0001F600').size(), 2);
 }
 
+// A glyph's pattern is where the glyph sits in its character cell, not in the box the table's ink spans:
+// the upper half block measured with a blank fills the top of its pattern and leaves the bottom empty.
+TEST_F(RealFont, PatternsShowWhereTheGlyphSitsInItsCell) {
+    const auto m = glyphs::measureTable(QString::fromUtf8("\u2580 "), "DejaVu Sans Mono", 12);
+    ASSERT_EQ(m.chars.front(), U'\u2580');
+    const glyphs::Pattern& p = m.patterns.front();
+    ASSERT_FALSE(p.empty());
+    double top = 0, bottom = 0;
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x)
+            (y < p.height / 2 ? top : bottom) += p.at(x, y) / (p.width * p.height / 2.0);
+    EXPECT_GT(top, 200);
+    EXPECT_LT(bottom, 40);
+}
+
 } // namespace

@@ -92,6 +92,20 @@ TEST(Choice, InkFollowsMeasuredInkAndDitherKeepsTheMeanTone) {
         mean /= double(dithered.size());
         EXPECT_NEAR(mean, 255 - v, 8) << v << ": the error is carried, not lost";
     }
+    // Rows are laid in turn from the left and from the right, so that no row's error always drifts the
+    // same way: in a flat grey the second row's pattern starts at its right end.
+    const auto text = [&](const px::Image& picture) {
+        std::u32string out;
+        const auto chosen = choice::choose(picture.view(), {}, t, ink);
+        for (size_t i = 0; i < chosen.size(); ++i)
+            out += (i > 0 && i % size_t(picture.width) == 0 ? U"|" : U"") +
+                   std::u32string(1, t.sorted[chosen[i]]);
+        return out;
+    };
+    EXPECT_EQ(text(px::Image(4, 2, grey(35))), U"####|[#[#");
+    // Characters of equal ink: the earlier one in the table, as the described order has it.
+    ink.dither = false;
+    EXPECT_EQ(text(px::Image(4, 1, grey(127))), U"[[[[") << "'[' and ']' have the same ink";
 }
 
 TEST(Choice, AutomaticLevelsReachBothEndsOfTheTable) {
