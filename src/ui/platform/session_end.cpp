@@ -65,10 +65,11 @@ void closeWhenNoDialog(const std::function<void()>& close, const std::function<v
                        [close, giveUp, tries] { closeWhenNoDialog(close, giveUp, tries + 1); });
 }
 
-class DestroyWatch : public QAbstractNativeEventFilter {
+// A child of the application, so that it goes when the application goes.
+class DestroyWatch : public QObject, public QAbstractNativeEventFilter {
   public:
     DestroyWatch(QWidget* window, std::function<void()> destroyed)
-        : window_(window), destroyed_(std::move(destroyed)) {}
+        : QObject(QCoreApplication::instance()), window_(window), destroyed_(std::move(destroyed)) {}
 
     bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
         if (type != "xcb_generic_event_t" || !window_ || !window_->windowHandle())
