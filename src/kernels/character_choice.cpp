@@ -29,14 +29,23 @@ int percentile(const std::array<uint64_t, 256>& histogram, double fraction) {
 }
 
 // What the characters' ink is worth on the scale of a block's wanted ink: the table's lightest character
-// 0 (white), its darkest 255 (black).
-std::vector<double> scaledInk(const Table& table) {
-    std::vector<double> ink(table.levels.size(), 0);
-    if (table.levels.empty())
+// 0 (white), its darkest 255 (black). With `drawn`, the ink is how dark each glyph leaves its cell as it is
+// drawn (its pattern's mean), which is what the eye sees of a text's tone; else, and without patterns, its
+// measured count of ink pixels.
+std::vector<double> scaledInk(const Table& table, bool drawn) {
+    std::vector<double> raw(table.levels.begin(), table.levels.end());
+    drawn = drawn && table.patterns.size() == raw.size() &&
+            std::none_of(table.patterns.begin(), table.patterns.end(),
+                         [](const glyphs::Pattern& p) { return p.empty(); });
+    for (size_t i = 0; drawn && i < raw.size(); ++i)
+        raw[i] = std::accumulate(table.patterns[i].ink.begin(), table.patterns[i].ink.end(), 0.0) /
+                 double(table.patterns[i].ink.size());
+    std::vector<double> ink(raw.size(), 0);
+    if (raw.empty())
         return ink;
-    const auto [lo, hi] = std::minmax_element(table.levels.begin(), table.levels.end());
+    const auto [lo, hi] = std::minmax_element(raw.begin(), raw.end());
     for (size_t i = 0; i < ink.size(); ++i)
-        ink[i] = *hi > *lo ? 255.0 * (table.levels[i] - *lo) / (*hi - *lo) : 0;
+        ink[i] = *hi > *lo ? 255.0 * (raw[i] - *lo) / (*hi - *lo) : 0;
     return ink;
 }
 
@@ -310,6 +319,14 @@ std::array<uint8_t, 256> levelsTable(const Levels& levels, const std::array<uint
     return table;
 }
 
+std::array<uint8_t, 256> levelsOf(px::View buffer, const Levels& levels) {
+    std::array<uint64_t, 256> histogram{};
+    for (int y = 0; y < buffer.height; ++y)
+        for (int x = 0; x < buffer.width; ++x)
+            ++histogram[size_t(mapping::brightness(buffer.row(y)[x]))];
+    return levelsTable(levels, histogram);
+}
+
 std::pair<int, int> subGrid(double blockWidth, double blockHeight, double cellAspect) {
     // Even counts each way, so that a cell's four quarters are whole parts: up to 4 across, and down as
     // the cell's shape has it, up to 8.
@@ -327,11 +344,7 @@ std::vector<uint16_t> choose(px::View buffer, const SubBlocks& sub, const Table&
     const int count = int(table.sorted.size());
     if (count == 0 || chosen.empty())
         return chosen;
-    std::array<uint64_t, 256> histogram{};
-    for (int y = 0; y < buffer.height; ++y)
-        for (int x = 0; x < buffer.width; ++x)
-            ++histogram[size_t(mapping::brightness(buffer.row(y)[x]))];
-    const std::array<uint8_t, 256> levels = levelsTable(options.levels, histogram);
+    const std::array<uint8_t, 256> levels = levelsOf(buffer, options.levels);
 
     if (options.mapping == Mapping::Position) {
         for (int y = 0; y < buffer.height; ++y)
@@ -343,12 +356,13 @@ std::vector<uint16_t> choose(px::View buffer, const SubBlocks& sub, const Table&
         return chosen;
     }
 
-    // The ink mapping, and the shape mapping's start: each block's darkness to the nearest ink.
-    const std::vector<double> ink = scaledInk(table);
     // Parts that do not cover the buffer, or glyphs that are not the table's, leave the ink mapping.
     const bool shape =
         options.mapping == Mapping::Shape && !sub.empty() && table.patterns.size() == size_t(count) &&
         sub.parts.width >= buffer.width * sub.across && sub.parts.height >= buffer.height * sub.down;
+    // The ink mapping, and the shape mapping's start: each block's darkness to the nearest ink. The shape
+    // mapping takes its contrast from this start, which was tuned (bench/likeness.sh) on the counted ink.
+    const std::vector<double> ink = scaledInk(table, !shape);
     Diffusion diffusion(buffer.width, options.dither && !shape);
     for (int y = 0; y < buffer.height; ++y, diffusion.nextRow()) {
         const bool forward = diffusion.leftToRight(y);

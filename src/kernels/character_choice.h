@@ -34,6 +34,8 @@ constexpr double kMinGamma = 0.1, kMaxGamma = 10;
 
 // What each brightness becomes, for a picture of this brightness histogram (only automatic levels read it).
 std::array<uint8_t, 256> levelsTable(const Levels& levels, const std::array<uint64_t, 256>& histogram);
+// The same for a buffer's blocks.
+std::array<uint8_t, 256> levelsOf(px::View buffer, const Levels& levels);
 
 struct Options {
     Mapping mapping = Mapping::Position;

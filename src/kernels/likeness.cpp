@@ -1,5 +1,7 @@
 #include "kernels/likeness.h"
 
+#include "kernels/colour_space.h"
+#include "kernels/text_art.h"
 #include "kernels/text_mapping.h"
 
 #include <algorithm>
@@ -114,6 +116,50 @@ std::vector<double> drawing(const std::vector<uint16_t>& chosen, const std::vect
                     const int ink = small[e].at(u, v);
                     out[size_t(2 * j + v) * size_t(w) + size_t(2 * i + u)] = lightOnDark ? ink : 255 - ink;
                 }
+        }
+    return out;
+}
+
+double colourDifference(px::View blocks, const std::vector<px::Pixel>& cells) {
+    double sum = 0;
+    size_t n = 0;
+    for (int y = 0; y < blocks.height; ++y)
+        for (int x = 0; x < blocks.width; ++x, ++n)
+            if (n < cells.size())
+                sum += colours::ciede2000(blocks.row(y)[x], cells[n]);
+    return n ? sum / double(n) : 0;
+}
+
+ColourDrawing colourDrawing(const std::vector<uint16_t>& chosen, const std::vector<glyphs::Pattern>& patterns,
+                            const std::vector<px::Pixel>& foreground,
+                            const std::vector<px::Pixel>& background, px::Pixel page, int columns, int rows) {
+    std::vector<glyphs::Pattern> small;
+    for (const glyphs::Pattern& p : patterns)
+        small.push_back(p.empty() ? glyphs::Pattern{2, 2, {0, 0, 0, 0}} : glyphs::reduce(p, 2, 2));
+    const int w = 2 * columns;
+    ColourDrawing out;
+    out.greys.assign(size_t(w) * size_t(2 * rows), 0);
+    out.cells.assign(size_t(columns) * size_t(rows), page);
+    for (int j = 0; j < rows; ++j)
+        for (int i = 0; i < columns; ++i) {
+            const size_t cell = size_t(j) * size_t(columns) + size_t(i);
+            const size_t e = cell < chosen.size() ? chosen[cell] : small.size();
+            const px::Pixel fore = foreground[cell] == art::kKeepColour ? page : foreground[cell];
+            const px::Pixel back = background[cell] == art::kKeepColour ? page : background[cell];
+            double mean[3] = {};
+            for (int v = 0; v < 2; ++v)
+                for (int u = 0; u < 2; ++u) {
+                    const double a = e < small.size() ? small[e].at(u, v) / 255.0 : 0;
+                    const double rgb[3] = {a * px::red(fore) + (1 - a) * px::red(back),
+                                           a * px::green(fore) + (1 - a) * px::green(back),
+                                           a * px::blue(fore) + (1 - a) * px::blue(back)};
+                    out.greys[size_t(2 * j + v) * size_t(w) + size_t(2 * i + u)] =
+                        (rgb[0] + rgb[1] + rgb[2]) / 3;
+                    for (int c = 0; c < 3; ++c)
+                        mean[c] += rgb[c] / 4;
+                }
+            out.cells[cell] =
+                px::rgb(int(std::lround(mean[0])), int(std::lround(mean[1])), int(std::lround(mean[2])));
         }
     return out;
 }

@@ -25,6 +25,19 @@ Score measure(const std::vector<double>& picture, const std::vector<double>& dra
 std::vector<double> drawing(const std::vector<uint16_t>& chosen, const std::vector<glyphs::Pattern>& patterns,
                             int columns, int rows, bool lightOnDark);
 
+// A text drawn in colours: each character's pattern (reduced to 2 x 2) in its foreground over its
+// background; a colour a cell keeps as it is (art::kKeepColour) is the page's.
+struct ColourDrawing {
+    std::vector<double> greys;    // brightness on the grid of 2 x 2 parts a cell, for measure()
+    std::vector<px::Pixel> cells; // each cell's mean colour, row by row
+};
+ColourDrawing colourDrawing(const std::vector<uint16_t>& chosen, const std::vector<glyphs::Pattern>& patterns,
+                            const std::vector<px::Pixel>& foreground,
+                            const std::vector<px::Pixel>& background, px::Pixel page, int columns, int rows);
+
+// The mean CIEDE2000 difference between each block's colour and its cell's in a drawing, row by row.
+double colourDifference(px::View blocks, const std::vector<px::Pixel>& cells);
+
 // A picture's greys (brightness) on the grid of 2 x 2 parts a cell, from its parts.
 std::vector<double> greys(px::View parts);
 std::vector<double> greys(px::GreyView parts);

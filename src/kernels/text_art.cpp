@@ -1,20 +1,17 @@
 #include "kernels/text_art.h"
 
+#include "kernels/colour_space.h"
 #include "kernels/text_encoding.h"
 #include "kernels/text_mapping.h"
 
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace art {
 
 namespace {
-
-int distance(px::Pixel colour, int r, int g, int b) {
-    const int dr = px::red(colour) - r, dg = px::green(colour) - g, db = px::blue(colour) - b;
-    return dr * dr + dg * dg + db * db;
-}
 
 // xterm's default values for the 16 standard colours.
 constexpr std::array<std::array<int, 3>, 16> kAnsi16 = {{{0, 0, 0},
@@ -83,36 +80,52 @@ Lines fromText(std::u32string_view text, std::u32string_view lineEnd) {
     return lines;
 }
 
-int xterm256(px::Pixel colour) {
-    // The nearest of the cube's colours and of the 24 greys.
-    const auto level = [](int v) {
-        int best = 0;
-        for (int i = 1; i < 6; ++i)
-            if (std::abs(kCube[size_t(i)] - v) < std::abs(kCube[size_t(best)] - v))
+namespace {
+
+// A palette's colours in CIELAB, to find the nearest as the eye sees it.
+struct PaletteLab {
+    std::vector<colours::Lab> lab;
+    std::vector<int> index;
+    int nearest(px::Pixel colour) const {
+        const colours::Lab c = colours::lab(colour);
+        size_t best = 0;
+        for (size_t i = 1; i < lab.size(); ++i)
+            if (colours::labDistance(c, lab[i]) < colours::labDistance(c, lab[best]))
                 best = i;
-        return best;
-    };
-    const int r = level(px::red(colour)), g = level(px::green(colour)), b = level(px::blue(colour));
-    int best = 16 + 36 * r + 6 * g + b;
-    int bestDistance = distance(colour, kCube[size_t(r)], kCube[size_t(g)], kCube[size_t(b)]);
-    for (int i = 0; i < 24; ++i) {
-        const int grey = 8 + 10 * i;
-        const int d = distance(colour, grey, grey, grey);
-        if (d < bestDistance) {
-            bestDistance = d;
-            best = 232 + i;
-        }
+        return index[best];
     }
-    return best;
+};
+
+} // namespace
+
+int xterm256(px::Pixel colour) {
+    // The cube's colours and the 24 greys (the first 16 are the terminal's own, whatever it makes them).
+    static const PaletteLab palette = [] {
+        PaletteLab p;
+        for (int i = 16; i < 256; ++i) {
+            const int grey = 8 + 10 * (i - 232);
+            const int r = i < 232 ? kCube[size_t((i - 16) / 36)] : grey,
+                      g = i < 232 ? kCube[size_t((i - 16) / 6 % 6)] : grey,
+                      b = i < 232 ? kCube[size_t((i - 16) % 6)] : grey;
+            p.lab.push_back(colours::lab(px::rgb(r, g, b)));
+            p.index.push_back(i);
+        }
+        return p;
+    }();
+    return palette.nearest(colour);
 }
 
 int ansi16(px::Pixel colour) {
-    int best = 0;
-    for (int i = 1; i < 16; ++i)
-        if (distance(colour, kAnsi16[size_t(i)][0], kAnsi16[size_t(i)][1], kAnsi16[size_t(i)][2]) <
-            distance(colour, kAnsi16[size_t(best)][0], kAnsi16[size_t(best)][1], kAnsi16[size_t(best)][2]))
-            best = i;
-    return best;
+    static const PaletteLab palette = [] {
+        PaletteLab p;
+        for (int i = 0; i < 16; ++i) {
+            p.lab.push_back(
+                colours::lab(px::rgb(kAnsi16[size_t(i)][0], kAnsi16[size_t(i)][1], kAnsi16[size_t(i)][2])));
+            p.index.push_back(i);
+        }
+        return p;
+    }();
+    return palette.nearest(colour);
 }
 
 namespace {
@@ -145,10 +158,13 @@ int paletteKey(px::Pixel colour, Palette palette) {
     return int(colour & 0xFFFFFF);
 }
 
-template <class Text> void appendSgr(Text& out, px::Pixel colour, Palette palette, int key) {
+// The parameters that set the foreground (or the background) to a colour: "38;2;R;G;B", "38;5;N" or
+// 30 to 37 and 90 to 97 for the foreground; 48 and 40 to 47, 100 to 107 for the background.
+template <class Text>
+void appendColour(Text& out, px::Pixel colour, Palette palette, int key, bool background) {
     switch (palette) {
     case Palette::TrueColor:
-        appendAscii(out, "\x1b[38;2;");
+        appendAscii(out, background ? "48;2;" : "38;2;");
         appendNumber(out, px::red(colour));
         out.push_back(';');
         appendNumber(out, px::green(colour));
@@ -156,41 +172,66 @@ template <class Text> void appendSgr(Text& out, px::Pixel colour, Palette palett
         appendNumber(out, px::blue(colour));
         break;
     case Palette::Xterm256:
-        appendAscii(out, "\x1b[38;5;");
+        appendAscii(out, background ? "48;5;" : "38;5;");
         appendNumber(out, key);
         break;
     case Palette::Ansi16:
-        appendAscii(out, "\x1b[");
-        appendNumber(out, key < 8 ? 30 + key : 90 + key - 8);
+        appendNumber(out, (key < 8 ? 30 + key : 90 + key - 8) + (background ? 10 : 0));
         break;
     }
+}
+
+template <class Text> void appendSgr(Text& out, px::Pixel colour, Palette palette, int key) {
+    appendAscii(out, "\x1b[");
+    appendColour(out, colour, palette, key, false);
     out.push_back('m');
 }
 
+// One of a line's two colours as the writer goes along it: a palette's nearest colour is looked up once for
+// a run of equal colours, and a sequence is needed only where the palette's colour changes.
+struct Pen {
+    int current = -1;
+    px::Pixel previous = 0;
+    // Whether `colour` needs a sequence (kKeepColour never does); `key` is then its palette key.
+    bool changes(px::Pixel colour, Palette palette, int& key) {
+        if (colour == kKeepColour || (current >= 0 && colour == previous))
+            return false;
+        previous = colour;
+        key = paletteKey(colour, palette);
+        if (key == current)
+            return false;
+        current = key;
+        return true;
+    }
+};
+
 // The coloured text in code points or in UTF-8. A photograph changes colour at nearly every character, so
-// the sequences are written straight into the text, and a palette's nearest colour is looked up once for
-// a run of equal colours.
+// the sequences are written straight into the text; the foreground and background, when both change, share
+// one sequence.
 template <class Text, class PutChar>
 Text ansiText(const Lines& lines, Palette palette, std::u32string_view lineEnd, PutChar put) {
     Text out;
     size_t characters = 0;
     for (const std::u32string& line : lines.text)
         characters += line.size() + lineEnd.size();
-    out.reserve(characters * (lines.coloured() ? 20 : 1));
+    out.reserve(characters * (lines.twoColours() ? 36 : lines.coloured() ? 20 : 1));
     for (size_t y = 0; y < lines.text.size(); ++y) {
         const std::u32string& text = lines.text[y];
-        int current = -1;
-        px::Pixel previous = 0;
+        Pen foreground, background;
         for (size_t x = 0; x < text.size(); ++x) {
-            if (lines.coloured()) {
-                const px::Pixel colour = lines.colours[y][x];
-                if (current < 0 || colour != previous) {
-                    const int key = paletteKey(colour, palette);
-                    if (key != current)
-                        appendSgr(out, colour, palette, key);
-                    current = key;
-                    previous = colour;
-                }
+            int fore = 0, back = 0;
+            const bool newFore = lines.coloured() && foreground.changes(lines.colours[y][x], palette, fore);
+            const bool newBack =
+                lines.twoColours() && background.changes(lines.backgrounds[y][x], palette, back);
+            if (newFore || newBack) {
+                appendAscii(out, "\x1b[");
+                if (newFore)
+                    appendColour(out, lines.colours[y][x], palette, fore, false);
+                if (newFore && newBack)
+                    out.push_back(';');
+                if (newBack)
+                    appendColour(out, lines.backgrounds[y][x], palette, back, true);
+                out.push_back('m');
             }
             put(out, text[x]);
         }
@@ -294,14 +335,28 @@ std::string html(const Lines& lines, const Page& page) {
         if (!lines.coloured()) {
             out += escapeHtml(text);
         } else {
+            // Colours a cell keeps as they are take the one before them, so that runs stay long.
+            std::vector<px::Pixel> fore = lines.colours[y], back;
+            if (lines.twoColours())
+                back = lines.backgrounds[y];
+            for (size_t x = 0; x < fore.size(); ++x) {
+                if (fore[x] == kKeepColour)
+                    fore[x] = x > 0 ? fore[x - 1] : page.dark ? 0xFFFFFF : 0;
+                if (!back.empty() && back[x] == kKeepColour)
+                    back[x] = x > 0 ? back[x - 1] : page.dark ? 0 : 0xFFFFFF;
+            }
+            const auto same = [&](size_t a, size_t b) {
+                return (fore[a] & 0xFFFFFF) == (fore[b] & 0xFFFFFF) &&
+                       (back.empty() || (back[a] & 0xFFFFFF) == (back[b] & 0xFFFFFF));
+            };
             size_t x = 0;
             while (x < text.size()) {
-                const px::Pixel colour = lines.colours[y][x] & 0xFFFFFF;
                 size_t end = x + 1;
-                while (end < text.size() && (lines.colours[y][end] & 0xFFFFFF) == colour)
+                while (end < text.size() && same(x, end))
                     ++end;
-                out += "<span style=\"color:" + hexColour(colour) + "\">" +
-                       escapeHtml(std::u32string_view(text).substr(x, end - x)) + "</span>";
+                out += "<span style=\"color:" + hexColour(fore[x] & 0xFFFFFF) +
+                       (back.empty() ? std::string() : ";background:" + hexColour(back[x] & 0xFFFFFF)) +
+                       "\">" + escapeHtml(std::u32string_view(text).substr(x, end - x)) + "</span>";
                 x = end;
             }
         }

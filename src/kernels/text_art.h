@@ -11,12 +11,18 @@
 // markup, is the plain text.
 namespace art {
 
+// A colour a cell leaves as it is: the foreground of a blank, the background behind a glyph that covers
+// its whole cell (or, without backgrounds, the text's own).
+constexpr px::Pixel kKeepColour = 0xFF000000u;
+
 // A result's lines of characters (code points, no line ends), each character with its block's colour
-// when the result has them.
+// when the result has them, and with a background colour of its own when the cells have two colours.
 struct Lines {
     std::vector<std::u32string> text;
-    std::vector<std::vector<px::Pixel>> colours; // empty, or one list a line, one colour a character
+    std::vector<std::vector<px::Pixel>> colours;     // empty, or one list a line, one colour a character
+    std::vector<std::vector<px::Pixel>> backgrounds; // empty, or as the colours: each cell's background
     bool coloured() const { return !colours.empty(); }
+    bool twoColours() const { return !backgrounds.empty(); }
 };
 
 // The lines of a buffer mapped onto a table sorted darkest first, with the buffer's colours.

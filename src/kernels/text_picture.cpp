@@ -90,6 +90,8 @@ class Composer {
                 spill(from, line, out);
             return;
         }
+        if (lines_.twoColours())
+            fillBackgrounds(line, out);
         for (int from = first; from <= last; ++from)
             drawLine(from, line, out);
     }
@@ -173,6 +175,23 @@ class Composer {
         }
     }
 
+    // Each cell of the band's line in its own background colour, before any glyph is drawn over it.
+    void fillBackgrounds(int line, uint8_t* out) const {
+        const std::vector<px::Pixel>& backgrounds = lines_.backgrounds[size_t(line)];
+        const size_t stride = rowBytes(), cw = size_t(glyphs_.cellWidth);
+        for (size_t x = 0; x < backgrounds.size(); ++x) {
+            const px::Pixel p = backgrounds[x];
+            if (p == kKeepColour)
+                continue;
+            const uint8_t colour[3] = {uint8_t(px::red(p)), uint8_t(px::green(p)), uint8_t(px::blue(p))};
+            for (int r = 0; r < glyphs_.cellHeight; ++r) {
+                uint8_t* d = out + size_t(r) * stride + 1 + x * cw * 3;
+                for (size_t i = 0; i < cw; ++i, d += 3)
+                    std::memcpy(d, colour, 3);
+            }
+        }
+    }
+
     // Draws the characters of line `from`, each in its colour, over the band of line `band`, where they
     // reach into it.
     void drawLine(int from, int band, uint8_t* out) const {
@@ -189,6 +208,8 @@ class Composer {
             if (!g)
                 continue;
             const px::Pixel p = lines_.colours[size_t(from)][x];
+            if (p == kKeepColour)
+                continue;
             const uint8_t colour[3] = {uint8_t(px::red(p)), uint8_t(px::green(p)), uint8_t(px::blue(p))};
             const int64_t maskLeft = int64_t(x) * glyphs_.cellWidth - glyphs_.margin;
             const int64_t left = std::max<int64_t>(0, maskLeft);
