@@ -3,6 +3,7 @@
 #include "kernels/errors.h"
 #include "kernels/limits.h"
 #include "kernels/rounding.h"
+#include "kernels/text_mapping.h"
 
 #include <algorithm>
 #include <cmath>
@@ -84,6 +85,43 @@ int64_t storageBytes(int pictureWidth, int pictureHeight, const Factors& factors
     const px::Size area = drawingArea(pictureWidth, pictureHeight, factors);
     const int64_t width = factors.grid() && factors.grey ? px::greyStorageWidth(area.width) : area.width;
     return width * area.height * int64_t(sizeof(px::Pixel));
+}
+
+px::Image coarsen(px::View parts, int across, int down) {
+    const int width = across > 0 ? parts.width / across : 0, height = down > 0 ? parts.height / down : 0;
+    px::Image out(width, height);
+    const unsigned n = unsigned(std::max(1, across * down));
+    std::vector<unsigned> sums(size_t(std::max(0, width)) * 3);
+    for (int y = 0; y < height; ++y) {
+        std::fill(sums.begin(), sums.end(), 0u);
+        for (int v = 0; v < down; ++v) {
+            const px::Pixel* row = parts.row(y * down + v);
+            for (int x = 0; x < width; ++x)
+                for (int u = 0; u < across; ++u) {
+                    const px::Pixel p = row[x * across + u];
+                    sums[size_t(3 * x)] += px::red(p);
+                    sums[size_t(3 * x + 1)] += px::green(p);
+                    sums[size_t(3 * x + 2)] += px::blue(p);
+                }
+        }
+        px::Pixel* to = out.view().row(y);
+        for (int x = 0; x < width; ++x)
+            to[x] =
+                px::rgb(int((sums[size_t(3 * x)] + n / 2) / n), int((sums[size_t(3 * x + 1)] + n / 2) / n),
+                        int((sums[size_t(3 * x + 2)] + n / 2) / n));
+    }
+    return out;
+}
+
+px::Image greyStorage(px::View colours) {
+    px::Image out(px::greyStorageWidth(colours.width), colours.height, 0);
+    for (int y = 0; y < colours.height; ++y) {
+        auto* to = reinterpret_cast<uint8_t*>(out.view().row(y));
+        const px::Pixel* from = colours.row(y);
+        for (int x = 0; x < colours.width; ++x)
+            to[x] = uint8_t(mapping::brightness(from[x]));
+    }
+    return out;
 }
 
 Builder::Builder(const Factors& factors) : factors_(factors) {}

@@ -64,6 +64,13 @@ struct Target {
     std::function<px::MutableView(px::Size area)> storage;
 };
 
+// Each across x down group of a grid's parts averaged into one pixel (each channel rounded to the nearest):
+// a coarser grid of the same picture (its blocks, or coarser parts) from a finer one, with no second pass
+// over the picture.
+px::Image coarsen(px::View parts, int across, int down);
+// The brightness of every pixel, as the storage of a grey grid of the same size (px::greyView).
+px::Image greyStorage(px::View colours);
+
 // Where no block lands, the buffer keeps the picture box's background, pure red.
 constexpr px::Pixel kBackground = px::fromBgr(255);
 

@@ -12,11 +12,12 @@ namespace {
 // Each channel's share of the error: the eye's share of brightness, so that what the fit leaves wrong is
 // what shows least.
 constexpr double kWeight[3] = {0.30, 0.59, 0.11};
-// How much the two colours are held together (a ridge on their difference, per part): a glyph whose
-// coverage barely varies would otherwise explain a block's small variations with a glaring foreground on a
-// glaring background, and the art turns to speckles. bench/likeness.sh chose it: the cells' colours come
-// closer to the picture's, for a little less detail.
-constexpr double kRestraint = 0.04;
+// How far the two colours are drawn together where the glyph explains little of the block: its slope is
+// kept in proportion to the share of the block's variation the glyph explains, raised to this power. A glyph
+// whose coverage barely varies would otherwise explain a block's small variations with a glaring foreground
+// on a glaring background, and the art turns to speckles; a glyph that fits the block keeps its colours.
+// bench/likeness.sh chose it: the cells' colours come closer to the picture's, for a little less detail.
+constexpr double kConfidencePower = 3;
 
 // A glyph's coverage of the parts, 0 to 1, and the sums its fits need.
 struct Coverage {
@@ -54,18 +55,27 @@ struct Fit {
 // their sums), kept within the colours a terminal can show, and the error they leave.
 Fit fitGlyph(const Coverage& c, const float* x, int parts, const double* sx, const double* sxx) {
     Fit f;
+    // The least-squares line of each channel against the coverage, then its slope shrunk by how little of the
+    // block's variation the glyph explains.
+    double sax[3] = {}, slope[3] = {}, explained = 0, total = 0;
     for (int ch = 0; ch < 3; ++ch) {
-        double b = sx[ch] / parts, d = 0, sax = 0; // even coverage: one colour, the mean
-        if (c.rank == 2) {
-            const float* channel = x + size_t(ch) * size_t(parts);
-            for (int k = 0; k < parts; ++k)
-                sax += double(c.a[size_t(k)]) * channel[k];
-            d = (sax - c.sum * sx[ch] / parts) / (c.spread + kRestraint * parts);
-            b = (sx[ch] - c.sum * d) / parts;
-        }
+        const double variation = sxx[ch] - sx[ch] * sx[ch] / parts;
+        total += kWeight[ch] * variation;
+        if (c.rank < 2)
+            continue;
+        const float* channel = x + size_t(ch) * size_t(parts);
+        for (int k = 0; k < parts; ++k)
+            sax[ch] += double(c.a[size_t(k)]) * channel[k];
+        const double covariance = sax[ch] - c.sum * sx[ch] / parts;
+        slope[ch] = covariance / c.spread;
+        explained += kWeight[ch] * covariance * slope[ch];
+    }
+    const double share = total > 0 ? std::pow(std::clamp(explained / total, 0.0, 1.0), kConfidencePower) : 0;
+    for (int ch = 0; ch < 3; ++ch) {
+        double d = slope[ch] * share;
+        const double b = (sx[ch] - c.sum * d) / parts; // even coverage: one colour, the mean
         double back = std::clamp(b, 0.0, 255.0), fore = std::clamp(b + d, 0.0, 255.0);
-        // The cell's mean colour is the block's: kept where the colours had to be brought within range or
-        // drawn closer together.
+        // The cell's mean colour is the block's: kept where the colours had to be brought within range.
         const double cover = c.sum / parts, mean = sx[ch] / parts;
         fore = std::clamp(fore + mean - (cover * fore + (1 - cover) * back), 0.0, 255.0);
         if (cover < 1)
@@ -76,7 +86,7 @@ Fit fitGlyph(const Coverage& c, const float* x, int parts, const double* sx, con
         f.background[ch] = back;
         f.foreground[ch] = fore;
         // sum over the parts of (x - back - a d)^2, from the sums alone
-        f.error += kWeight[ch] * (sxx[ch] - 2 * back * sx[ch] - 2 * d * sax + parts * back * back +
+        f.error += kWeight[ch] * (sxx[ch] - 2 * back * sx[ch] - 2 * d * sax[ch] + parts * back * back +
                                   2 * back * d * c.sum + d * d * c.squares);
     }
     return f;

@@ -11,8 +11,8 @@
 // shows a character. For a block and a glyph, the two colours that best reproduce the block's colours part
 // by part, given how much of each part the glyph covers, have a closed form: each channel is a straight
 // line through the parts' colours against their coverage, fitted by least squares (the background where
-// the glyph leaves a part empty, the foreground where it covers it). The glyph whose fit leaves the least
-// error wins.
+// the glyph leaves a part empty, the foreground where it covers it), drawn together where the glyph explains
+// little of the block. The glyph whose fit leaves the least error wins.
 namespace colourfit {
 
 // The colours of every block's parts, across x down a block, row by row (a buffer::partsOf sizing that is

@@ -1,5 +1,6 @@
 #include "kernel_pictures.h"
 #include "kernels/character_choice.h"
+#include "kernels/colour_fit.h"
 #include "kernels/likeness.h"
 
 #include <gtest/gtest.h>
@@ -106,6 +107,29 @@ TEST(Choice, InkFollowsMeasuredInkAndDitherKeepsTheMeanTone) {
     // Characters of equal ink: the earlier one in the table, as the described order has it.
     ink.dither = false;
     EXPECT_EQ(text(px::Image(4, 1, grey(127))), U"[[[[") << "'[' and ']' have the same ink";
+}
+
+TEST(ColourFit, AFlatBlockGetsOneColourWhateverTheGlyph) {
+    const choice::Table t = madeTable();
+    const px::Pixel teal = px::rgb(20, 140, 160);
+    const px::Image parts(2 * 3, 4, teal); // three blocks of 2 x 4 parts, all one colour
+    std::array<uint8_t, 256> same{};
+    for (int v = 0; v < 256; ++v)
+        same[size_t(v)] = uint8_t(v);
+    // Chosen by the fit: the blank, on the block's colour.
+    const colourfit::Cells free = colourfit::fit({parts.view(), 2, 4}, 3, 1, t, same);
+    EXPECT_EQ(t.sorted[free.chosen[0]], U' ');
+    EXPECT_EQ(free.background[0], teal);
+    // Given (as the ink mapping gives them): a full glyph, a half one, a blank; one colour each.
+    const std::vector<uint16_t> given = {0, 1, 5};
+    const colourfit::Cells kept = colourfit::fit({parts.view(), 2, 4}, 3, 1, t, same, &given);
+    EXPECT_EQ(kept.chosen, given);
+    EXPECT_EQ(kept.foreground[0], teal);
+    EXPECT_EQ(kept.background[0], art::kKeepColour) << "a full glyph hides its background";
+    EXPECT_EQ(kept.foreground[1], teal);
+    EXPECT_EQ(kept.background[1], teal);
+    EXPECT_EQ(kept.foreground[2], art::kKeepColour) << "a blank has no ink to colour";
+    EXPECT_EQ(kept.background[2], teal);
 }
 
 TEST(Choice, AutomaticLevelsReachBothEndsOfTheTable) {
