@@ -3,6 +3,8 @@
 #include "core/glyph_measure.h"
 #include "core/pixel_views.h"
 #include "kernels/block_average.h"
+#include "kernels/buffer.h"
+#include "kernels/character_choice.h"
 
 #include <QGuiApplication>
 
@@ -64,6 +66,53 @@ void BM_Transform18MP(benchmark::State& state) {
     state.counters["MP/s"] = benchmark::Counter(pixels / 1e6, benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_Transform18MP)->Unit(benchmark::kMillisecond);
+
+// The mapping step of a conversion at 120 columns, from the decoded 18-megapixel picture's rows to the
+// characters: by position, the blocks averaged and looked up; by shape (the converter's default), its parts
+// averaged in the one pass, the blocks and greys made from them, and every block's glyph matched.
+void BM_MappingStep(benchmark::State& state) {
+    const bool shape = state.range(0) != 0;
+    static const glyphs::Measured measured = [] {
+        QString ascii;
+        for (char16_t c = 0x20; c < 0x7F; ++c)
+            ascii += QChar(c);
+        return glyphs::measureTable(ascii, "DejaVu Sans Mono", 10);
+    }();
+    const choice::Table table{measured.chars, measured.levels, measured.patterns};
+    const px::View in = pixelView(photo());
+    buffer::Factors grid;
+    grid.columns = 120;
+    grid.rows = 34;
+    const auto average = [&](const buffer::Factors& f) {
+        buffer::Builder builder(f);
+        const px::Size area = builder.start(in.width, in.height);
+        px::Image out(area.width, area.height);
+        builder.attach(out.view());
+        for (int y = 0; y < in.height; ++y)
+            builder.addRow(y, in.row(y));
+        return out;
+    };
+    choice::Options options;
+    options.mapping = shape ? choice::Mapping::Shape : choice::Mapping::Position;
+    for (auto _ : state) {
+        std::vector<uint16_t> chosen;
+        if (shape) {
+            const auto [across, down] = choice::subGrid(double(in.width) / 120, double(in.height) / 34, 2);
+            buffer::Factors parts = buffer::partsOf(in.width, in.height, grid, across, down);
+            parts.grey = false;
+            const px::Image fine = average(parts);
+            const px::Image blocks = buffer::coarsen(fine.view(), across, down);
+            const px::Image greys = buffer::greyStorage(fine.view());
+            chosen = choice::choose(blocks.view(), {px::greyView(greys.view(), 120 * across), across, down},
+                                    table, options);
+        } else {
+            const px::Image blocks = average(grid);
+            chosen = choice::choose(blocks.view(), {}, table, options);
+        }
+        benchmark::DoNotOptimize(chosen.data());
+    }
+}
+BENCHMARK(BM_MappingStep)->Arg(0)->Arg(1)->ArgNames({"shape"})->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -21,12 +21,14 @@ constexpr OptionRule kRules[] = {
      "desktop program's arithmetic (which leaves out the picture's last four blocks each way)."},
     {"table", 0, "FILE|NAME", &Options::table, nullptr,
      "Character table file, its first line the table, or a table shipped with the program by name: ascii "
-     "(every printable ASCII character), ramp-70, ramp-10, blocks or braille."},
+     "(every printable ASCII character; the default), classic (the desktop program's twelve characters; "
+     "the default with --mapping position, --scale or --settings), ramp-70, ramp-10, blocks or braille."},
     {"chars", 0, "TEXT", &Options::chars, nullptr, "The character table given directly."},
     {"font", 0, "NAME", &Options::font, nullptr,
-     "Font to measure the characters in (default \"Courier New\")."},
+     "Font to measure the characters in: by default the font system's monospace font, the font a terminal "
+     "shows (\"Courier New\" with --scale or --settings)."},
     {"size", 0, "POINTS", &Options::size, nullptr,
-     "Font size in points (default 8; sizes above 99 are capped at 99)."},
+     "Font size in points (default 10; 8 with --scale or --settings; sizes above 99 are capped at 99)."},
     {"settings", 0, "FILE", &Options::settings, nullptr,
      "Take table, font, size and factors from a Tessarine.ini, as the desktop program does."},
     {"crlf", 0, nullptr, nullptr, &Options::crlf,
@@ -36,14 +38,18 @@ constexpr OptionRule kRules[] = {
     {"no-cache", 0, nullptr, nullptr, &Options::noCache,
      "Measure the table afresh instead of taking the order remembered from an earlier run with the same "
      "table, font, size and fonts installed, and remember nothing."},
+    {"background", 0, "dark|light", &Options::background, nullptr,
+     "The background the text is shown on: light text for a dark one, dark text for a light one. By "
+     "default the terminal's own, as it answers when asked (else $COLORFGBG, else dark); light into a "
+     "file or a pipe and with --scale or --settings."},
     {"invert", 0, nullptr, nullptr, &Options::invert,
-     "The table's order reversed, the lightest character for the darkest block: light text for a dark "
-     "background."},
+     "Flip the polarity in force, found or given: the lightest character for the darkest block on a light "
+     "background, the darkest on a dark one."},
     {"mapping", 0, "position|ink|shape", &Options::mapping, nullptr,
-     "How each block's character is chosen: position (by its place in the table sorted by ink, as the "
-     "desktop program does; the default), ink (the character whose measured ink is nearest the block's "
-     "darkness) or shape (the glyph whose ink best follows the pattern of darkness within the block; best "
-     "with a table of many shapes, such as ascii or braille)."},
+     "How each block's character is chosen: shape (the glyph whose ink best follows the pattern of "
+     "darkness within the block; the default), ink (the character whose measured ink is nearest the "
+     "block's darkness) or position (by its place in the table sorted by ink, as the desktop program "
+     "does; the default with --scale or --settings)."},
     {"dither", 0, nullptr, nullptr, &Options::dither,
      "With ink and shape: carry the darkness a character could not reach on to the blocks around it."},
     {"levels", 0, "auto|none", &Options::levels, nullptr,
@@ -59,9 +65,12 @@ constexpr OptionRule kRules[] = {
      "similarity) and tone (correlation of the cells' greys), each from -1 to 1, 1 the closest, the text "
      "drawn in the measured font."},
     {"color", 0, "[=MODE]", &Options::color, nullptr,
-     "Each character in its block's average colour, as ANSI escape sequences: MODE truecolor (the "
-     "default), 256 or 16 colours; with html and png, the exact colours.",
+     "Colour, as ANSI escape sequences: MODE truecolor (the default), 256 or 16 colours; with html and "
+     "png, the exact colours. With the shape and ink mappings each cell gets its glyph, a foreground and a "
+     "background colour chosen together; with position, each character is in its block's average colour.",
      "truecolor"},
+    {"fg-only", 0, nullptr, nullptr, &Options::fgOnly,
+     "With --color: one colour a cell, the character's, on the terminal's own background."},
     {"format", 0, "FORMAT", &Options::format, nullptr,
      "{forms}; also chosen by -o NAME.html or -o NAME.png."},
     {"help", 'h', nullptr, nullptr, &Options::help, "Show this help and exit."},
@@ -212,14 +221,22 @@ std::string helpText() {
            paragraph("Without --columns, --rows, --scale or --settings, the text fills as much of the "
                      "terminal as the picture's proportions allow, or is 80 characters wide ($COLUMNS when "
                      "it is set) when standard output is no terminal.") +
+           "\n" +
+           paragraph("By default the converter draws its best art: the glyph whose shape follows each block "
+                     "(--mapping shape), from every printable ASCII character (--table ascii), measured in "
+                     "the font a terminal shows (the font system's monospace font) at 10 points, in the "
+                     "terminal's polarity (light text on a dark terminal; dark text into a file or a pipe). "
+                     "--scale and --settings give the desktop program's text instead, with its defaults: "
+                     "--mapping position, --table classic, \"Courier New\" at 8 points.") +
            R"(
 Examples:
   tessarine-convert photo.jpg                         fits the terminal
-  tessarine-convert photo.jpg --columns 100 --color --invert
-  tessarine-convert photo.jpg --mapping shape --table ascii --score
+  tessarine-convert photo.jpg --columns 100 --color   two colours a cell
+  tessarine-convert photo.jpg --color --table blocks  the finest colour art
+  tessarine-convert photo.jpg --background light --score
   tessarine-convert photo.jpg --scale 8x16 --chars "@%#*+=-:. " -o photo.txt
   tessarine-convert photo.jpg --columns 160 --color -o photo.html
-  tessarine-convert photo.jpg --font "DejaVu Sans Mono" -o photo.png
+  tessarine-convert photo.jpg -o photo.png
   tessarine-convert *.jpg --settings Tessarine.ini -o texts/
 
 )" +

@@ -25,7 +25,8 @@ struct Options {
     bool invert = false;
     bool dither = false;
     bool score = false;
-    std::optional<std::string> mapping, levels, brightness, contrast, gamma;
+    bool fgOnly = false;
+    std::optional<std::string> mapping, levels, brightness, contrast, gamma, background;
     std::optional<std::string> output, table, chars, font, size, scale, columns, rows, settings, format;
     std::optional<std::string> color; // "truecolor", "256" or "16"; given alone, "truecolor"
     std::vector<std::string> pictures;

@@ -1,6 +1,7 @@
 #include "picture_job.h"
 
 #include "base/files.h"
+#include "kernels/colour_fit.h"
 #include "kernels/errors.h"
 #include "kernels/jpeg_buffer.h"
 #include "kernels/jpeg_decoder.h"
@@ -64,30 +65,73 @@ Loaded loadBuffers(const Job& job, const std::vector<buffer::Factors>& sizings, 
     return out;
 }
 
-// What a picture's text is made of: its buffer and, for the shape mapping and the likeness score, the
-// parts of its blocks, with their memory held from the budget.
+// What a picture's text is made of: its buffer and, for the shape mapping, the two colours a cell and the
+// likeness score, the parts of its blocks, with their memory held from the budget.
 struct Buffers {
     px::Image blocks;
-    px::Image shapeParts; // across x down parts a block
+    px::Image parts; // across x down parts a block: greys for the shape mapping, colours for two colours
     int across = 0, down = 0;
     px::Image scoreParts; // 2 x 2 parts a block
     std::unique_ptr<memlimit::Reservation> held;
+    choice::SubBlocks shape() const {
+        return {px::greyView(parts.view(), blocks.width * across), across, down};
+    }
+};
+
+// At the converter's own sizes, the parts every use needs (the shape mapping's, the colour fit's, the
+// likeness score's) and the blocks themselves are all coarser grids of the finest of them: that one alone
+// is averaged from the picture, in one pass, and the others are made from it. `fine` is that grid, when
+// the others divide it.
+struct PartGrids {
+    std::pair<int, int> shape, colour, score, fine;
+    bool divides(std::pair<int, int> coarse) const {
+        return coarse.first == 0 || (fine.first % coarse.first == 0 && fine.second % coarse.second == 0);
+    }
 };
 
 Buffers buffersOf(const Plan& plan, const Job& job, const Provided& provided) {
     const bool shape = plan.art.mapping == choice::Mapping::Shape;
-    const bool needSize = plan.grid || shape || plan.score;
+    const bool needSize = plan.grid || shape || plan.score || plan.twoColours;
     const std::optional<px::Size> size = needSize ? std::optional(pictureSize(job, provided)) : std::nullopt;
-    const buffer::Factors factors =
-        plan.grid ? gridFor(*size, *plan.grid, provided.measured.get().cellAspect) : plan.factors;
-    std::vector<buffer::Factors> sizings = {factors};
+    const double cellAspect = plan.cellAspect.value_or(provided.measured.get().cellAspect);
+    const buffer::Factors factors = plan.grid ? gridFor(*size, *plan.grid, cellAspect) : plan.factors;
     Buffers b;
-    if (shape) {
+    PartGrids g;
+    if (shape || plan.twoColours) {
         const buffer::BlockSize block = buffer::blockSize(size->width, size->height, factors);
-        std::tie(b.across, b.down) =
-            choice::subGrid(block.width, block.height, provided.measured.get().cellAspect);
-        if (b.across > 0)
-            sizings.push_back(buffer::partsOf(size->width, size->height, factors, b.across, b.down));
+        if (plan.twoColours)
+            g.colour = colourfit::partsGrid(block.width, block.height, cellAspect);
+        else
+            g.shape = choice::subGrid(block.width, block.height, cellAspect);
+    }
+    if (plan.score)
+        g.score = {2, 2};
+    std::tie(b.across, b.down) = plan.twoColours ? g.colour : g.shape;
+    g.fine = g.shape.first ? g.shape : g.colour.first ? g.colour : g.score;
+    if (plan.grid && g.fine.first > 0 && g.divides(g.colour) && g.divides(g.score)) {
+        buffer::Factors fine =
+            buffer::partsOf(size->width, size->height, factors, g.fine.first, g.fine.second);
+        fine.grey = false;
+        Loaded loaded = loadBuffers(job, {fine}, provided, size);
+        const px::Image& parts = loaded.images[0];
+        b.held = std::move(loaded.held);
+        b.blocks = buffer::coarsen(parts.view(), g.fine.first, g.fine.second);
+        if (g.shape.first)
+            b.parts = buffer::greyStorage(parts.view());
+        if (g.colour.first)
+            b.parts = g.colour == g.fine ? parts
+                                         : buffer::coarsen(parts.view(), g.fine.first / g.colour.first,
+                                                           g.fine.second / g.colour.second);
+        if (plan.score)
+            b.scoreParts = buffer::greyStorage(
+                buffer::coarsen(parts.view(), g.fine.first / 2, g.fine.second / 2).view());
+        return b;
+    }
+    // The desktop program's sizes keep its arithmetic for the blocks: each grid is averaged on its own.
+    std::vector<buffer::Factors> sizings = {factors};
+    if (b.across > 0) {
+        sizings.push_back(buffer::partsOf(size->width, size->height, factors, b.across, b.down));
+        sizings.back().grey = !plan.twoColours;
     }
     if (plan.score)
         sizings.push_back(buffer::partsOf(size->width, size->height, factors, 2, 2));
@@ -95,10 +139,84 @@ Buffers buffersOf(const Plan& plan, const Job& job, const Provided& provided) {
     b.held = std::move(loaded.held);
     b.blocks = std::move(loaded.images[0]);
     if (b.across > 0)
-        b.shapeParts = std::move(loaded.images[1]);
+        b.parts = std::move(loaded.images[1]);
     if (plan.score)
         b.scoreParts = std::move(loaded.images.back());
     return b;
+}
+
+// The characters chosen beyond the described mapping, and with two colours a cell their colours.
+struct Chosen {
+    std::vector<uint16_t> entries;
+    colourfit::Cells colours;
+};
+
+Chosen choose(const Plan& plan, const Buffers& b, const choice::Table& table) {
+    Chosen c;
+    if (!plan.twoColours) {
+        c.entries = choice::choose(b.blocks.view(), b.shape(), table, plan.art);
+        return c;
+    }
+    // The shape mapping tries every glyph with its two colours; the ink mapping's glyphs get theirs.
+    const bool byInk = plan.art.mapping == choice::Mapping::Ink;
+    if (byInk)
+        c.entries = choice::choose(b.blocks.view(), {}, table, plan.art);
+    c.colours =
+        colourfit::fit({b.parts.view(), b.across, b.down}, b.blocks.width, b.blocks.height, table,
+                       choice::levelsOf(b.blocks.view(), plan.art.levels), byInk ? &c.entries : nullptr);
+    c.entries = c.colours.chosen;
+    return c;
+}
+
+// The lines of the chosen characters, each in its colours.
+art::Lines linesOf(const Buffers& b, const Chosen& c, const std::vector<char32_t>& sorted) {
+    art::Lines lines = choice::lines(b.blocks.view(), c.entries, sorted);
+    if (c.colours.chosen.empty())
+        return lines;
+    const size_t width = size_t(b.blocks.width);
+    lines.backgrounds.resize(lines.colours.size());
+    for (size_t y = 0; y < lines.colours.size(); ++y) {
+        const auto from = [&](const std::vector<px::Pixel>& all) {
+            return std::vector<px::Pixel>(all.begin() + std::ptrdiff_t(y * width),
+                                          all.begin() + std::ptrdiff_t((y + 1) * width));
+        };
+        lines.colours[y] = from(c.colours.foreground);
+        lines.backgrounds[y] = from(c.colours.background);
+    }
+    return lines;
+}
+
+// "likeness detail D tone T", and with colours " colour C": how alike the text and the picture are.
+std::string scoreLine(const Plan& plan, const Buffers& b, const Chosen& c, const Measurement& m) {
+    const px::GreyView parts = px::greyView(b.scoreParts.view(), 2 * b.blocks.width);
+    char line[120];
+    if (!plan.colours) {
+        const likeness::Score s = likeness::measure(
+            likeness::greys(parts),
+            likeness::drawing(c.entries, m.patterns, b.blocks.width, b.blocks.height, plan.invert),
+            b.blocks.width, b.blocks.height);
+        std::snprintf(line, sizeof line, "likeness detail %.2f tone %.2f", s.detail, s.tone);
+        return line;
+    }
+    // One colour a cell stands on the background the polarity says.
+    const px::Pixel page = plan.invert ? px::rgb(0, 0, 0) : px::rgb(255, 255, 255);
+    std::vector<px::Pixel> fore, back;
+    if (c.colours.chosen.empty()) {
+        for (int y = 0; y < b.blocks.height; ++y)
+            fore.insert(fore.end(), b.blocks.view().row(y), b.blocks.view().row(y) + b.blocks.width);
+        back.assign(fore.size(), page);
+    } else {
+        fore = c.colours.foreground;
+        back = c.colours.background;
+    }
+    const likeness::ColourDrawing d =
+        likeness::colourDrawing(c.entries, m.patterns, fore, back, page, b.blocks.width, b.blocks.height);
+    const likeness::Score s =
+        likeness::measure(likeness::greys(parts), d.greys, b.blocks.width, b.blocks.height);
+    const double difference = likeness::colourDifference(b.blocks.view(), d.cells);
+    std::snprintf(line, sizeof line, "likeness detail %.2f tone %.2f colour %.1f", s.detail, s.tone,
+                  difference);
+    return line;
 }
 
 // Factors larger than a picture leave no whole block after the border the desktop program reckons with:
@@ -135,16 +253,12 @@ std::optional<std::string> convertPicture(const Plan& plan, const Job& job, cons
         if (plan.invert)
             std::reverse(a.sorted.begin(), a.sorted.end());
         // Beyond the described mapping, the characters are chosen first and written as lines.
-        std::vector<uint16_t> chosen;
+        Chosen chosen;
         art::Lines lines;
         if (!plan.art.described() || plan.score) {
-            const choice::Table table{m.chars, m.levels, m.patterns};
-            chosen = choice::choose(
-                b.blocks.view(),
-                {px::greyView(b.shapeParts.view(), b.blocks.width * b.across), b.across, b.down}, table,
-                plan.art);
+            chosen = choose(plan, b, {m.chars, m.levels, m.patterns});
             if (!plan.art.described()) {
-                lines = choice::lines(b.blocks.view(), chosen, m.chars);
+                lines = linesOf(b, chosen, m.chars);
                 a.text = &lines;
             }
         }
@@ -158,15 +272,8 @@ std::optional<std::string> convertPicture(const Plan& plan, const Job& job, cons
             a.glyphs = &provided.glyphs.get();
         a.threads = provided.threads;
         std::string output = plan.form->write(a);
-        if (plan.score) {
-            const likeness::Score s = likeness::measure(
-                likeness::greys(px::greyView(b.scoreParts.view(), 2 * b.blocks.width)),
-                likeness::drawing(chosen, m.patterns, b.blocks.width, b.blocks.height, plan.invert),
-                b.blocks.width, b.blocks.height);
-            char line[96];
-            std::snprintf(line, sizeof line, "likeness detail %.2f tone %.2f", s.detail, s.tone);
-            printError(job.picture, line);
-        }
+        if (plan.score)
+            printError(job.picture, scoreLine(plan, b, chosen, m));
         return output;
     } catch (const err::Error& e) {
         // A measurement that could not be made has been reported once for all pictures.

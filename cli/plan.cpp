@@ -13,6 +13,7 @@
 #include "kernels/rounding.h"
 #include "kernels/text_encoding.h"
 #include "output.h"
+#include "terminal.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -22,7 +23,6 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -358,7 +358,6 @@ void applyArt(Plan& p, const Options& o) {
     if (o.dither && p.art.mapping == choice::Mapping::Position)
         throw usage("--dither works with --mapping ink or shape");
     p.art.dither = o.dither;
-    p.art.inverted = o.invert;
     p.score = o.score;
 }
 
@@ -373,6 +372,9 @@ void applyForm(Plan& p, const Options& o) {
         else
             throw usage("--color takes truecolor, 256 or 16");
     }
+    if (o.fgOnly && !o.color)
+        throw usage("--fg-only goes with --color");
+    p.twoColours = p.colours && !o.fgOnly && p.art.mapping != choice::Mapping::Position;
     if (o.format) {
         p.form = art::formNamed(*o.format);
         if (!p.form) {
@@ -386,6 +388,26 @@ void applyForm(Plan& p, const Options& o) {
         if (const art::OutputForm* chosen = art::formForFileName(*o.output))
             p.form = chosen;
     }
+}
+
+// Where the text is shown: light text for a dark background. Given; else, for text going to a terminal at
+// the converter's own sizes, the terminal's own background (its answer, $COLORFGBG, or dark, as most
+// terminals are); else a light page, as a file or a pipe has always had it. --invert flips it.
+void applyBackground(Plan& p, const Options& o, bool ownSizes, bool toTerminal) {
+    std::optional<Background> background;
+    if (o.background) {
+        if (*o.background != "dark" && *o.background != "light")
+            throw usage("--background takes dark or light");
+        background = *o.background == "dark" ? Background::Dark : Background::Light;
+    } else if (ownSizes && toTerminal && !o.order) {
+        background = askBackground(STDIN_FILENO, STDOUT_FILENO);
+        if (!background)
+            background = backgroundOfColorFgBg(std::getenv("COLORFGBG"));
+        if (!background)
+            background = Background::Dark;
+    }
+    p.invert = (background == Background::Dark) != o.invert;
+    p.art.inverted = p.invert;
 }
 
 int gridSide(const std::optional<std::string>& value, const char* option) {
@@ -487,13 +509,6 @@ bool Plan::needsQt() const {
                        [](const Job& job) { return !job.refused && job.inputError.empty() && job.viaQt; });
 }
 
-std::optional<px::Size> terminalSize(int fd) {
-    winsize size{};
-    if (!::isatty(fd) || ::ioctl(fd, TIOCGWINSZ, &size) != 0 || size.ws_col == 0 || size.ws_row == 0)
-        return std::nullopt;
-    return px::Size{size.ws_col, size.ws_row};
-}
-
 std::u32string defaultTable() {
     const std::string shipped = layout::dataFile(layout::programFolder(), "default-table.txt");
     try {
@@ -534,7 +549,16 @@ Plan makePlan(const Options& o) {
     if (o.scale && (o.columns || o.rows))
         throw usage(std::string("--scale and ") + (o.columns ? "--columns" : "--rows") +
                     " exclude each other");
-    p.table = defaultTable();
+    // At its own sizes the converter draws its best: the glyphs' shapes, in the terminal's font; the
+    // desktop program's sizes keep its mapping, table and font.
+    const bool ownSizes = !o.scale && !o.settings;
+    if (ownSizes) {
+        p.font = kTerminalFont;
+        p.size = 10;
+        p.art.mapping = choice::Mapping::Shape;
+    }
+    const bool positional = o.mapping ? *o.mapping == "position" : !ownSizes;
+    p.table = ownSizes && !positional ? tableFile("ascii") : defaultTable();
     if (o.settings)
         applySettings(p, *o.settings);
     if (o.table)
@@ -558,9 +582,12 @@ Plan makePlan(const Options& o) {
     p.crlf = o.crlf;
     p.order = o.order;
     p.useCache = !o.noCache;
-    p.invert = o.invert;
     applyArt(p, o);
     applyForm(p, o);
+    const bool toTerminal = (!o.output || *o.output == "-") && ::isatty(STDOUT_FILENO);
+    applyBackground(p, o, ownSizes, toTerminal);
+    if (const std::optional<px::Size> cell = terminalCell(STDOUT_FILENO); cell && ownSizes && toTerminal)
+        p.cellAspect = double(cell->height) / cell->width;
     if (p.table.empty())
         throw usage("the character table is empty");
     if (p.table.size() > size_t(limits::kMaxTableLength))

@@ -29,10 +29,17 @@ struct Job {
                             // not be kept, a file whose first blocks are no picture's
 };
 
+// The font the converter measures in at its own sizes: the font system's monospace font, which is what a
+// terminal shows.
+constexpr const char* kTerminalFont = "monospace";
+
 struct Plan {
     std::u32string table;
     std::string font = "Courier New";
     double size = 8;
+    // The character cell's height over its width when the terminal tells its cell in pixels; else the
+    // measured font's counts.
+    std::optional<double> cellAspect;
     buffer::Factors factors; // --scale and --settings: the desktop program's arithmetic
     // The converter's own sizing, unless --scale or --settings asks for factors: a grid of so many
     // characters a line and lines over the whole picture, a 0 following the picture's proportions. With
@@ -49,6 +56,7 @@ struct Plan {
     choice::Options art;                 // the mapping, levels and dithering (inverted with invert)
     bool score = false;                  // each text's likeness to its picture reported
     std::optional<art::Palette> colours; // each character in its block's colour
+    bool twoColours = false;             // with colours: a foreground and a background chosen with the glyph
     const art::OutputForm* form = &art::textForm();
     std::vector<Job> jobs;
 
@@ -66,8 +74,5 @@ buffer::Factors gridFor(px::Size picture, const Plan::Grid& grid, double cellAsp
 // The table the converter uses when none is given: default-table.txt beside the executable or, installed,
 // in share/tessarine; else the one built in.
 std::u32string defaultTable();
-
-// The size of the terminal `fd` is, in characters and lines; nothing when it is no terminal.
-std::optional<px::Size> terminalSize(int fd);
 
 } // namespace cli

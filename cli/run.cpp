@@ -116,6 +116,10 @@ int printOrder(const Plan& plan, QtModule& qt, const OrderCache* cache) {
         return kUsage;
     }
     reportFont(plan, *m);
+    // The order holds for this font and size only: said apart from the order itself, which scripts read.
+    char size[32];
+    std::snprintf(size, sizeof size, "%g", plan.size);
+    printError({}, "measured in \"" + m->family + "\" at " + size + " points");
     std::string text;
     for (size_t i = 0; i < m->chars.size(); ++i)
         text += describe(m->chars[i], m->printable[i]) + "\t" + std::to_string(m->levels[i]) + "\n";

@@ -45,11 +45,11 @@ IFS=. read -r major minor revision <<<"$project_version"
 version=$("$convert" --version)
 [ "$version" = "tessarine-convert $major.$minor build $revision" ] || fail "unexpected version: $version"
 
-# The default table comes from share/tessarine: a changed table shows in the text. The first run
-# measures through the module, the second takes the remembered order.
+# The desktop program's table (that of --mapping position) comes from share/tessarine: a changed table shows
+# in the text. The first run measures through the module, the second takes the remembered order.
 printf '#.' > "$tree/share/tessarine/default-table.txt"
 for run in measured remembered; do
-    text=$("$convert" "$source/resources/sample.jpg" --columns 30) || fail "conversion failed ($run)"
+    text=$("$convert" "$source/resources/sample.jpg" --columns 30 --mapping position) || fail "conversion failed ($run)"
     [ "$(printf '%s' "$text" | wc -l)" -gt 5 ] || fail "too little text ($run)"
     [ -z "$(printf '%s' "$text" | tr -d '#.\n')" ] || fail "characters beyond the installed table ($run)"
 done
