@@ -128,7 +128,7 @@ Builder::Builder(const Factors& factors) : factors_(factors) {}
 
 Builder::~Builder() = default;
 
-px::Size Builder::start(int pictureWidth, int pictureHeight) {
+px::Size Builder::start(int pictureWidth, int pictureHeight, bool decodedSmaller) {
     const px::Size area = drawingArea(pictureWidth, pictureHeight, factors_);
     pictureWidth_ = pictureWidth;
     averager_.reset();
@@ -138,7 +138,7 @@ px::Size Builder::start(int pictureWidth, int pictureHeight) {
             factors_.coveredWidth > 0 ? std::min(factors_.coveredWidth, pictureWidth) : pictureWidth;
         const int h =
             factors_.coveredHeight > 0 ? std::min(factors_.coveredHeight, pictureHeight) : pictureHeight;
-        grid_ = std::make_unique<GridAverager>(w, h, area.width, area.height, factors_.grey);
+        grid_ = std::make_unique<GridAverager>(w, h, area.width, area.height, factors_.grey, decodedSmaller);
     } else if (averages(factors_))
         averager_ = std::make_unique<BlockAverager>(pictureWidth, rounding::toInt32(factors_.h),
                                                     rounding::toInt32(factors_.v), area.width, area.height);

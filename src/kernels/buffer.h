@@ -83,7 +83,9 @@ class Builder {
     // The picture's size: returns the buffer's drawing area (outer size less the border), for which the
     // caller provides storage through attach(); for grey factors, the pixels that hold its bytes (a quarter
     // of its width). Raises outerSize's errors.
-    px::Size start(int pictureWidth, int pictureHeight);
+    // `decodedSmaller`: the rows come from a picture decoded at a fraction of its size (a JPEG's scaling),
+    // and a grid weighs its few pixels a block by how much of each it covers.
+    px::Size start(int pictureWidth, int pictureHeight, bool decodedSmaller = false);
     // Pixels of the drawing area's size; the builder writes only where blocks (or copied rows) land.
     void attach(px::MutableView storage);
 

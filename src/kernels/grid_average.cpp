@@ -4,6 +4,28 @@
 
 namespace {
 
+// For a grid of `count` blocks over `size` pixels (count <= size): the first block each pixel falls in, and
+// the part of the pixel it covers in 256ths (the next block takes the rest); and each block's size in
+// 256ths.
+void overlaps(int size, int count, std::vector<uint32_t>& first, std::vector<uint32_t>& weight,
+              std::vector<uint64_t>& blockSize) {
+    first.resize(size_t(size));
+    weight.resize(size_t(size));
+    blockSize.assign(size_t(count), 0);
+    for (int x = 0; x < size; ++x) {
+        const int64_t c = int64_t(x) * count / size;
+        // The block's end, (c + 1) size / count, less x, in pixels: how much of this pixel it holds.
+        const int64_t inside =
+            c + 1 >= count ? 256
+                           : std::min<int64_t>(256, ((c + 1) * size - int64_t(x) * count) * 256 / count);
+        first[size_t(x)] = uint32_t(c);
+        weight[size_t(x)] = uint32_t(inside);
+        blockSize[size_t(c)] += uint64_t(inside);
+        if (inside < 256)
+            blockSize[size_t(c + 1)] += uint64_t(256 - inside);
+    }
+}
+
 // Where each of `count` blocks over `size` pixels starts and ends.
 void spans(int size, int count, std::vector<int>& start, std::vector<int>& end) {
     start.resize(size_t(count));
@@ -14,31 +36,27 @@ void spans(int size, int count, std::vector<int>& start, std::vector<int>& end) 
     }
 }
 
-// sum / count to the nearest whole number, an exact half to the even one. The quotient comes from a
-// multiplication by the block's inverse, corrected to the exact one: a division for every block of a large
-// picture's grid costs more than all the summing.
-inline uint32_t roundedQuotient(uint64_t sum, uint64_t count, double inverse) {
-    uint64_t q = uint64_t(double(sum) * inverse);
-    while (q * count > sum)
-        --q;
-    while ((q + 1) * count <= sum)
-        ++q;
-    const uint64_t rest = sum - q * count;
-    const uint64_t twiceRest = 2 * rest;
-    if (twiceRest > count || (twiceRest == count && (q & 1)))
-        ++q;
-    return uint32_t(q);
-}
-
 } // namespace
 
-GridAverager::GridAverager(int srcWidth, int srcHeight, int columns, int rows, bool grey)
+GridAverager::GridAverager(int srcWidth, int srcHeight, int columns, int rows, bool grey, bool weighted)
     : srcWidth_(std::max(1, srcWidth)), srcHeight_(std::max(1, srcHeight)), columns_(std::max(1, columns)),
       rows_(std::max(1, rows)), grey_(grey) {
     spans(srcWidth_, columns_, columnStart_, columnEnd_);
     spans(srcHeight_, rows_, rowStart_, rowEnd_);
     const uint32_t sumsPerBlock = grey_ ? 1 : 3;
     sums_.assign(size_t(columns_) * sumsPerBlock, 0);
+    weighted_ = weighted && columns_ <= srcWidth_ && rows_ <= srcHeight_;
+    if (weighted_) {
+        overlaps(srcWidth_, columns_, firstColumn_, firstColumnWeight_, columnWeight_);
+        overlaps(srcHeight_, rows_, firstRow_, firstRowWeight_, rowWeight_);
+        rowSums_.assign(sums_.size(), 0);
+        nextSums_.assign(sums_.size(), 0);
+        for (uint64_t w : columnWeight_)
+            columnInverse_.push_back(1.0 / double(w));
+        for (uint64_t h : rowWeight_)
+            rowInverse_.push_back(1.0 / double(h));
+        return;
+    }
     for (int i = 0; i < columns_; ++i)
         columnInverse_.push_back(1.0 / double(columnEnd_[size_t(i)] - columnStart_[size_t(i)]));
     // Where every pixel falls in a block of its own, one pass over the row with the block looked up is
@@ -95,6 +113,57 @@ void GridAverager::accumulate(const px::Pixel* row) {
     }
 }
 
+void GridAverager::accumulateWeighted(const px::Pixel* row) {
+    const int y = rowsSeen_++;
+    const size_t channels = grey_ ? 1 : 3;
+    std::fill(rowSums_.begin(), rowSums_.end(), 0);
+    uint64_t* r = rowSums_.data();
+    const size_t lastColumn = size_t(columns_ - 1);
+    for (int x = 0; x < srcWidth_; ++x) {
+        const px::Pixel p = row[x];
+        const uint64_t w = firstColumnWeight_[size_t(x)], rest = 256 - w;
+        const size_t c = firstColumn_[size_t(x)];
+        const uint64_t v[3] = {p & 0xFF, (p >> 8) & 0xFF, (p >> 16) & 0xFF};
+        if (grey_) {
+            const uint64_t sum = v[0] + v[1] + v[2];
+            r[c] += sum * w;
+            if (rest && c < lastColumn)
+                r[c + 1] += sum * rest;
+            continue;
+        }
+        for (size_t k = 0; k < 3; ++k) {
+            r[c * channels + k] += v[k] * w;
+            if (rest && c < lastColumn)
+                r[(c + 1) * channels + k] += v[k] * rest;
+        }
+    }
+    const uint64_t w = firstRowWeight_[size_t(y)], rest = 256 - w;
+    for (size_t i = 0; i < rowSums_.size(); ++i) {
+        sums_[i] += rowSums_[i] * w;
+        nextSums_[i] += rowSums_[i] * rest;
+    }
+}
+
+void GridAverager::finishWeighted(px::Pixel* out) {
+    const double rowInverse = rowInverse_[size_t(next_)];
+    if (grey_) {
+        uint8_t* bytes = reinterpret_cast<uint8_t*>(out);
+        for (int i = 0; i < columns_; ++i) {
+            const double inverse = columnInverse_[size_t(i)] * rowInverse / 3;
+            bytes[i] = uint8_t(std::min(255.0, double(sums_[size_t(i)]) * inverse + 0.5));
+        }
+    } else {
+        for (int i = 0; i < columns_; ++i) {
+            const double inverse = columnInverse_[size_t(i)] * rowInverse;
+            const uint64_t* s = &sums_[size_t(3 * i)];
+            out[i] = px::rgb(int(double(s[2]) * inverse + 0.5), int(double(s[1]) * inverse + 0.5),
+                             int(double(s[0]) * inverse + 0.5));
+        }
+    }
+    sums_.swap(nextSums_);
+    std::fill(nextSums_.begin(), nextSums_.end(), 0);
+}
+
 void GridAverager::finish(px::Pixel* out, bool empty) {
     const uint64_t height = uint64_t(rowEnd_[size_t(next_)] - rowStart_[size_t(next_)]);
     const double rowInverse = 1.0 / double(height);
@@ -110,11 +179,9 @@ void GridAverager::finish(px::Pixel* out, bool empty) {
         return;
     }
     for (int i = 0; i < columns_; ++i, s += 3) {
-        const uint64_t count = uint64_t(columnEnd_[size_t(i)] - columnStart_[size_t(i)]) * height;
         const double inverse = columnInverse_[size_t(i)] * rowInverse;
-        out[i] =
-            px::rgb(int(roundedQuotient(s[2], count, inverse)), int(roundedQuotient(s[1], count, inverse)),
-                    int(roundedQuotient(s[0], count, inverse)));
+        out[i] = px::rgb(int(double(s[2]) * inverse + 0.5), int(double(s[1]) * inverse + 0.5),
+                         int(double(s[0]) * inverse + 0.5));
         if (empty)
             s[0] = s[1] = s[2] = 0;
     }

@@ -10,7 +10,7 @@ namespace jpeg {
 
 void decodeBuffer(std::FILE* file, const buffer::Factors& factors,
                   const std::function<px::MutableView(px::Size area)>& storage, bool spareCore,
-                  bool storageReserved) {
+                  bool storageReserved, px::Size finest) {
     buffer::Builder builder(factors);
     std::optional<buffer::RowPipe> pipe;
     decodeInto(
@@ -19,22 +19,24 @@ void decodeBuffer(std::FILE* file, const buffer::Factors& factors,
             return storageReserved ? 0 : buffer::storageBytes(info.width, info.height, factors);
         },
         [&](const Info& info) {
-            const px::Size area = builder.start(info.width, info.height);
+            const px::Size area =
+                builder.start(info.outputWidth, info.outputHeight, info.outputWidth < info.width);
             builder.attach(storage(area));
             // For small pictures averaging costs less than handing rows to another thread.
-            if (spareCore && !builder.copies() && int64_t(info.width) * info.height >= (int64_t(1) << 21))
-                pipe.emplace(builder, info.width, info.height);
+            if (spareCore && !builder.copies() &&
+                int64_t(info.outputWidth) * info.outputHeight >= (int64_t(1) << 21))
+                pipe.emplace(builder, info.outputWidth, info.outputHeight);
         },
         [&](int y) { return pipe ? pipe->rowTarget(y) : builder.rowTarget(y); },
-        [&](int y) { pipe ? pipe->rowReady(y) : builder.rowReady(y); });
+        [&](int y) { pipe ? pipe->rowReady(y) : builder.rowReady(y); }, finest);
     if (pipe)
         pipe->finish();
 }
 
 void decodeBuffers(std::FILE* file, const std::vector<buffer::Target>& targets, bool spareCore,
-                   bool storageReserved) {
+                   bool storageReserved, px::Size finest) {
     if (targets.size() == 1)
-        return decodeBuffer(file, targets[0].factors, targets[0].storage, spareCore, storageReserved);
+        return decodeBuffer(file, targets[0].factors, targets[0].storage, spareCore, storageReserved, finest);
     std::vector<std::unique_ptr<buffer::Builder>> builders;
     std::vector<buffer::Builder*> all;
     for (const buffer::Target& t : targets) {
@@ -53,12 +55,13 @@ void decodeBuffers(std::FILE* file, const std::vector<buffer::Target>& targets, 
         },
         [&](const Info& info) {
             for (size_t i = 0; i < targets.size(); ++i) {
-                const px::Size area = builders[i]->start(info.width, info.height);
+                const px::Size area =
+                    builders[i]->start(info.outputWidth, info.outputHeight, info.outputWidth < info.width);
                 builders[i]->attach(targets[i].storage(area));
             }
-            row.assign(size_t(std::max(1, info.width)), 0);
-            if (spareCore && int64_t(info.width) * info.height >= (int64_t(1) << 21))
-                pipe.emplace(all, info.width, info.height);
+            row.assign(size_t(std::max(1, info.outputWidth)), 0);
+            if (spareCore && int64_t(info.outputWidth) * info.outputHeight >= (int64_t(1) << 21))
+                pipe.emplace(all, info.outputWidth, info.outputHeight);
         },
         [&](int y) { return pipe ? pipe->rowTarget(y) : row.data(); },
         [&](int y) {
@@ -66,7 +69,8 @@ void decodeBuffers(std::FILE* file, const std::vector<buffer::Target>& targets, 
                 return pipe->rowReady(y);
             for (buffer::Builder* b : all)
                 b->addRow(y, row.data());
-        });
+        },
+        finest);
     if (pipe)
         pipe->finish();
 }

@@ -3,6 +3,7 @@
 #include "kernels/errors.h"
 #include "kernels/memory_limit.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <vector>
 
 #include <sys/types.h>
 #include <unistd.h>
@@ -104,9 +106,11 @@ class Bytes {
 
 // Counts the scans by walking the markers: segments are skipped by their lengths, entropy-coded data up to
 // the next marker (a 0xFF there is followed by 0x00 or a restart marker). Stops counting past `limit`.
-int countScans(int fd, off_t start, int limit) {
+// `ended` tells whether the walk met the end marker, that is whether the file holds the whole picture.
+int countScans(int fd, off_t start, int limit, bool& ended) {
     Bytes in(fd, start);
     int scans = 0, c;
+    ended = false;
     if (in.next() != 0xFF || in.next() != 0xD8)
         return 0;
     for (;;) {
@@ -114,6 +118,8 @@ int countScans(int fd, off_t start, int limit) {
             return scans;
         while ((c = in.next()) == 0xFF) {
         }
+        if (c == 0xD9)
+            ended = true;
         if (c < 0 || c == 0xD9)
             return scans;
         if (c == 0x01 || (c >= 0xD0 && c <= 0xD7))
@@ -136,6 +142,7 @@ int countScans(int fd, off_t start, int limit) {
                 return scans;
             if (c != 0x00 && !(c >= 0xD0 && c <= 0xD7)) {
                 // The next marker: read on from it (without a length for EOI).
+                ended = c == 0xD9;
                 if (c == 0xD9)
                     return scans;
                 const int h = in.next(), l = in.next();
@@ -169,9 +176,28 @@ int64_t coefficientBytes(const jpeg_decompress_struct& cinfo) {
     return bytes;
 }
 
+// A progressive picture's scans up to the first that holds the DC coefficients of every component, and no
+// further: at an eighth of the size each output pixel is its block's DC value alone, the mean of its 8 x 8
+// pixels. A later scan may refine the DC by a bit; that changes a mean by a fraction of a level.
+void consumeDcScans(jpeg_decompress_struct& cinfo) {
+    std::vector<bool> done(size_t(cinfo.num_components), false);
+    for (;;) {
+        const int r = jpeg_consume_input(&cinfo);
+        if (r == JPEG_REACHED_EOI || r == JPEG_SUSPENDED)
+            return;
+        if (r != JPEG_SCAN_COMPLETED || cinfo.Ss != 0)
+            continue;
+        for (int i = 0; i < cinfo.comps_in_scan; ++i)
+            done[size_t(cinfo.cur_comp_info[i]->component_index)] = true;
+        if (std::all_of(done.begin(), done.end(), [](bool d) { return d; }))
+            return;
+    }
+}
+
 struct Job {
     Mode mode;
-    off_t start; // where the picture begins in the file
+    off_t start;     // where the picture begins in the file
+    px::Size finest; // the finest grid the caller averages the picture onto; 0 x 0: every pixel
     const std::function<int64_t(const Info&)>* outputBytes;
     const std::function<void(const Info&)>* header;
     const std::function<px::Pixel*(int)>* target;
@@ -207,13 +233,16 @@ Outcome run(FILE* file, const Job& job, Info& info, char* message) {
     info.progressive = jpeg_has_multiple_scans(&cinfo);
     info.convertible = cinfo.jpeg_color_space != JCS_CMYK && cinfo.jpeg_color_space != JCS_YCCK;
     info.coefficientBytes = coefficientBytes(cinfo);
+    bool ended = true;
     if (info.progressive && job.mode != Mode::Peek) {
-        info.scans = countScans(::fileno(file), job.start, kMaxScans);
+        info.scans = countScans(::fileno(file), job.start, kMaxScans, ended);
         if (info.scans > kMaxScans) {
             jpeg_destroy_decompress(&cinfo);
             return Outcome::TooManyScans;
         }
     }
+    info.outputWidth = info.width;
+    info.outputHeight = info.height;
     if (job.mode == Mode::Header || job.mode == Mode::Peek) {
         jpeg_destroy_decompress(&cinfo);
         return Outcome::Done;
@@ -223,12 +252,26 @@ Outcome run(FILE* file, const Job& job, Info& info, char* message) {
         return Outcome::Unsupported;
     }
     cinfo.dct_method = JDCT_ISLOW;
+    bool dcOnly = false;
     if (job.mode == Mode::Verify) {
         cinfo.out_color_space = info.convertible ? JCS_RGB : JCS_CMYK;
         cinfo.scale_num = 1;
         cinfo.scale_denom = 8;
     } else {
         cinfo.out_color_space = JCS_EXT_BGRA; // the pixels' 0xAARRGGBB words on little-endian machines
+        cinfo.scale_num = unsigned(scaleEighths(info.width, info.height, job.finest));
+        cinfo.scale_denom = 8;
+        jpeg_calc_output_dimensions(&cinfo);
+        info.outputWidth = int(cinfo.output_width);
+        info.outputHeight = int(cinfo.output_height);
+        // At an eighth, a progressive picture needs its DC scans only; what follows them is not decoded,
+        // once the walk of its markers has told that the file holds the whole picture. A file that does not
+        // is decoded on, so that it is refused as it always was.
+        dcOnly = info.progressive && cinfo.scale_num == 1 && ended;
+        cinfo.buffered_image = dcOnly;
+        // Smoothing guesses the missing AC coefficients from the neighbours' DC, and moves the means with
+        // them; at an eighth only the blocks' own means are wanted.
+        cinfo.do_block_smoothing = FALSE;
     }
     // What the caller keeps, the coefficients, and the decoder's rows (a few of them, up to 4 bytes a pixel
     // each for every component).
@@ -244,7 +287,7 @@ Outcome run(FILE* file, const Job& job, Info& info, char* message) {
     };
     const bool prepared = guarded([&] {
         const int64_t callerBytes = job.outputBytes && *job.outputBytes ? (*job.outputBytes)(info) : 0;
-        const int64_t rowBytes = int64_t(info.width) * 4 * 32;
+        const int64_t rowBytes = int64_t(info.outputWidth) * 4 * 32;
         job.reservation->emplace(callerBytes + info.coefficientBytes + rowBytes, info.width, info.height);
         if (job.header && *job.header)
             (*job.header)(info);
@@ -252,6 +295,10 @@ Outcome run(FILE* file, const Job& job, Info& info, char* message) {
     if (!prepared)
         return Outcome::Failed;
     jpeg_start_decompress(&cinfo);
+    if (dcOnly) {
+        consumeDcScans(cinfo);
+        jpeg_start_output(&cinfo, cinfo.input_scan_number);
+    }
     if (job.mode == Mode::Verify) {
         JSAMPARRAY rows = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
                                                      cinfo.output_width * cinfo.output_components, 1);
@@ -271,7 +318,7 @@ Outcome run(FILE* file, const Job& job, Info& info, char* message) {
         }
     }
     const bool truncated = err.truncated;
-    if (!truncated)
+    if (!truncated && !dcOnly) // the scans after the DC ones are not read
         jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
     return truncated ? Outcome::Truncated : Outcome::Done;
@@ -313,6 +360,15 @@ Info decodeFile(std::FILE* file, Job job) {
 
 } // namespace
 
+int scaleEighths(int width, int height, px::Size finest) {
+    if (finest.width <= 0 || finest.height <= 0)
+        return 8;
+    for (int m : {1, 2, 4})
+        if ((int64_t(width) * m + 7) / 8 >= finest.width && (int64_t(height) * m + 7) / 8 >= finest.height)
+            return m;
+    return 8;
+}
+
 bool looksLikeJpeg(std::string_view head) {
     return head.size() >= 3 && head.substr(0, 3) == "\xFF\xD8\xFF";
 }
@@ -320,27 +376,30 @@ bool looksLikeJpeg(std::string_view head) {
 Info readHeader(std::FILE* file) {
     std::optional<memlimit::Reservation> reservation;
     std::exception_ptr failure;
-    return decodeFile(file, {Mode::Peek, 0, nullptr, nullptr, nullptr, nullptr, &reservation, &failure});
+    return decodeFile(file, {Mode::Peek, 0, {}, nullptr, nullptr, nullptr, nullptr, &reservation, &failure});
 }
 
 Info readInfo(std::FILE* file) {
     std::optional<memlimit::Reservation> reservation;
     std::exception_ptr failure;
-    return decodeFile(file, {Mode::Header, 0, nullptr, nullptr, nullptr, nullptr, &reservation, &failure});
+    return decodeFile(file,
+                      {Mode::Header, 0, {}, nullptr, nullptr, nullptr, nullptr, &reservation, &failure});
 }
 
 void decodeInto(std::FILE* file, const std::function<int64_t(const Info&)>& outputBytes,
                 const std::function<void(const Info&)>& header,
-                const std::function<px::Pixel*(int y)>& target, const std::function<void(int y)>& ready) {
+                const std::function<px::Pixel*(int y)>& target, const std::function<void(int y)>& ready,
+                px::Size finest) {
     std::optional<memlimit::Reservation> reservation;
     std::exception_ptr failure;
-    decodeFile(file, {Mode::Decode, 0, &outputBytes, &header, &target, &ready, &reservation, &failure});
+    decodeFile(file,
+               {Mode::Decode, 0, finest, &outputBytes, &header, &target, &ready, &reservation, &failure});
 }
 
 void verify(std::FILE* file) {
     std::optional<memlimit::Reservation> reservation;
     std::exception_ptr failure;
-    decodeFile(file, {Mode::Verify, 0, nullptr, nullptr, nullptr, nullptr, &reservation, &failure});
+    decodeFile(file, {Mode::Verify, 0, {}, nullptr, nullptr, nullptr, nullptr, &reservation, &failure});
 }
 
 } // namespace jpeg

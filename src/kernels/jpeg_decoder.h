@@ -26,7 +26,16 @@ struct Info {
     bool convertible = true;      // the kernels can turn its colours into RGB (not CMYK or YCCK)
     int64_t coefficientBytes = 0; // the coefficient buffer a multi-scan file needs while it decodes
     int scans = 0;                // counted for multi-scan files only
+    // The size decoded: the picture's, or what libjpeg-turbo's scaling in the DCT makes of it.
+    int outputWidth = 0;
+    int outputHeight = 0;
 };
+
+// The scale a picture of this size is decoded at for a `finest` grid, in eighths: the coarsest of
+// libjpeg-turbo's 1/8, 1/4 and 1/2 whose output still has a pixel for every cell of the grid each way; 8
+// (every pixel) when none has, or without a grid. libjpeg-turbo offers every M/8, but the others are not
+// vectorised and cost more than the whole size.
+int scaleEighths(int width, int height, px::Size finest);
 
 // True when a file's first bytes start a JPEG stream.
 bool looksLikeJpeg(std::string_view head);
@@ -41,14 +50,18 @@ Info readInfo(std::FILE* file);
 
 // Decodes the whole picture: `outputBytes(info)` says what the caller will allocate for it, which is
 // reserved from the memory budget together with the decoder's own needs; `header` runs once the size
-// is known; then, for every row in order, `target(y)` gives room for it (width pixels) and `ready(y)`
-// says it is filled. Raises 481 for a file that is not a whole JPEG picture (a truncated one among them,
-// kind Truncated), 7 when it is too large (kind TooLarge), 481 of kind
-// TooManyScans, and 481 of kind UnsupportedColourSpace for colour spaces the kernels cannot turn into
-// RGB (CMYK, YCCK): callers may fall back then.
+// is known; then, for every row in order, `target(y)` gives room for it (outputWidth pixels) and `ready(y)`
+// says it is filled. With a `finest` grid (the finest the caller averages the picture onto), the picture is
+// decoded no finer than one pixel a cell of it: at the coarsest M/8 of its size that still gives that,
+// which skips most of the inverse transform and of the colour conversion; at an eighth a progressive
+// picture is decoded from its DC scans alone. Without it, every pixel. Raises 481 for a file that is not a
+// whole JPEG picture (a truncated one among them, kind Truncated), 7 when it is too large (kind TooLarge),
+// 481 of kind TooManyScans, and 481 of kind UnsupportedColourSpace for colour spaces the kernels cannot turn
+// into RGB (CMYK, YCCK): callers may fall back then.
 void decodeInto(std::FILE* file, const std::function<int64_t(const Info&)>& outputBytes,
                 const std::function<void(const Info&)>& header,
-                const std::function<px::Pixel*(int y)>& target, const std::function<void(int y)>& ready);
+                const std::function<px::Pixel*(int y)>& target, const std::function<void(int y)>& ready,
+                px::Size finest = {});
 
 // Decodes a picture at an eighth of its size and keeps nothing, to find out what decodeInto would raise
 // for it, whatever its colour space: for pictures another decoder will read (CMYK, YCCK through Qt).

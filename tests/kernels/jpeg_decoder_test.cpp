@@ -1,6 +1,10 @@
+#include "kernel_pictures.h"
 #include "kernels/errors.h"
+#include "kernels/jpeg_buffer.h"
 #include "kernels/jpeg_decoder.h"
 #include "kernels/memory_limit.h"
+
+#include <jpeglib.h>
 
 #include <atomic>
 #include <chrono>
@@ -10,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -31,6 +36,112 @@ err::Error decodeError(const char* name) {
         return e;
     }
     return err::Error(0, "no error");
+}
+
+struct Encoding {
+    int hSampling = 2, vSampling = 2; // the luma's sampling: 4:2:0, 4:2:2 (2, 1) or 4:4:4 (1, 1)
+    bool progressive = false;
+    int restartRows = 0; // restart markers every so many rows of MCUs
+};
+
+// The picture as a JPEG file of its own, encoded by libjpeg-turbo at quality 95.
+std::unique_ptr<std::FILE, int (*)(std::FILE*)> encoded(const px::Image& picture, const Encoding& e) {
+    std::FILE* file = std::tmpfile();
+    jpeg_compress_struct c;
+    jpeg_error_mgr errors;
+    c.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&c);
+    jpeg_stdio_dest(&c, file);
+    c.image_width = JDIMENSION(picture.width);
+    c.image_height = JDIMENSION(picture.height);
+    c.input_components = 3;
+    c.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 95, TRUE);
+    c.comp_info[0].h_samp_factor = e.hSampling;
+    c.comp_info[0].v_samp_factor = e.vSampling;
+    c.restart_in_rows = e.restartRows;
+    if (e.progressive)
+        jpeg_simple_progression(&c);
+    jpeg_start_compress(&c, TRUE);
+    std::vector<JSAMPLE> row(size_t(picture.width) * 3);
+    while (c.next_scanline < c.image_height) {
+        for (int x = 0; x < picture.width; ++x) {
+            const px::Pixel p = kpic::at(picture, x, int(c.next_scanline));
+            row[size_t(3 * x)] = JSAMPLE(px::red(p));
+            row[size_t(3 * x + 1)] = JSAMPLE(px::green(p));
+            row[size_t(3 * x + 2)] = JSAMPLE(px::blue(p));
+        }
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&c, rows, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    std::rewind(file);
+    return {file, &std::fclose};
+}
+
+// The grid of columns x rows blocks of a JPEG, decoded whole or no finer than the grid.
+px::Image gridOf(std::FILE* file, int columns, int rows, bool shrunk) {
+    buffer::Factors grid;
+    grid.columns = columns;
+    grid.rows = rows;
+    px::Image out;
+    std::rewind(file);
+    jpeg::decodeBuffers(file,
+                        {{grid,
+                          [&](px::Size area) {
+                              out = px::Image(area.width, area.height);
+                              return out.view();
+                          }}},
+                        false, false, shrunk ? px::Size{columns, rows} : px::Size{});
+    return out;
+}
+
+TEST(JpegDecoder, ShrunkDecodeGivesTheBlocksOfTheWholeOne) {
+    // Blocks of 16 x 16 pixels, the sampling's largest unit, each of one colour.
+    px::Image blocks(256, 128, 0);
+    for (int y = 0; y < 128; ++y)
+        for (int x = 0; x < 256; ++x) {
+            const int b = (x / 16) + 16 * (y / 16);
+            kpic::set(blocks, x, y, px::rgb((b * 37) % 256, (b * 91) % 256, (b * 53) % 256));
+        }
+    for (const Encoding e : {Encoding{2, 2, false, 0}, Encoding{2, 1, false, 0}, Encoding{1, 1, false, 0},
+                             Encoding{2, 2, true, 0}, Encoding{1, 1, true, 0}, Encoding{2, 2, false, 1},
+                             Encoding{2, 2, true, 1}}) {
+        SCOPED_TRACE(std::to_string(e.hSampling) + "x" + std::to_string(e.vSampling) +
+                     (e.progressive ? " progressive" : "") + (e.restartRows ? " restarts" : ""));
+        const auto file = encoded(blocks, e);
+        const px::Image whole = gridOf(file.get(), 16, 8, false), shrunk = gridOf(file.get(), 16, 8, true);
+        ASSERT_EQ(shrunk.width, 16);
+        // Each block's mean is its colour, to within the coding's rounding; the whole decode blurs the
+        // colour across blocks where the colour is subsampled, but its brightness agrees.
+        for (size_t i = 0; i < whole.pixels.size(); ++i) {
+            const px::Pixel a = whole.pixels[i], b = shrunk.pixels[i];
+            const px::Pixel truth = kpic::at(blocks, int(i % 16) * 16, int(i / 16) * 16);
+            EXPECT_LE(std::abs(px::red(b) - px::red(truth)) + std::abs(px::green(b) - px::green(truth)) +
+                          std::abs(px::blue(b) - px::blue(truth)),
+                      4)
+                << "block " << i;
+            EXPECT_LE(
+                std::abs(px::red(a) + px::green(a) + px::blue(a) - px::red(b) - px::green(b) - px::blue(b)),
+                12)
+                << "block " << i << ": the brightness within 4 levels";
+        }
+    }
+}
+
+TEST(JpegDecoder, ScaleIsTheCoarsestThatStillGivesEveryCellAPixel) {
+    const std::tuple<int, int, px::Size, int> rows[] = {
+        {5640, 3172, {480, 272}, 1}, // 120 columns of 4 x 8 parts: an eighth, 705 x 397
+        {5640, 3172, {120, 34}, 1},  // the blocks alone
+        {5640, 3172, {1000, 300}, 2}, {5640, 3172, {2000, 500}, 4},
+        {5640, 3172, {3000, 500}, 8}, {640, 360, {480, 272}, 8}, // a small picture: a half would be 320 x 180
+        {640, 360, {120, 34}, 2},     {640, 360, {0, 0}, 8},     // no grid: every pixel
+    };
+    for (const auto& [width, height, finest, eighths] : rows)
+        EXPECT_EQ(jpeg::scaleEighths(width, height, finest), eighths)
+            << width << "x" << height << " for " << finest.width << "x" << finest.height;
 }
 
 TEST(JpegDecoder, ThousandScansAreRefusedBeforeDecoding) {
