@@ -12,7 +12,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-PACKAGES=(g++ cmake ninja-build qt6-base-dev libjpeg62-turbo-dev zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev
+PACKAGES=(g++ cmake ninja-build qt6-base-dev libjpeg62-turbo-dev zlib1g-dev libfontconfig-dev libgtest-dev libgmock-dev libbenchmark-dev
           libxcb1-dev fonts-liberation fonts-dejavu-core xvfb xauth xdotool python3-xlib clang-format
           # for the installed-tree test: the Debian package, the desktop files, manual pages, completion
           dpkg-dev file desktop-file-utils appstream mandoc man-db bash-completion x11-utils)

@@ -145,50 +145,66 @@ std::string environment() {
     return out;
 }
 
-// Reading fontconfig's files (some fifty, ninety kilobytes) to find the font folders costs more than the
-// rest together. The files and folders that were read, and the font folders they named, are kept in a
-// memo; while every one of them is as it was, its font folders are taken from there. Either way the
-// fingerprint is worked out from the same identities in the same order.
+// Reading fontconfig's files (some fifty, ninety kilobytes) to find the font folders, and reading the
+// folders, costs more than the rest together. The files and folders that were read, the font folders they
+// named and every folder below those are kept in a memo; while every one of them is as it was, they are
+// taken from there, each at the cost of one stat. Either way the fingerprint is worked out from the same
+// identities in the same order. The font files themselves are not looked at: a file added, removed or
+// renamed changes its folder, and the files a measurement used are checked with its entry (order_cache).
 class Fingerprint {
   public:
     explicit Fingerprint(std::string memo) : memo_(std::move(memo)) {}
 
     std::string run() {
         const std::string env = environment();
-        if (!recall(env)) {
+        const Recalled recalled = recall(env);
+        if (!recalled.configuration) {
             std::string main = cli::env("FONTCONFIG_FILE");
             if (main.empty())
                 main = configDir() + "/fonts.conf";
             else if (main[0] != '/')
                 main = configDir() + "/" + main;
             config(main);
-            remember(env);
         }
+        if (!recalled.folders) {
+            folders_.clear();
+            for (const std::string& name : fontDirs_)
+                walk(resolved(name), 0);
+        }
+        if (!recalled.configuration || !recalled.folders)
+            remember(env);
         hash_.addField(env);
         for (const auto& [path, identity] : read_) {
             hash_.addField(path);
             hash_.addField(identity);
         }
-        for (const std::string& name : fontDirs_) {
-            const std::string dir = name.rfind("./", 0) == 0 ? currentFolder() + name.substr(1) : name;
-            struct stat st {};
-            addStat(hash_, dir, &st);
-            if (S_ISDIR(st.st_mode))
-                walk(dir, 0);
+        for (const auto& [path, identity] : folders_) {
+            hash_.addField(path);
+            hash_.addField(identity);
         }
         return hash_.hex();
     }
 
   private:
-    bool recall(const std::string& env) {
+    struct Recalled {
+        bool configuration = false, folders = false;
+    };
+
+    // A folder named relative to the folder the program runs in, resolved.
+    static std::string resolved(const std::string& name) {
+        return name.rfind("./", 0) == 0 ? currentFolder() + name.substr(1) : name;
+    }
+
+    Recalled recall(const std::string& env) {
+        Recalled out;
         if (memo_.empty())
-            return false;
+            return out;
         // Only a memo this user wrote: a link or another's file planted in its place is not read.
         struct stat st {};
         std::string text;
         if (::lstat(memo_.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
             !files::readFile(memo_, text, kMaxMemoBytes))
-            return false;
+            return out;
         size_t at = 0;
         const auto getline = [&](std::string& line) {
             if (at >= text.size())
@@ -199,48 +215,59 @@ class Fingerprint {
             return true;
         };
         std::string line;
-        if (!getline(line) || line != "tessarine-fonts-memo 1")
-            return false;
+        if (!getline(line) || line != "tessarine-fonts-memo 2")
+            return out;
         std::string recorded;
         while (getline(line) && line != "--")
             recorded += line + "\n";
         if (recorded != env)
-            return false;
-        std::vector<std::pair<std::string, std::string>> read;
+            return out;
+        std::vector<std::pair<std::string, std::string>> read, folders;
         std::set<std::string> fontDirs;
+        bool foldersHold = true;
         while (getline(line)) {
             if (line.size() < 3)
-                return false;
-            if (line[0] == 'c') {
-                // "c <identity>\t<path>": the identity must still be the same.
+                return out;
+            if (line[0] == 'c' || line[0] == 'w') {
+                // "c <identity>\t<path>" or "w <identity>\t<path>": the identity must still be the same.
                 const size_t tab = line.find('\t');
                 if (tab == std::string::npos)
-                    return false;
+                    return out;
                 const std::string path = line.substr(tab + 1), identity = identityOf(path);
-                if (identity != line.substr(2, tab - 2))
-                    return false;
-                read.emplace_back(path, identity);
+                const bool same = identity == line.substr(2, tab - 2);
+                if (line[0] == 'c' && !same)
+                    return out;
+                foldersHold = foldersHold && (line[0] == 'c' || same);
+                (line[0] == 'c' ? read : folders).emplace_back(path, identity);
             } else if (line[0] == 'd') {
                 fontDirs.insert(line.substr(2));
             } else {
-                return false;
+                return out;
             }
         }
         if (read.empty())
-            return false;
+            return out;
         read_ = std::move(read);
         fontDirs_ = std::move(fontDirs);
-        return true;
+        out.configuration = true;
+        // Folders named relative to where the program runs are walked anew wherever it runs.
+        out.folders = foldersHold && std::none_of(fontDirs_.begin(), fontDirs_.end(),
+                                                  [](const std::string& d) { return d.rfind("./", 0) == 0; });
+        if (out.folders)
+            folders_ = std::move(folders);
+        return out;
     }
 
     void remember(const std::string& env) const {
         if (memo_.empty())
             return;
-        std::string text = "tessarine-fonts-memo 1\n" + env + "--\n";
+        std::string text = "tessarine-fonts-memo 2\n" + env + "--\n";
         for (const auto& [path, identity] : read_)
             text += "c " + identity + "\t" + path + "\n";
         for (const std::string& dir : fontDirs_)
             text += "d " + dir + "\n";
+        for (const auto& [path, identity] : folders_)
+            text += "w " + identity + "\t" + path + "\n";
         files::writePrivate(memo_, text); // a memo that cannot be kept is made again next time
     }
 
@@ -279,50 +306,42 @@ class Fingerprint {
         }
     }
 
-    // Every entry under a font folder by name, file number, size and time of change, and every folder by
-    // its time of change: adding, removing, renaming, replacing or rewriting a font in place changes them.
+    // A font folder and every folder below it, by identity (its size, time of change and number, or that it
+    // is missing): adding, removing, renaming or replacing a font changes the folder that holds it.
     void walk(const std::string& dir, int depth) {
         if (depth > 32)
+            return;
+        struct stat st {};
+        folders_.emplace_back(dir, identityOf(dir, &st));
+        if (!S_ISDIR(st.st_mode))
             return;
         DIR* d = ::opendir(dir.c_str());
         if (!d)
             return;
-        struct Entry {
-            std::string name;
-            int64_t number, size, changed;
-            bool operator<(const Entry& other) const { return name < other.name; }
-        };
-        std::vector<Entry> entries;
-        std::vector<std::string> folders;
+        std::vector<std::string> below;
         while (dirent* e = ::readdir(d)) {
             const std::string n = e->d_name;
             if (n == "." || n == "..")
                 continue;
-            struct stat st {};
-            const bool known = ::fstatat(::dirfd(d), n.c_str(), &st, 0) == 0;
-            entries.push_back({n, int64_t(e->d_ino), known ? int64_t(st.st_size) : -1,
-                               known ? int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec : -1});
-            if (known && S_ISDIR(st.st_mode))
-                folders.push_back(dir + "/" + n);
+            struct stat entry {};
+            const bool folder = e->d_type == DT_DIR ||
+                                ((e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) &&
+                                 ::fstatat(::dirfd(d), n.c_str(), &entry, 0) == 0 && S_ISDIR(entry.st_mode));
+            if (folder)
+                below.push_back(dir + "/" + n);
         }
         ::closedir(d);
-        std::sort(entries.begin(), entries.end());
-        for (const Entry& entry : entries) {
-            hash_.addField(entry.name);
-            hash_.add(entry.number).add(entry.size).add(entry.changed);
-        }
-        std::sort(folders.begin(), folders.end());
-        for (const std::string& folder : folders) {
-            addStat(hash_, folder);
+        std::sort(below.begin(), below.end());
+        for (const std::string& folder : below)
             walk(folder, depth + 1);
-        }
     }
 
     std::string memo_;
     Hash hash_;
     std::set<std::string> seen_;
-    std::vector<std::pair<std::string, std::string>> read_; // configuration files and folders, as read
-    std::set<std::string> fontDirs_;
+    std::vector<std::pair<std::string, std::string>> read_;    // configuration files and folders, as read
+    std::set<std::string> fontDirs_;                           // the font folders the configuration names
+    std::vector<std::pair<std::string, std::string>> folders_; // those and every folder below them
 };
 
 } // namespace

@@ -2,12 +2,12 @@
 
 #include <string>
 
-// A fingerprint of everything a measurement in a font depends on outside the converter: the font
-// configuration (fontconfig's files, followed through their includes), the fonts it lists (every entry
-// under its font folders by name, file number, size and time of change, every folder by time of change;
-// the folders named in each way fontconfig accepts) and the environment that chooses either. It changes
-// whenever any of them changes, a font rewritten in place too; computed with plain file system calls,
-// without loading fontconfig or Qt.
+// A fingerprint of everything outside the converter that decides which fonts a measurement may use: the
+// font configuration (fontconfig's files, followed through their includes), the folders it names for fonts
+// and every folder below them (by name, file number, size and time of change: a font added, removed,
+// renamed or replaced changes its folder), and the environment that chooses either. A font file rewritten
+// in place changes no folder: the files a measurement drew with are checked with its order (order_cache.h).
+// Computed with plain file system calls, without loading fontconfig or Qt.
 namespace cli {
 
 // `memo`: a file where the configuration's reading is kept for later runs (empty: none), in a folder of

@@ -53,15 +53,23 @@ std::string identity(const std::vector<std::string>& files) {
     return out;
 }
 
+// An entry's patterns are some hundred thousand hex digits: read a digit at a time, not through scanf.
 bool fromHex(const std::string& hex, std::string& out) {
     out.clear();
     if (hex.size() % 2 != 0)
         return false;
+    const auto nibble = [](char c) {
+        return c >= '0' && c <= '9'   ? c - '0'
+               : c >= 'a' && c <= 'f' ? c - 'a' + 10
+               : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                      : -1;
+    };
+    out.reserve(hex.size() / 2);
     for (size_t i = 0; i < hex.size(); i += 2) {
-        unsigned byte = 0;
-        if (std::sscanf(hex.c_str() + i, "%2x", &byte) != 1)
+        const int high = nibble(hex[i]), low = nibble(hex[i + 1]);
+        if (high < 0 || low < 0)
             return false;
-        out.push_back(char(byte));
+        out.push_back(char(high * 16 + low));
     }
     return true;
 }
@@ -99,6 +107,17 @@ bool fits(const Measurement& m, const std::u32string& table, double size) {
                                     [&](int32_t level) { return level >= 0 && level <= side * side; });
     return chars == wanted && counts && m.printable.size() == m.chars.size() && std::isfinite(m.cellAspect) &&
            m.cellAspect >= 0.1 && m.cellAspect <= 20;
+}
+
+// A file's identity: its size, time of change and number, or that it is missing.
+std::string fileIdentity(const std::string& path) {
+    struct stat st {};
+    char text[96] = "missing";
+    if (::stat(path.c_str(), &st) == 0)
+        std::snprintf(text, sizeof text, "%lld %lld.%09ld %llu", static_cast<long long>(st.st_size),
+                      static_cast<long long>(st.st_mtim.tv_sec), st.st_mtim.tv_nsec,
+                      static_cast<unsigned long long>(st.st_ino));
+    return text;
 }
 
 std::string number(double v) {
@@ -155,7 +174,7 @@ std::string subject(const std::u32string& table, const std::string& font, double
 
 std::string OrderCache::key(const std::u32string& table, const std::string& font, double size) const {
     return subject(table, font, size) +
-           "|tessarine-order 3|program " TESSARINE_VERSION "|qt " TESSARINE_QT_VERSION "|libraries " +
+           "|tessarine-order 4|program " TESSARINE_VERSION "|qt " TESSARINE_QT_VERSION "|libraries " +
            hashing::fnv64Hex(identity(measuringFiles_)) + "|fonts " +
            fontFingerprint(ownFolder() ? folder_ + "/fonts.memo" : std::string());
 }
@@ -233,6 +252,19 @@ std::optional<Measurement> OrderCache::load(const std::string& key, const std::u
         m.printable.push_back(printable != 0);
         m.patterns.push_back({width, height, std::vector<uint8_t>(ink.begin(), ink.end())});
     }
+    // The font files the measurement drew with, each still as it was: a font rewritten or removed is seen.
+    size_t fontFiles = 0;
+    if (!getline(line) || std::sscanf(line.c_str(), "files %zu", &fontFiles) != 1 || fontFiles > 4096)
+        return std::nullopt;
+    for (size_t i = 0; i < fontFiles; ++i) {
+        if (!getline(line) || line.rfind("f ", 0) != 0 || line.find('\t') == std::string::npos)
+            return std::nullopt;
+        const size_t tab = line.find('\t');
+        const std::string path = line.substr(tab + 1);
+        if (line.substr(2, tab - 2) != fileIdentity(path))
+            return std::nullopt;
+        m.fontFiles.push_back(path);
+    }
     if (getline(line) || !fits(m, table, size))
         return std::nullopt; // more than it said, or not the table's
     return m;
@@ -261,6 +293,9 @@ bool OrderCache::store(const std::string& key, const Measurement& m) const {
                       m.printable[i] ? 1 : 0);
         text += row + hexBytes(std::string(m.patterns[i].ink.begin(), m.patterns[i].ink.end())) + "\n";
     }
+    text += "files " + std::to_string(m.fontFiles.size()) + "\n";
+    for (const std::string& path : m.fontFiles)
+        text += "f " + fileIdentity(path) + "\t" + path + "\n";
     text += "sum " + hashing::fnv64Hex(text) + "\n";
     const std::string target = entryPath(key);
     if (files::writePrivate(target, text) != 0)

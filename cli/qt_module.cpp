@@ -16,8 +16,10 @@
 #include <QFontInfo>
 #include <QGuiApplication>
 #include <QImageReader>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <fontconfig/fontconfig.h>
 #include <memory>
 
 namespace {
@@ -26,6 +28,46 @@ namespace {
 void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
     if (type == QtFatalMsg || qEnvironmentVariableIsSet("TESSARINE_DEBUG"))
         std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+
+// The font files a table is drawn from in a font, as fontconfig chooses them for Qt: the best match, and
+// for each character it lacks, the first font of the fallback list that has it.
+std::vector<std::string> fontFiles(const std::u32string& table, const std::string& family, double points) {
+    std::vector<std::string> out;
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    FcPatternAddDouble(pattern, FC_SIZE, points);
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcFontSet* sorted = FcFontSort(nullptr, pattern, FcFalse, nullptr, &result);
+    FcPatternDestroy(pattern);
+    if (!sorted)
+        return out;
+    const auto fileOf = [&](int i) {
+        FcChar8* file = nullptr;
+        return FcPatternGetString(sorted->fonts[i], FC_FILE, 0, &file) == FcResultMatch
+                   ? std::string(reinterpret_cast<const char*>(file))
+                   : std::string();
+    };
+    const auto use = [&](int i) {
+        const std::string file = fileOf(i);
+        if (!file.empty() && std::find(out.begin(), out.end(), file) == out.end())
+            out.push_back(file);
+    };
+    if (sorted->nfont > 0)
+        use(0);
+    for (char32_t c : table)
+        for (int i = 0; i < sorted->nfont; ++i) {
+            FcCharSet* characters = nullptr;
+            if (FcPatternGetCharSet(sorted->fonts[i], FC_CHARSET, 0, &characters) == FcResultMatch &&
+                FcCharSetHasChar(characters, FcChar32(c))) {
+                use(i);
+                break;
+            }
+        }
+    FcFontSetDestroy(sorted);
+    return out;
 }
 
 QString fromNative(const std::string& path) {
@@ -63,6 +105,7 @@ class ModuleServices : public cli::QtServices {
         static const QStringList generic = {"monospace", "mono", "sans-serif", "sans", "serif", "system-ui"};
         out.fontInstalled =
             QFontDatabase::hasFamily(name) || generic.contains(name.trimmed(), Qt::CaseInsensitive);
+        out.fontFiles = fontFiles(table, font, size);
         return out;
     }
 

@@ -23,6 +23,9 @@ struct Measurement {
     std::string family;          // the family the font system measured in
     bool fontInstalled = true;   // the family asked for is installed (or a generic name, "monospace")
     std::vector<glyphs::Pattern> patterns; // each character's glyph in the ink box, in the same order
+    // The font files the glyphs were drawn from: the matched font, and the fallback fonts that drew the
+    // characters it lacks. An order remembered holds while they are as they were.
+    std::vector<std::string> fontFiles;
 };
 
 class QtServices {
@@ -45,7 +48,7 @@ class QtServices {
 
 // The module exports one function of this name and type: a new instance of its services, or null when
 // the interface it was built with is not `version`. Raise the version whenever this header changes.
-constexpr int kQtServicesVersion = 7;
+constexpr int kQtServicesVersion = 8;
 constexpr const char* kQtServicesFactory = "tessarine_qt_services";
 using QtServicesFactory = QtServices* (*)(int version);
 

@@ -287,7 +287,7 @@ TEST(FontFingerprint, ChangesWithTheConfigurationAndTheFonts) {
 // A font rewritten in place (its name, file number and folder unchanged) and a font in each kind of
 // folder fontconfig accepts: under the home folder, under XDG_DATA_HOME, beside the configuration file,
 // and relative to the folder the program runs in.
-TEST(FontFingerprint, EveryFontFolderFormAndEveryRewrite) {
+TEST(FontFingerprint, EveryFontFolderForm) {
     TempFolder dir;
     for (const char* folder : {"home/.fonts", "data/fonts", "conf/near", "work/here", "fonts"})
         fs::create_directories(dir.path(folder));
@@ -306,22 +306,43 @@ TEST(FontFingerprint, EveryFontFolderFormAndEveryRewrite) {
         EXPECT_NE(now, last) << font;
         last = now;
     }
-    write(dir.path("fonts/e.ttf"), "version 1");
+    fs::create_directories(dir.path("fonts/new/deeper"));
+    EXPECT_NE(cli::fontFingerprint(), last) << "a folder made below a font folder";
     last = cli::fontFingerprint();
-    {
-        std::fstream same(dir.path("fonts/e.ttf"), std::ios::in | std::ios::out | std::ios::binary);
-        same << "version 2, longer";
-    }
-    EXPECT_NE(cli::fontFingerprint(), last) << "a font rewritten in place";
-    last = cli::fontFingerprint();
-    {
-        std::fstream same(dir.path("fonts/e.ttf"), std::ios::in | std::ios::out | std::ios::binary);
-        same << "version 3, LONGER";
-    }
-    fs::last_write_time(dir.path("fonts/e.ttf"),
-                        fs::last_write_time(dir.path("fonts/e.ttf")) + std::chrono::seconds(1));
-    EXPECT_NE(cli::fontFingerprint(), last) << "a font rewritten in place at the same size, later";
+    write(dir.path("fonts/new/deeper/e.ttf"), "a font");
+    EXPECT_NE(cli::fontFingerprint(), last) << "a font added two folders down";
     fs::current_path(before);
+}
+
+// An order holds while the font files it was drawn from are as they were: a measured font rewritten in place
+// (at another size, or at the same size later) or removed is seen, and then only the measured fonts count.
+TEST(OrderCache, MeasuredFontFilesAreCheckedWithTheirOrder) {
+    TempFolder dir;
+    write(dir.path("used.ttf"), "version 1");
+    write(dir.path("fallback.ttf"), "glyphs the first lacks");
+    const cli::OrderCache cache(dir.path("cache"));
+    const std::string key = cache.key(kTable, "Courier New", 8);
+    cli::Measurement m = sample();
+    m.fontFiles = {dir.path("used.ttf"), dir.path("fallback.ttf")};
+    ASSERT_TRUE(cache.store(key, m));
+    ASSERT_TRUE(cache.load(key, kTable, 8));
+    EXPECT_EQ(cache.load(key, kTable, 8)->fontFiles, m.fontFiles);
+    const auto rewrite = [&](const char* name, const char* text, int later) {
+        {
+            std::fstream same(dir.path(name), std::ios::in | std::ios::out | std::ios::binary);
+            same << text;
+        }
+        fs::last_write_time(dir.path(name),
+                            fs::last_write_time(dir.path(name)) + std::chrono::seconds(later));
+    };
+    rewrite("fallback.ttf", "version 2, longer than it was", 0);
+    EXPECT_FALSE(cache.load(key, kTable, 8)) << "a fallback font rewritten in place";
+    ASSERT_TRUE(cache.store(key, m));
+    rewrite("used.ttf", "version 2", 1);
+    EXPECT_FALSE(cache.load(key, kTable, 8)) << "rewritten in place at the same size, later";
+    ASSERT_TRUE(cache.store(key, m));
+    fs::remove(dir.path("used.ttf"));
+    EXPECT_FALSE(cache.load(key, kTable, 8)) << "removed";
 }
 
 TEST(FontFingerprint, MemoGivesTheSameFingerprintAndNoticesChanges) {
