@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # tessarine-convert against the JPEG decoder alone (djpeg, the floor any converter stands on) and against
 # other text-art converters (jp2a, chafa, img2txt), all at the same output size: factors 8 x 16, that is
-# Int((w + 4) / 8) - 4 columns by Int((h + 4) / 16) - 4 lines. The runs are interleaved (one run of each
+# Int((w + 4) / 8) - 4 columns by Int((h + 4) / 16) - 4 lines. Beside them, the converter's default at 120
+# columns (default-120: the shape mapping, the JPEG decoded no finer than the text needs) and djpeg at an
+# eighth of the size, the decoder's own floor for it. The runs are interleaved (one run of each
 # program in turn, many rounds), because a shared machine's speed drifts within minutes. Ours is shown
 # twice: cold (an empty order cache, so the table is measured in the font) and warm (the order remembered).
 # Prints each one's median time, its median ratio to the decoder's time in the same round (so that a
@@ -61,7 +63,8 @@ for photo in progressive baseline photo-5mp small-640; do
     read -r w h < <(identify -format '%w %h\n' "$file")
     cols=$(( (w + 4) / 8 - 4 )) rows=$(( (h + 4) / 16 - 4 ))
     warm_run "$file" --scale 8x16 >/dev/null # remembers the order
-    names=(djpeg tessarine-cold tessarine-warm jp2a chafa img2txt)
+    warm_run "$file" --columns 120 >/dev/null # and the default's
+    names=(djpeg tessarine-cold tessarine-warm jp2a chafa img2txt default-120 djpeg-1/8)
     cmds=(
         "djpeg -outfile /dev/null $file"
         "cold_run $file --scale 8x16"
@@ -69,6 +72,8 @@ for photo in progressive baseline photo-5mp small-640; do
         "jp2a --width=$cols --height=$rows $file"
         "chafa --format symbols --symbols ascii --colors none --stretch --size ${cols}x${rows} $file"
         "img2txt -f utf8 -W $cols -H $rows $file"
+        "warm_run $file --columns 120"
+        "djpeg -scale 1/8 -outfile /dev/null $file"
     )
     if [ "$photo" = progressive ] || [ "$photo" = baseline ]; then
         names+=(tessarine-color tessarine-html tessarine-png tessarine-ink tessarine-shape)

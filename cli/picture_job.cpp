@@ -35,7 +35,14 @@ struct Loaded {
 };
 
 Loaded loadBuffers(const Job& job, const std::vector<buffer::Factors>& sizings, const Provided& provided,
-                   std::optional<px::Size> size) {
+                   std::optional<px::Size> size, px::Size atLeast = {}) {
+    // Grids over the whole picture need it no finer than their finest grid: a JPEG is decoded so (the
+    // desktop program's factors need every pixel).
+    px::Size finest;
+    if (std::all_of(sizings.begin(), sizings.end(), [](const buffer::Factors& f) { return f.grid(); }))
+        for (const buffer::Factors& f : sizings)
+            finest = {std::max({finest.width, f.columns, atLeast.width}),
+                      std::max({finest.height, f.rows, atLeast.height})};
     Loaded out;
     if (job.viaQt && !size)
         size = pictureSize(job, provided);
@@ -61,7 +68,7 @@ Loaded loadBuffers(const Job& job, const std::vector<buffer::Factors>& sizings, 
         provided.qt.get()->fillBuffers(job.source, targets);
     else
         jpeg::decodeBuffers(files::openForReading(job.source).get(), targets, provided.spareCore,
-                            out.held != nullptr);
+                            out.held != nullptr, finest);
     return out;
 }
 
@@ -112,7 +119,15 @@ Buffers buffersOf(const Plan& plan, const Job& job, const Provided& provided) {
         buffer::Factors fine =
             buffer::partsOf(size->width, size->height, factors, g.fine.first, g.fine.second);
         fine.grey = false;
-        Loaded loaded = loadBuffers(job, {fine}, provided, size);
+        // The colour fit's parts are coarse: decoded from a picture of a pixel or two a part, their colours
+        // blur. The picture is decoded as finely as the shape mapping's parts would need.
+        px::Size atLeast;
+        if (g.colour.first > 0) {
+            const buffer::BlockSize block = buffer::blockSize(size->width, size->height, factors);
+            const auto [across, down] = choice::subGrid(block.width, block.height, cellAspect);
+            atLeast = {factors.columns * across, factors.rows * down};
+        }
+        Loaded loaded = loadBuffers(job, {fine}, provided, size, atLeast);
         const px::Image& parts = loaded.images[0];
         b.held = std::move(loaded.held);
         b.blocks = buffer::coarsen(parts.view(), g.fine.first, g.fine.second);

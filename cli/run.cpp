@@ -185,18 +185,9 @@ int run(const Plan& plan, QtModule& qt, const OrderCache* cache) {
     provided.threads = std::max(1, int(cores) / workers);
     provided.spareCore = plan.jobs.size() < cores;
 
-    // The order, if remembered, is found while the first pictures decode.
-    std::string key;
-    const std::optional<Measurement> known = remembered(plan, cache, key);
     // Pictures refused while planning (a name clash, standard input that holds none) need nothing more.
     const bool anything = std::any_of(plan.jobs.begin(), plan.jobs.end(),
                                       [](const Job& j) { return !j.refused && j.inputError.empty(); });
-    if (known) {
-        promises.measured.set_value(*known);
-        if (anything)
-            reportFont(plan, *known);
-    }
-
     std::atomic<int> failed{0};
     InOrder standardOutput(jobs);
     const bool toFiles =
@@ -213,6 +204,13 @@ int run(const Plan& plan, QtModule& qt, const OrderCache* cache) {
             ++failed;
         progress.step();
     });
+    // The order, if remembered, is found while the first pictures decode.
+    std::string key;
+    const std::optional<Measurement> known = anything ? remembered(plan, cache, key) : std::nullopt;
+    if (known) {
+        promises.measured.set_value(*known);
+        reportFont(plan, *known);
+    }
     if (anything && (!known || plan.needsQt()))
         serveWorkers(plan, qt, cache, key, known.has_value(), promises);
     pool.wait();

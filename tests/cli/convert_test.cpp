@@ -16,6 +16,7 @@
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QImageWriter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -235,7 +236,8 @@ TEST_F(Converter, GridsAreExactAndKeepThePicturesProportions) {
 }
 
 TEST_F(Converter, GridsCoverEveryEdgeOfThePicture) {
-    // A black frame round a white picture: every side shows at every width, and the inside stays blank.
+    // A black frame round a white picture: every side shows at every width, and the inside stays blank (in
+    // the mapping by ink, which shows any block that holds some).
     QImage framed(300, 200, QImage::Format_RGB32);
     framed.fill(qRgb(255, 255, 255));
     for (int y = 0; y < 200; ++y)
@@ -244,8 +246,9 @@ TEST_F(Converter, GridsCoverEveryEdgeOfThePicture) {
                 framed.setPixel(x, y, qRgb(0, 0, 0));
     const QString pic = testpic::save(framed, path("framed.bmp"));
     for (int columns : {12, 40, 100}) {
-        const QList<QByteArray> lines =
-            linesOf(convert({pic, "--columns", QString::number(columns), "--chars", "@#+. "}).out);
+        const QList<QByteArray> lines = linesOf(
+            convert({pic, "--columns", QString::number(columns), "--chars", "@#+. ", "--mapping", "position"})
+                .out);
         ASSERT_GE(lines.size(), 3) << columns;
         EXPECT_FALSE(lines.first().contains(' ') || lines.last().contains(' ')) << columns;
         for (const QByteArray& line : lines)
@@ -472,8 +475,9 @@ TEST_F(Converter, AnOrdinaryUserIsRefusedWhatTheShellRefuses) {
     const QStringList args = {readable, "--columns", "8", "--chars", "#. ", "-o"};
     writeFile("open/ro.txt", "kept");
     QFile::setPermissions(path("open/ro.txt"), QFileDevice::ReadOwner | QFileDevice::ReadOther);
-    if (geteuid() == 0)
+    if (geteuid() == 0) {
         ASSERT_EQ(::chown(QFile::encodeName(path("open/ro.txt")).constData(), 65534, 65534), 0);
+    }
     const std::optional<ConverterRun> ro = convertAsUser(args + QStringList{path("open/ro.txt")});
     ASSERT_TRUE(ro);
     EXPECT_EQ(ro->status, 2);
@@ -488,8 +492,9 @@ TEST_F(Converter, AnOrdinaryUserIsRefusedWhatTheShellRefuses) {
 
     QDir(folder()).mkpath("shut");
     writeFile("shut/x.txt", "old");
-    if (geteuid() == 0)
+    if (geteuid() == 0) {
         ASSERT_EQ(::chown(QFile::encodeName(path("shut/x.txt")).constData(), 65534, 65534), 0);
+    }
     QFile::setPermissions(path("shut/x.txt"), QFileDevice::Permissions(0x6666));
     QFile::setPermissions(path("shut"), QFileDevice::Permissions(0x7555));
     const std::optional<ConverterRun> shut = convertAsUser(args + QStringList{path("shut/x.txt")});
@@ -855,6 +860,48 @@ TEST_F(Converter, HelpNamesTheProgramAndOnlyItsOwnOptions) {
 
 QString hostile(const char* name) {
     return QStringLiteral(TESSARINE_HOSTILE_DIR "/") + name;
+}
+
+// At its own sizes the converter decodes a JPEG no finer than the text reads it (a progressive one from its
+// DC scans alone): the text is the whole decode's, and a file cut short is still refused.
+TEST_F(Converter, JpegDecodedNoFinerThanNeededGivesTheWholeDecodesText) {
+    QImage greys(256, 128, QImage::Format_RGB32);
+    for (int y = 0; y < 128; ++y)
+        for (int x = 0; x < 256; ++x) {
+            const int v = ((x / 16) * 53 + (y / 16) * 97) % 256;
+            greys.setPixel(x, y, qRgb(v, v, v));
+        }
+    const QString baseline = testpic::save(greys, path("baseline.jpg"));
+    QImageWriter writer(path("progressive.jpg"));
+    writer.setQuality(95);
+    writer.setProgressiveScanWrite(true);
+    ASSERT_TRUE(writer.write(greys));
+    const QByteArray progressive = readFile("progressive.jpg");
+    for (const char* size : {"4", "16", "64"}) { // at 4 columns, an eighth: a progressive file's DC scans
+        const QStringList grid = {"--columns", size, "--rows", QString::number(QString(size).toInt() / 2)};
+        for (const QString& jpg : {baseline, path("progressive.jpg")}) {
+            // The whole decode, kept losslessly, converted at the same size.
+            const QString whole = testpic::save(QImage(jpg), path("whole.bmp"));
+            EXPECT_EQ(convert(QStringList{jpg} + grid).out, convert(QStringList{whole} + grid).out)
+                << jpg.toStdString() << " at " << size;
+        }
+    }
+    // Bytes after the end marker are no part of the picture; a file cut inside the first scans or after
+    // them is refused, from a file and from standard input.
+    writeFile("trailing.jpg", progressive + "trailing bytes");
+    EXPECT_EQ(convert({path("trailing.jpg"), "--columns", "4"}).out,
+              convert({path("progressive.jpg"), "--columns", "4"}).out);
+    const int firstScan = progressive.indexOf("\xFF\xDA");
+    for (const int cut : {firstScan + 40, int(progressive.size()) / 2, int(progressive.size()) - 30}) {
+        writeFile("cut.jpg", progressive.left(cut));
+        // As the whole decode refuses it.
+        const ConverterRun whole = convert({path("cut.jpg"), "--scale", "8x8"});
+        ASSERT_TRUE(whole.err.contains(": Invalid picture (")) << whole.err.toStdString();
+        EXPECT_EQ(convert({path("cut.jpg"), "--columns", "16"}).err, whole.err) << cut;
+        const QByteArray reason = whole.err.mid(whole.err.indexOf(": Invalid"));
+        EXPECT_EQ(convert({"-", "--columns", "16"}, path("cut.jpg")).err, "tessarine-convert: -" + reason)
+            << cut;
+    }
 }
 
 TEST_F(Converter, CmykAndYcckBatchesConvertEveryTime) {
