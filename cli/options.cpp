@@ -2,6 +2,7 @@
 
 #include "kernels/output_forms.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace cli {
@@ -9,13 +10,25 @@ namespace cli {
 namespace {
 
 // "{forms}" in a help text stands for the output forms, each with its description.
-constexpr OptionRule kRules[] = {
+const OptionRule kRules[] = {
     {"output", 'o', "FILE|DIR", &Options::output, nullptr,
-     "Write to FILE (one picture; - is standard output) or into folder DIR, each picture as NAME.txt."},
-    {"columns", 0, "N", &Options::columns, nullptr,
-     "Exactly N characters a line; the lines follow the picture's proportions in the font's character "
-     "cell, unless --rows is given too."},
-    {"rows", 0, "N", &Options::rows, nullptr, "Exactly N lines; with --columns, exactly that grid."},
+     "Write to FILE (one picture; - is standard output) or into folder DIR (a name ending in /), each "
+     "picture as NAME.txt."},
+    {.longName = "columns",
+     .value = "N",
+     .text = &Options::columns,
+     .help = "Exactly N characters a line; the lines follow the picture's proportions in the character cell, "
+             "unless --rows is given too.",
+     .aliases = {"--width", "-W"}},
+    {.longName = "rows",
+     .value = "N",
+     .text = &Options::rows,
+     .help = "Exactly N lines; with --columns, exactly that grid.",
+     .aliases = {"--height", "-H"}},
+    {nullptr, 's', "WxH", &Options::fit, nullptr,
+     "The largest grid within W characters by H lines that keeps the picture's proportions."},
+    {"stretch", 0, nullptr, nullptr, &Options::stretch,
+     "Fill the size given (-s, or the terminal) exactly, the proportions set aside."},
     {"scale", 0, "HxV", &Options::scale, nullptr,
      "Picture pixels per character, horizontally x vertically, whole numbers of at least 1, with the "
      "desktop program's arithmetic (which leaves out the picture's last four blocks each way)."},
@@ -23,6 +36,11 @@ constexpr OptionRule kRules[] = {
      "Character table file, its first line the table, or a table shipped with the program by name: ascii "
      "(every printable ASCII character; the default), classic (the desktop program's twelve characters; "
      "the default with --mapping position, --scale or --settings), ramp-70, ramp-10, blocks or braille."},
+    {.longName = "symbols",
+     .value = "ascii|block|braille",
+     .text = &Options::symbols,
+     .help = "chafa's classes of symbols, as the tables ascii, blocks and braille.",
+     .words = {"ascii", "block", "braille"}},
     {"chars", 0, "TEXT", &Options::chars, nullptr, "The character table given directly."},
     {"font", 0, "NAME", &Options::font, nullptr,
      "Font to measure the characters in: by default the font system's monospace font, the font a terminal "
@@ -38,22 +56,34 @@ constexpr OptionRule kRules[] = {
     {"no-cache", 0, nullptr, nullptr, &Options::noCache,
      "Measure the table afresh instead of taking the order remembered from an earlier run with the same "
      "table, font, size and fonts installed, and remember nothing."},
-    {"background", 0, "dark|light", &Options::background, nullptr,
-     "The background the text is shown on: light text for a dark one, dark text for a light one. By "
-     "default the terminal's own, as it answers when asked (else $COLORFGBG, else dark); light into a "
-     "file or a pipe and with --scale or --settings."},
+    {.longName = "background",
+     .value = "dark|light",
+     .text = &Options::background,
+     .help = "The background the text is shown on: light text for a dark one, dark text for a light one. By "
+             "default the terminal's own, as it answers when asked (else $COLORFGBG, else dark); light into "
+             "a file or a pipe and with --scale or --settings.",
+     .words = {"dark", "light"}},
     {"invert", 0, nullptr, nullptr, &Options::invert,
      "Flip the polarity in force, found or given: the lightest character for the darkest block on a light "
      "background, the darkest on a dark one."},
-    {"mapping", 0, "position|ink|shape", &Options::mapping, nullptr,
-     "How each block's character is chosen: shape (the glyph whose ink best follows the pattern of "
-     "darkness within the block; the default), ink (the character whose measured ink is nearest the "
-     "block's darkness) or position (by its place in the table sorted by ink, as the desktop program "
-     "does; the default with --scale or --settings)."},
+    {"flipx", 0, nullptr, nullptr, &Options::flipX, "Mirror the picture left to right."},
+    {"flipy", 0, nullptr, nullptr, &Options::flipY, "Mirror the picture top to bottom."},
+    {.longName = "mapping",
+     .value = "shape|ink|position",
+     .text = &Options::mapping,
+     .help = "How each block's character is chosen: shape (the glyph whose ink best follows the pattern of "
+             "darkness within the block; the default), ink (the character whose ink is nearest the block's "
+             "darkness) or position (by its place in the table sorted by ink, as the desktop program does; "
+             "the default with --scale or --settings).",
+     .words = {"shape", "ink", "position"}},
     {"dither", 0, nullptr, nullptr, &Options::dither,
      "With ink and shape: carry the darkness a character could not reach on to the blocks around it."},
-    {"levels", 0, "auto|none", &Options::levels, nullptr,
-     "auto stretches the picture's brightness between its 1st and 99th percentile first (default none)."},
+    {.longName = "levels",
+     .value = "auto|none",
+     .text = &Options::levels,
+     .help = "auto stretches the picture's brightness between its 1st and 99th percentile first (default "
+             "none).",
+     .words = {"auto", "none"}},
     {"brightness", 0, "N", &Options::brightness, nullptr,
      "Brightness added, in hundredths of the range: -100 to 100 (default 0)."},
     {"contrast", 0, "N", &Options::contrast, nullptr,
@@ -63,33 +93,133 @@ constexpr OptionRule kRules[] = {
     {"score", 0, nullptr, nullptr, &Options::score,
      "After each text, print its likeness to the picture on standard error: detail (structural "
      "similarity) and tone (correlation of the cells' greys), each from -1 to 1, 1 the closest, the text "
-     "drawn in the measured font."},
-    {"color", 0, "[=MODE]", &Options::color, nullptr,
-     "Colour, as ANSI escape sequences: MODE truecolor (the default), 256 or 16 colours; with html and "
-     "png, the exact colours. With the shape and ink mappings each cell gets its glyph, a foreground and a "
-     "background colour chosen together; with position, each character is in its block's average colour.",
-     "truecolor"},
+     "drawn in the measured font; with --color, the colour difference of the cells (CIEDE2000)."},
+    {.longName = "color",
+     .value = "MODE",
+     .text = &Options::color,
+     .help = "Colour, as ANSI escape sequences: MODE (after = or as the next word) truecolor (or full; the "
+             "default), 256 or 16 colours, or none; with html and png, the exact colours. With the shape and "
+             "ink mappings each cell gets its glyph, a foreground and a background colour chosen together; "
+             "with position, each character is in its block's average colour.",
+     .defaultValue = "truecolor",
+     .aliases = {"--colors"},
+     .words = {"truecolor", "full", "256", "16", "none"}},
     {"fg-only", 0, nullptr, nullptr, &Options::fgOnly,
      "With --color: one colour a cell, the character's, on the terminal's own background."},
-    {"format", 0, "FORMAT", &Options::format, nullptr,
-     "{forms}; also chosen by -o NAME.html or -o NAME.png."},
-    {"help", 'h', nullptr, nullptr, &Options::help, "Show this help and exit."},
-    {nullptr, '?', nullptr, nullptr, &Options::help},
+    {.longName = "fill",
+     .flag = &Options::fill,
+     .help = "Colour behind each glyph: --color's two colours a cell (with the shape and ink mappings).",
+     .valueRefused = "--fill takes no value here: the characters to draw with are --table (or --symbols)"},
+    {.longName = "format",
+     .shortName = 'f',
+     .value = "FORMAT",
+     .text = &Options::format,
+     .help = "{forms}; also chosen by -o NAME.html or -o NAME.png (img2txt's ansi is text with --color 16, "
+             "utf8 text).",
+     .words = {"text", "html", "png", "ansi", "utf8"}},
+    {.longName = "animate",
+     .value = "on|off",
+     .text = &Options::animate,
+     .help = "Play an animated picture (a GIF) in place in the terminal, frame by frame at its own delays, "
+             "looping as it says, until Ctrl-C. Only on a terminal: into a file or a pipe it is an error. "
+             "Without it, an animation's first frame.",
+     .defaultValue = "on",
+     .words = {"on", "off"}},
+    {"loops", 0, "N", &Options::loops, nullptr, "Play an animation N times at most."},
+    {"duration", 0, "SECONDS", &Options::duration, nullptr, "Play an animation for so many seconds at most."},
+    {.longName = "help",
+     .shortName = 'h',
+     .flag = &Options::help,
+     .help = "Show this help and exit.",
+     .aliases = {"-?"}},
     {"version", 'v', nullptr, nullptr, &Options::version, "Show the version and exit."},
 };
 
-const OptionRule* findLong(const std::string& name) {
-    for (const OptionRule& s : kRules)
-        if (s.longName && std::strcmp(s.longName, name.c_str()) == 0)
-            return &s;
+// Names other converters use that mean something else here, or nothing: one line says what to type instead.
+struct PeerName {
+    const char* name;
+    const char* instead;
+};
+constexpr PeerName kPeerNames[] = {
+    {"-c", "-c is chafa's colours and img2txt's contrast: here they are --color and --contrast"},
+    {"-w", "-w is chafa's work factor: the width in characters is --columns (or --width)"},
+    {"-x", "-x is img2txt's font width: here the cell is the measured font's (--font, --size); to mirror the "
+           "picture, --flipx"},
+    {"-y", "-y is img2txt's font height: here the cell is the measured font's (--font, --size); to mirror "
+           "the picture, --flipy"},
+    {"--watch", "--watch is not supported: tessarine-convert draws a picture once (run it again to redraw)"},
+};
+
+// Every name of a rule, with its dashes: its long and short names and its aliases.
+std::vector<std::string> namesOf(const OptionRule& rule) {
+    std::vector<std::string> names;
+    if (rule.longName)
+        names.push_back(std::string("--") + rule.longName);
+    if (rule.shortName)
+        names.push_back(std::string("-") + rule.shortName);
+    names.insert(names.end(), rule.aliases.begin(), rule.aliases.end());
+    return names;
+}
+
+const OptionRule* ruleNamed(const std::string& name) {
+    for (const OptionRule& rule : kRules)
+        for (const std::string& n : namesOf(rule))
+            if (n == name)
+                return &rule;
     return nullptr;
 }
 
-const OptionRule* findShort(char c) {
-    for (const OptionRule& s : kRules)
-        if (s.shortName && s.shortName == c)
-            return &s;
-    return nullptr;
+// Edits (a character inserted, removed, changed, or two swapped) from one word to another.
+size_t distance(const std::string& a, const std::string& b) {
+    std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
+    for (size_t i = 0; i <= a.size(); ++i)
+        d[i][0] = i;
+    for (size_t j = 0; j <= b.size(); ++j)
+        d[0][j] = j;
+    for (size_t i = 1; i <= a.size(); ++i)
+        for (size_t j = 1; j <= b.size(); ++j) {
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] != b[j - 1])});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    return d[a.size()][b.size()];
+}
+
+// The nearest of some words to what was typed: one it begins, or one a couple of edits away; nothing when
+// none is near.
+std::optional<std::string> nearest(const std::string& typed, const std::vector<std::string>& words) {
+    std::optional<std::string> best;
+    size_t bestDistance = std::clamp<size_t>(typed.size() / 3, 1, 2) + 1;
+    for (const std::string& w : words) {
+        const bool begins =
+            typed.size() >= 3 && w.size() > typed.size() && w.compare(0, typed.size(), typed) == 0;
+        const size_t d = begins ? 1 : distance(typed, w);
+        if (d < bestDistance)
+            best = w, bestDistance = d;
+    }
+    return best;
+}
+
+std::string unknownOption(const std::string& shown) {
+    for (const PeerName& p : kPeerNames)
+        if (shown == p.name)
+            return p.instead;
+    std::vector<std::string> names;
+    for (const OptionRule& rule : kRules)
+        for (const std::string& n : namesOf(rule))
+            if ((n.size() > 2) == (shown.size() > 2)) // long names for a long one, short for a short one
+                names.push_back(n);
+    if (const std::optional<std::string> near = nearest(shown, names))
+        return "unknown option " + shown + "; did you mean " + *near + "?";
+    return "unknown option " + shown + " (see --help)";
+}
+
+// "a, b or c".
+std::string listed(const std::vector<const char*>& words) {
+    std::string out;
+    for (size_t i = 0; i < words.size(); ++i)
+        out += (i == 0 ? "" : i + 1 == words.size() ? " or " : ", ") + std::string(words[i]);
+    return out;
 }
 
 // "text (the default), html (a web page) or png (...)".
@@ -151,32 +281,33 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             optionsEnd = true;
             continue;
         }
-        const OptionRule* rule = nullptr;
         std::optional<std::string> inlineValue;
-        std::string shown;
+        std::string shown = a.substr(0, 2);
         if (a[1] == '-') {
             const size_t eq = a.find('=');
-            const std::string name = a.substr(2, eq == std::string::npos ? std::string::npos : eq - 2);
+            shown = a.substr(0, eq);
             if (eq != std::string::npos)
                 inlineValue = a.substr(eq + 1);
-            shown = "--" + name;
-            rule = findLong(name);
-        } else {
-            shown = a.substr(0, 2);
-            rule = findShort(a[1]);
-            if (a.size() > 2)
-                inlineValue = a.substr(2);
+        } else if (a.size() > 2) {
+            inlineValue = a.substr(2);
         }
+        const OptionRule* rule = ruleNamed(shown);
         if (!rule)
-            throw usage("unknown option " + shown + " (see --help)");
+            throw usage(unknownOption(shown));
         if (!rule->value) {
             if (inlineValue)
-                throw usage(shown + " takes no value");
+                throw usage(rule->valueRefused ? rule->valueRefused : shown + " takes no value");
             o.*(rule->flag) = true;
             continue;
         }
-        if (!inlineValue && rule->defaultValue)
-            inlineValue = std::string(rule->defaultValue);
+        // An optional value comes after "=", or next when it is one of the option's words: a picture
+        // named so is written ./256.
+        if (!inlineValue && rule->defaultValue) {
+            const bool word =
+                i + 1 < arguments.size() && std::any_of(rule->words.begin(), rule->words.end(),
+                                                        [&](const char* w) { return arguments[i + 1] == w; });
+            inlineValue = word ? arguments[++i] : std::string(rule->defaultValue);
+        }
         if (!inlineValue) {
             if (i + 1 >= arguments.size())
                 throw usage(shown + " needs a value");
@@ -185,6 +316,17 @@ Options parseOptions(const std::vector<std::string>& arguments) {
         o.*(rule->text) = *inlineValue;
     }
     return o;
+}
+
+void requireWord(const char* option, const std::string& value) {
+    const OptionRule* rule = ruleNamed(option);
+    if (!rule || rule->words.empty() ||
+        std::any_of(rule->words.begin(), rule->words.end(), [&](const char* w) { return value == w; }))
+        return;
+    const std::optional<std::string> near =
+        nearest(value, std::vector<std::string>(rule->words.begin(), rule->words.end()));
+    throw usage(std::string(option) + " takes " + listed(rule->words) +
+                (near ? "; did you mean " + *near + "?" : ""));
 }
 
 std::string helpText() {
@@ -199,10 +341,16 @@ std::string helpText() {
         if (rule.longName)
             name += std::string("--") + rule.longName;
         if (rule.value)
-            name += std::string(rule.value[0] == '[' ? "" : " ") + rule.value;
+            name += rule.defaultValue ? std::string("[=") + rule.value + "]" : std::string(" ") + rule.value;
         std::string help = rule.help;
         if (const size_t forms = help.find("{forms}"); forms != std::string::npos)
             help.replace(forms, 7, formsText());
+        if (!rule.aliases.empty()) {
+            std::string also;
+            for (const char* alias : rule.aliases)
+                also += std::string(also.empty() ? "" : ", ") + alias;
+            help += " (also " + also + ")";
+        }
         if (name.size() + 2 > kColumn)
             options +=
                 name + "\n" + std::string(kColumn, ' ') + wrapped(help, kColumn, kColumn, kWidth) + "\n";
@@ -237,6 +385,7 @@ Examples:
   tessarine-convert photo.jpg --scale 8x16 --chars "@%#*+=-:. " -o photo.txt
   tessarine-convert photo.jpg --columns 160 --color -o photo.html
   tessarine-convert photo.jpg -o photo.png
+  tessarine-convert cat.gif --animate --loops 3       plays in the terminal
   tessarine-convert *.jpg --settings Tessarine.ini -o texts/
 
 )" +

@@ -8,9 +8,10 @@
 #include <vector>
 
 // tessarine-convert's command line, parsed without any toolkit: long options take "--name VALUE" or
-// "--name=VALUE" (an optional value only the latter), short ones "-o VALUE" or "-oVALUE"; "--" ends the
-// options, and "-" alone is a picture read from standard input. Every option is one row of a table that
-// also holds its help.
+// "--name=VALUE" (an optional value only the latter, or a word of its own values), short ones "-o VALUE" or
+// "-oVALUE"; "--" ends the options, and "-" alone is a picture read from standard input. Every option is
+// one row of a table that holds its names (the peers' names for it among them), its values and its help; a
+// name that is wrong gets the nearest known one suggested.
 namespace cli {
 
 // A command line the converter cannot act on (exit status 2): the error of kind Usage.
@@ -26,9 +27,15 @@ struct Options {
     bool dither = false;
     bool score = false;
     bool fgOnly = false;
+    bool fill = false; // two colours a cell, as --color gives them (jp2a's --fill)
+    bool stretch = false;
+    bool flipX = false, flipY = false;
     std::optional<std::string> mapping, levels, brightness, contrast, gamma, background;
     std::optional<std::string> output, table, chars, font, size, scale, columns, rows, settings, format;
-    std::optional<std::string> color; // "truecolor", "256" or "16"; given alone, "truecolor"
+    std::optional<std::string> fit;     // -s WxH: the largest grid within W x H that keeps the proportions
+    std::optional<std::string> symbols; // chafa's classes of symbols, as tables
+    std::optional<std::string> color;   // "truecolor", "256", "16" (or chafa's "full" and "none")
+    std::optional<std::string> animate, loops, duration;
     std::vector<std::string> pictures;
 };
 
@@ -39,15 +46,25 @@ struct OptionRule {
     std::optional<std::string> Options::*text = nullptr; // where a value goes
     bool Options::*flag = nullptr;                       // or a switch
     const char* help = nullptr;                          // null: not listed
-    // For an option whose value may be left out: the value then. Such a value is given only after "="
-    // (--color=256), so the next argument is never taken for it.
+    // For an option whose value may be left out: the value then. Such a value is given after "=", or as
+    // the next argument when that is one of `words` (--color 256), so a picture is never taken for it.
     const char* defaultValue = nullptr;
+    // The other names users of other converters type for it, with their dashes ("--width", "-W").
+    std::vector<const char*> aliases = {};
+    // The words its value may be, when they are fixed: a value that is none of them gets the nearest
+    // suggested.
+    std::vector<const char*> words = {};
+    // For a switch that others give a value: what to say when one comes.
+    const char* valueRefused = nullptr;
 };
 
 // Every option the converter knows, in the order --help lists them.
 std::span<const OptionRule> optionRules();
 
 Options parseOptions(const std::vector<std::string>& arguments);
+
+// A value that must be one of an option's words; raises a usage error naming them, and the nearest.
+void requireWord(const char* option, const std::string& value);
 
 // The text --help prints.
 std::string helpText();

@@ -55,15 +55,7 @@ Loaded loadBuffers(const Job& job, const std::vector<buffer::Factors>& sizings, 
             bytes, "the text is " + std::to_string(grid.width) + " x " + std::to_string(grid.height) +
                        " characters");
     }
-    out.images.resize(sizings.size());
-    std::vector<buffer::Target> targets;
-    for (size_t i = 0; i < sizings.size(); ++i)
-        targets.push_back({sizings[i], [&images = out.images, i, grid = sizings[i].grid()](px::Size area) {
-                               // A grid's blocks cover it whole; elsewhere the background shows.
-                               images[i] = grid ? px::Image(area.width, area.height)
-                                                : px::Image(area.width, area.height, buffer::kBackground);
-                               return images[i].view();
-                           }});
+    const std::vector<buffer::Target> targets = targetsFor(sizings, out.images);
     if (job.viaQt)
         provided.qt.get()->fillBuffers(job.source, targets);
     else
@@ -72,23 +64,9 @@ Loaded loadBuffers(const Job& job, const std::vector<buffer::Factors>& sizings, 
     return out;
 }
 
-// What a picture's text is made of: its buffer and, for the shape mapping, the two colours a cell and the
-// likeness score, the parts of its blocks, with their memory held from the budget.
-struct Buffers {
-    px::Image blocks;
-    px::Image parts; // across x down parts a block: greys for the shape mapping, colours for two colours
-    int across = 0, down = 0;
-    px::Image scoreParts; // 2 x 2 parts a block
-    std::unique_ptr<memlimit::Reservation> held;
-    choice::SubBlocks shape() const {
-        return {px::greyView(parts.view(), blocks.width * across), across, down};
-    }
-};
-
 // At the converter's own sizes, the parts every use needs (the shape mapping's, the colour fit's, the
 // likeness score's) and the blocks themselves are all coarser grids of the finest of them: that one alone
-// is averaged from the picture, in one pass, and the others are made from it. `fine` is that grid, when
-// the others divide it.
+// is averaged from the picture, in one pass, and the others are made from it.
 struct PartGrids {
     std::pair<int, int> shape, colour, score, fine;
     bool divides(std::pair<int, int> coarse) const {
@@ -96,67 +74,101 @@ struct PartGrids {
     }
 };
 
-Buffers buffersOf(const Plan& plan, const Job& job, const Provided& provided) {
-    const bool shape = plan.art.mapping == choice::Mapping::Shape;
-    const bool needSize = plan.grid || shape || plan.score || plan.twoColours;
-    const std::optional<px::Size> size = needSize ? std::optional(pictureSize(job, provided)) : std::nullopt;
-    const double cellAspect = plan.cellAspect.value_or(provided.measured.get().cellAspect);
-    const buffer::Factors factors = plan.grid ? gridFor(*size, *plan.grid, cellAspect) : plan.factors;
-    Buffers b;
+} // namespace
+
+Layout layoutFor(const Plan& plan, std::optional<px::Size> size, double cellAspect) {
+    Layout l;
+    l.factors = plan.grid ? gridFor(*size, *plan.grid, cellAspect) : plan.factors;
     PartGrids g;
-    if (shape || plan.twoColours) {
-        const buffer::BlockSize block = buffer::blockSize(size->width, size->height, factors);
-        if (plan.twoColours)
+    if (plan.art.mapping == choice::Mapping::Shape || plan.twoColours) {
+        const buffer::BlockSize block = buffer::blockSize(size->width, size->height, l.factors);
+        if (plan.twoColours) {
             g.colour = colourfit::partsGrid(block.width, block.height, cellAspect);
-        else
+            // The colour fit's parts are coarse: decoded from a picture of a pixel or two a part, their
+            // colours blur. The picture is decoded as finely as the shape mapping's parts would need.
+            const auto [across, down] = choice::subGrid(block.width, block.height, cellAspect);
+            l.atLeast = {l.factors.columns * across, l.factors.rows * down};
+        } else {
             g.shape = choice::subGrid(block.width, block.height, cellAspect);
+        }
     }
     if (plan.score)
         g.score = {2, 2};
-    std::tie(b.across, b.down) = plan.twoColours ? g.colour : g.shape;
+    std::tie(l.across, l.down) = plan.twoColours ? g.colour : g.shape;
     g.fine = g.shape.first ? g.shape : g.colour.first ? g.colour : g.score;
-    if (plan.grid && g.fine.first > 0 && g.divides(g.colour) && g.divides(g.score)) {
-        buffer::Factors fine =
-            buffer::partsOf(size->width, size->height, factors, g.fine.first, g.fine.second);
-        fine.grey = false;
-        // The colour fit's parts are coarse: decoded from a picture of a pixel or two a part, their colours
-        // blur. The picture is decoded as finely as the shape mapping's parts would need.
-        px::Size atLeast;
-        if (g.colour.first > 0) {
-            const buffer::BlockSize block = buffer::blockSize(size->width, size->height, factors);
-            const auto [across, down] = choice::subGrid(block.width, block.height, cellAspect);
-            atLeast = {factors.columns * across, factors.rows * down};
-        }
-        Loaded loaded = loadBuffers(job, {fine}, provided, size, atLeast);
-        const px::Image& parts = loaded.images[0];
-        b.held = std::move(loaded.held);
-        b.blocks = buffer::coarsen(parts.view(), g.fine.first, g.fine.second);
-        if (g.shape.first)
-            b.parts = buffer::greyStorage(parts.view());
-        if (g.colour.first)
-            b.parts = g.colour == g.fine ? parts
-                                         : buffer::coarsen(parts.view(), g.fine.first / g.colour.first,
-                                                           g.fine.second / g.colour.second);
-        if (plan.score)
-            b.scoreParts = buffer::greyStorage(
-                buffer::coarsen(parts.view(), g.fine.first / 2, g.fine.second / 2).view());
-        return b;
+    l.fineParts = plan.grid && g.fine.first > 0 && g.divides(g.colour) && g.divides(g.score);
+    if (l.fineParts) {
+        l.fine = g.fine;
+        l.sizings = {buffer::partsOf(size->width, size->height, l.factors, g.fine.first, g.fine.second)};
+        l.sizings[0].grey = false;
+        return l;
     }
     // The desktop program's sizes keep its arithmetic for the blocks: each grid is averaged on its own.
-    std::vector<buffer::Factors> sizings = {factors};
-    if (b.across > 0) {
-        sizings.push_back(buffer::partsOf(size->width, size->height, factors, b.across, b.down));
-        sizings.back().grey = !plan.twoColours;
+    l.sizings = {l.factors};
+    if (l.across > 0) {
+        l.sizings.push_back(buffer::partsOf(size->width, size->height, l.factors, l.across, l.down));
+        l.sizings.back().grey = !plan.twoColours;
     }
     if (plan.score)
-        sizings.push_back(buffer::partsOf(size->width, size->height, factors, 2, 2));
-    Loaded loaded = loadBuffers(job, sizings, provided, size);
+        l.sizings.push_back(buffer::partsOf(size->width, size->height, l.factors, 2, 2));
+    return l;
+}
+
+Buffers assemble(const Plan& plan, const Layout& l, std::vector<px::Image> images) {
+    Buffers b;
+    b.across = l.across;
+    b.down = l.down;
+    if (l.fineParts) {
+        const px::Image& parts = images[0];
+        const auto [fa, fd] = l.fine;
+        b.blocks = buffer::coarsen(parts.view(), fa, fd);
+        if (!plan.twoColours && l.across > 0)
+            b.parts = buffer::greyStorage(parts.view());
+        if (plan.twoColours)
+            b.parts = std::pair(l.across, l.down) == l.fine
+                          ? parts
+                          : buffer::coarsen(parts.view(), fa / l.across, fd / l.down);
+        if (plan.score)
+            b.scoreParts = buffer::greyStorage(buffer::coarsen(parts.view(), fa / 2, fd / 2).view());
+    } else {
+        b.blocks = std::move(images[0]);
+        if (l.across > 0)
+            b.parts = std::move(images[1]);
+        if (plan.score)
+            b.scoreParts = std::move(images.back());
+    }
+    if (plan.flipX || plan.flipY) {
+        buffer::mirror(b.blocks, plan.flipX, plan.flipY);
+        buffer::mirror(b.parts, plan.flipX, plan.flipY, plan.twoColours ? 0 : b.blocks.width * b.across);
+        buffer::mirror(b.scoreParts, plan.flipX, plan.flipY, 2 * b.blocks.width);
+    }
+    return b;
+}
+
+std::vector<buffer::Target> targetsFor(const std::vector<buffer::Factors>& sizings,
+                                       std::vector<px::Image>& images) {
+    images.resize(sizings.size());
+    std::vector<buffer::Target> targets;
+    for (size_t i = 0; i < sizings.size(); ++i)
+        targets.push_back({sizings[i], [&images, i, grid = sizings[i].grid()](px::Size area) {
+                               // A grid's blocks cover it whole; elsewhere the background shows.
+                               images[i] = grid ? px::Image(area.width, area.height)
+                                                : px::Image(area.width, area.height, buffer::kBackground);
+                               return images[i].view();
+                           }});
+    return targets;
+}
+
+namespace {
+
+Buffers buffersOf(const Plan& plan, const Job& job, const Provided& provided) {
+    const bool needSize =
+        plan.grid || plan.art.mapping == choice::Mapping::Shape || plan.score || plan.twoColours;
+    const std::optional<px::Size> size = needSize ? std::optional(pictureSize(job, provided)) : std::nullopt;
+    const Layout l = layoutFor(plan, size, plan.cellAspect.value_or(provided.measured.get().cellAspect));
+    Loaded loaded = loadBuffers(job, l.sizings, provided, size, l.atLeast);
+    Buffers b = assemble(plan, l, std::move(loaded.images));
     b.held = std::move(loaded.held);
-    b.blocks = std::move(loaded.images[0]);
-    if (b.across > 0)
-        b.parts = std::move(loaded.images[1]);
-    if (plan.score)
-        b.scoreParts = std::move(loaded.images.back());
     return b;
 }
 
@@ -252,6 +264,38 @@ std::string titleOf(const Job& job) {
 
 } // namespace
 
+std::string textOf(const Plan& plan, const Job& job, const Buffers& b, const Provided& provided) {
+    const Measurement& m = provided.measured.get();
+    art::Art a;
+    a.buffer = b.blocks.view();
+    a.sorted = m.chars;
+    if (plan.invert)
+        std::reverse(a.sorted.begin(), a.sorted.end());
+    // Beyond the described mapping, the characters are chosen first and written as lines.
+    Chosen chosen;
+    art::Lines lines;
+    if (!plan.art.described() || plan.score) {
+        chosen = choose(plan, b, {m.chars, m.levels, m.patterns});
+        if (!plan.art.described()) {
+            lines = linesOf(b, chosen, m.chars);
+            a.text = &lines;
+        }
+    }
+    a.colours = plan.colours;
+    a.crlf = plan.crlf;
+    a.dark = plan.invert && plan.colours;
+    a.page.title = titleOf(job);
+    a.page.fontFamily = plan.font;
+    a.page.points = plan.size;
+    if (plan.form->needsGlyphs)
+        a.glyphs = &provided.glyphs.get();
+    a.threads = provided.threads;
+    std::string output = plan.form->write(a);
+    if (plan.score)
+        printError(job.picture, scoreLine(plan, b, chosen, m));
+    return output;
+}
+
 std::optional<std::string> convertPicture(const Plan& plan, const Job& job, const Provided& provided) {
     if (job.refused)
         return std::nullopt;
@@ -261,35 +305,7 @@ std::optional<std::string> convertPicture(const Plan& plan, const Job& job, cons
         const Buffers b = buffersOf(plan, job, provided);
         if (b.blocks.width == 0 || b.blocks.height == 0)
             throw err::Error(err::InvalidArgument, noBlockLeft(plan, pictureSize(job, provided)));
-        const Measurement& m = provided.measured.get();
-        art::Art a;
-        a.buffer = b.blocks.view();
-        a.sorted = m.chars;
-        if (plan.invert)
-            std::reverse(a.sorted.begin(), a.sorted.end());
-        // Beyond the described mapping, the characters are chosen first and written as lines.
-        Chosen chosen;
-        art::Lines lines;
-        if (!plan.art.described() || plan.score) {
-            chosen = choose(plan, b, {m.chars, m.levels, m.patterns});
-            if (!plan.art.described()) {
-                lines = linesOf(b, chosen, m.chars);
-                a.text = &lines;
-            }
-        }
-        a.colours = plan.colours;
-        a.crlf = plan.crlf;
-        a.dark = plan.invert && plan.colours;
-        a.page.title = titleOf(job);
-        a.page.fontFamily = plan.font;
-        a.page.points = plan.size;
-        if (plan.form->needsGlyphs)
-            a.glyphs = &provided.glyphs.get();
-        a.threads = provided.threads;
-        std::string output = plan.form->write(a);
-        if (plan.score)
-            printError(job.picture, scoreLine(plan, b, chosen, m));
-        return output;
+        return textOf(plan, job, b, provided);
     } catch (const err::Error& e) {
         // A measurement that could not be made has been reported once for all pictures.
         if (e.kind() != err::Kind::Reported)

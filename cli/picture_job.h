@@ -3,9 +3,14 @@
 #include "plan.h"
 #include "qt_services.h"
 
+#include "kernels/memory_limit.h"
+
 #include <future>
+#include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 // One picture's conversion, on a worker thread: its buffer (JPEG through the kernels, anything else through
 // Qt) and its text in the plan's form.
@@ -23,5 +28,40 @@ struct Provided {
 // Converts the job's picture into its output in the plan's form; reports a failure on standard error and
 // gives nothing then.
 std::optional<std::string> convertPicture(const Plan& plan, const Job& job, const Provided& provided);
+
+// How a picture of a size becomes buffers: the grids averaged from it (`sizings`) and how the text's blocks
+// and parts come from them. At the converter's own sizes only the finest grid is averaged, and the blocks
+// and coarser parts are made from it.
+struct Layout {
+    buffer::Factors factors; // the text's blocks
+    std::vector<buffer::Factors> sizings;
+    int across = 0, down = 0; // the parts a block is split into for the shape mapping or the colour fit
+    bool fineParts = false;   // sizings[0] is the finest grid, the others made from it
+    std::pair<int, int> fine; // its parts a block
+    px::Size atLeast;         // a JPEG is decoded at least this finely
+};
+Layout layoutFor(const Plan& plan, std::optional<px::Size> size, double cellAspect);
+
+// Where a layout's grids are filled: `images` gets one picture a sizing.
+std::vector<buffer::Target> targetsFor(const std::vector<buffer::Factors>& sizings,
+                                       std::vector<px::Image>& images);
+
+// What a picture's text is made of: its blocks and, for the shape mapping, the two colours a cell and the
+// likeness score, the parts of its blocks (mirrored as the plan asks), with their memory held from the
+// budget.
+struct Buffers {
+    px::Image blocks;
+    px::Image parts; // across x down parts a block: greys for the shape mapping, colours for two colours
+    int across = 0, down = 0;
+    px::Image scoreParts; // 2 x 2 parts a block
+    std::unique_ptr<memlimit::Reservation> held;
+    choice::SubBlocks shape() const {
+        return {px::greyView(parts.view(), blocks.width * across), across, down};
+    }
+};
+Buffers assemble(const Plan& plan, const Layout& layout, std::vector<px::Image> images);
+
+// The text of a picture's buffers in the plan's form; with --score its likeness goes to standard error.
+std::string textOf(const Plan& plan, const Job& job, const Buffers& buffers, const Provided& provided);
 
 } // namespace cli

@@ -338,13 +338,11 @@ int wholeIn(const std::optional<std::string>& text, const char* option, int lowe
 // The mapping, the levels and dithering.
 void applyArt(Plan& p, const Options& o) {
     if (o.mapping) {
-        const std::optional<choice::Mapping> m = choice::mappingNamed(*o.mapping);
-        if (!m)
-            throw usage("--mapping takes position, ink or shape");
-        p.art.mapping = *m;
+        requireWord("--mapping", *o.mapping);
+        p.art.mapping = *choice::mappingNamed(*o.mapping);
     }
-    if (o.levels && *o.levels != "auto" && *o.levels != "none")
-        throw usage("--levels takes auto or none");
+    if (o.levels)
+        requireWord("--levels", *o.levels);
     p.art.levels.automatic = o.levels && *o.levels == "auto";
     p.art.levels.brightness =
         wholeIn(o.brightness, "--brightness", -choice::kMaxBrightness, choice::kMaxBrightness);
@@ -362,32 +360,37 @@ void applyArt(Plan& p, const Options& o) {
 }
 
 void applyForm(Plan& p, const Options& o) {
-    if (o.color) {
-        if (*o.color == "truecolor")
-            p.colours = art::Palette::TrueColor;
-        else if (*o.color == "256")
-            p.colours = art::Palette::Xterm256;
-        else if (*o.color == "16")
-            p.colours = art::Palette::Ansi16;
-        else
-            throw usage("--color takes truecolor, 256 or 16");
+    std::string colour = o.color.value_or(o.fill ? "truecolor" : "none");
+    requireWord("--color", colour);
+    // img2txt's formats: ansi is the text in 16 colours, utf8 the text.
+    std::string format = o.format.value_or("");
+    if (o.format)
+        requireWord("--format", format);
+    if (format == "ansi" || format == "utf8") {
+        if (format == "ansi" && !o.color)
+            colour = "16";
+        format = "text";
     }
-    if (o.fgOnly && !o.color)
+    if (colour == "truecolor" || colour == "full")
+        p.colours = art::Palette::TrueColor;
+    else if (colour == "256")
+        p.colours = art::Palette::Xterm256;
+    else if (colour == "16")
+        p.colours = art::Palette::Ansi16;
+    if (o.fgOnly && !p.colours)
         throw usage("--fg-only goes with --color");
+    if (o.fill && (!p.colours || o.fgOnly))
+        throw usage(
+            "--fill is the background of --color's two colours a cell: not with --color none or --fg-only");
+    if (o.fill && p.art.mapping == choice::Mapping::Position)
+        throw usage("--fill gives two colours a cell with --mapping shape or ink; --mapping position colours "
+                    "each character alone");
     p.twoColours = p.colours && !o.fgOnly && p.art.mapping != choice::Mapping::Position;
-    if (o.format) {
-        p.form = art::formNamed(*o.format);
-        if (!p.form) {
-            std::string names;
-            const auto forms = art::outputForms();
-            for (size_t i = 0; i < forms.size(); ++i)
-                names += (i == 0 ? "" : i + 1 == forms.size() ? " or " : ", ") + std::string(forms[i].name);
-            throw usage("--format takes " + names);
-        }
-    } else if (o.output) {
+    if (!format.empty())
+        p.form = art::formNamed(format);
+    else if (o.output)
         if (const art::OutputForm* chosen = art::formForFileName(*o.output))
             p.form = chosen;
-    }
 }
 
 // Where the text is shown: light text for a dark background. Given; else, for text going to a terminal at
@@ -396,8 +399,7 @@ void applyForm(Plan& p, const Options& o) {
 void applyBackground(Plan& p, const Options& o, bool ownSizes, bool toTerminal) {
     std::optional<Background> background;
     if (o.background) {
-        if (*o.background != "dark" && *o.background != "light")
-            throw usage("--background takes dark or light");
+        requireWord("--background", *o.background);
         background = *o.background == "dark" ? Background::Dark : Background::Light;
     } else if (ownSizes && toTerminal && !o.order) {
         background = askBackground(STDIN_FILENO, STDOUT_FILENO);
@@ -408,6 +410,24 @@ void applyBackground(Plan& p, const Options& o, bool ownSizes, bool toTerminal) 
     }
     p.invert = (background == Background::Dark) != o.invert;
     p.art.inverted = p.invert;
+}
+
+// --animate plays in a terminal: into a file or a pipe, frames one after another would be no picture.
+void applyAnimation(Plan& p, const Options& o) {
+    if (o.animate)
+        requireWord("--animate", *o.animate);
+    p.animate = o.animate && *o.animate == "on";
+    if (p.animate && ((o.output && *o.output != "-") || !::isatty(STDOUT_FILENO)))
+        throw usage("--animate plays in a terminal: standard output is none (without it, the first frame is "
+                    "written)");
+    if (o.loops) {
+        long long n = 0;
+        if (!readWhole(*o.loops, n) || n < 1)
+            throw usage("--loops takes a whole number of at least 1");
+        p.loops = int(std::min<long long>(n, 1000000));
+    }
+    if (o.duration && !(readNumber(*o.duration, p.duration) && p.duration > 0))
+        throw usage("--duration takes a number of seconds above 0");
 }
 
 int gridSide(const std::optional<std::string>& value, const char* option) {
@@ -429,11 +449,20 @@ void applySize(Plan& p, const Options& o) {
         p.grid = Plan::Grid{columns, rows, false};
         return;
     }
+    // chafa's -s WxH: the largest grid within it; with --stretch, all of it.
+    if (o.fit) {
+        const size_t x = o.fit->find('x');
+        if (x == std::string::npos)
+            throw usage("-s takes WxH, the most characters a line by the most lines (for example 80x24)");
+        p.grid =
+            Plan::Grid{gridSide(o.fit->substr(0, x), "-s"), gridSide(o.fit->substr(x + 1), "-s"), !o.stretch};
+        return;
+    }
     if (o.scale || o.settings)
         return;
     const bool toStandardOutput = !o.output || *o.output == "-";
     if (const std::optional<px::Size> terminal = terminalSize(STDOUT_FILENO); terminal && toStandardOutput) {
-        p.grid = Plan::Grid{terminal->width, std::max(1, terminal->height - 1), true};
+        p.grid = Plan::Grid{terminal->width, std::max(1, terminal->height - 1), !o.stretch};
         return;
     }
     long long wide = 80;
@@ -544,11 +573,17 @@ buffer::Factors gridFor(px::Size picture, const Plan::Grid& grid, double cellAsp
 
 Plan makePlan(const Options& o) {
     Plan p;
-    if (o.table && o.chars)
-        throw usage("--table and --chars exclude each other");
-    if (o.scale && (o.columns || o.rows))
-        throw usage(std::string("--scale and ") + (o.columns ? "--columns" : "--rows") +
+    if (int(o.table.has_value()) + int(o.chars.has_value()) + int(o.symbols.has_value()) > 1)
+        throw usage(o.table && o.chars ? "--table and --chars exclude each other"
+                                       : "--symbols names a table: it excludes --table and --chars");
+    if (o.scale && (o.columns || o.rows || o.fit))
+        throw usage(std::string("--scale and ") +
+                    (o.columns ? "--columns"
+                     : o.rows  ? "--rows"
+                               : "-s") +
                     " exclude each other");
+    if (o.fit && (o.columns || o.rows))
+        throw usage("-s and --columns or --rows exclude each other");
     // At its own sizes the converter draws its best: the glyphs' shapes, in the terminal's font; the
     // desktop program's sizes keep its mapping, table and font.
     const bool ownSizes = !o.scale && !o.settings;
@@ -565,13 +600,27 @@ Plan makePlan(const Options& o) {
         p.table = tableFile(*o.table);
     if (o.chars)
         p.table = argumentText(*o.chars);
+    if (o.symbols) {
+        requireWord("--symbols", *o.symbols);
+        p.table = tableFile(*o.symbols == "block" ? "blocks" : *o.symbols);
+    }
+    p.flipX = o.flipX;
+    p.flipY = o.flipY;
+    applyAnimation(p, o);
     if (o.font)
         p.font = *o.font;
     if (textcode::decode(p.font).size() > size_t(limits::kMaxFontNameLength))
         throw usage("the font name is longer than " + std::to_string(limits::kMaxFontNameLength) +
                     " characters; no font is named so");
-    if (o.size && !readNumber(*o.size, p.size))
+    if (o.size && !readNumber(*o.size, p.size)) {
+        // chafa's --size is the text's: here it is the font's.
+        const size_t x = o.size->find('x');
+        if (x != std::string::npos)
+            throw usage("--size is the font's size in points here; for a text of " + o.size->substr(0, x) +
+                        " x " + o.size->substr(x + 1) + " characters, -s " + *o.size + " or --columns " +
+                        o.size->substr(0, x) + " --rows " + o.size->substr(x + 1));
         throw usage("--size takes a number of points");
+    }
     // The size as the program's size box holds it: a non-negative number, capped at 99 for a run.
     if (!(p.size >= limits::kMinFontSize))
         throw usage("the font size must be at least 1 point");

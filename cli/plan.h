@@ -57,6 +57,10 @@ struct Plan {
     bool score = false;                  // each text's likeness to its picture reported
     std::optional<art::Palette> colours; // each character in its block's colour
     bool twoColours = false;             // with colours: a foreground and a background chosen with the glyph
+    bool flipX = false, flipY = false;   // the picture mirrored
+    bool animate = false;                // an animated picture played in the terminal
+    int loops = 0;                       // at most so many times (0: as the picture says)
+    double duration = 0;                 // at most so many seconds (0: no bound)
     const art::OutputForm* form = &art::textForm();
     std::vector<Job> jobs;
 

@@ -3,6 +3,7 @@
 #include "qt_services.h"
 
 #include "kernels/errors.h"
+#include "kernels/memory_limit.h"
 
 #include "core/art_picture.h"
 #include "core/conversion.h"
@@ -74,6 +75,34 @@ QString fromNative(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
+class QtFrames : public cli::Frames {
+  public:
+    explicit QtFrames(const QString& path) : reader_(path) {
+        reader_.setAutoTransform(false);
+        size_ = reader_.size();
+        if (!size_.isValid())
+            err::raise(err::InvalidPicture);
+    }
+    px::Size size() const override { return {size_.width(), size_.height()}; }
+    int loopCount() const override { return reader_.supportsAnimation() ? reader_.loopCount() : 0; }
+    bool next(const std::vector<buffer::Target>& targets, int& delayMs) override {
+        if (!reader_.canRead())
+            return false;
+        const memlimit::Reservation held(int64_t(size_.width()) * size_.height() * 4 * 2, size_.width(),
+                                         size_.height());
+        const QImage frame = reader_.read();
+        if (frame.isNull())
+            return false;
+        delayMs = reader_.nextImageDelay();
+        conversion::fillBuffers(frame.convertToFormat(QImage::Format_RGB32), targets);
+        return true;
+    }
+
+  private:
+    QImageReader reader_;
+    QSize size_;
+};
+
 class ModuleServices : public cli::QtServices {
   public:
     void start(const std::string& programName) override {
@@ -122,6 +151,11 @@ class ModuleServices : public cli::QtServices {
 
     void fillBuffers(const std::string& path, const std::vector<buffer::Target>& targets) override {
         conversion::fillBuffers(fromNative(path), targets);
+    }
+
+    std::unique_ptr<cli::Frames> frames(const std::string& path) override {
+        checkPictureFile(fromNative(path)); // a pipe or a device would keep the reader waiting
+        return std::make_unique<QtFrames>(fromNative(path));
     }
 
     art::Glyphs drawGlyphs(const std::u32string& chars, const std::string& font, double size) override {

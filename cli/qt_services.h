@@ -5,6 +5,7 @@
 #include "kernels/pixels.h"
 #include "kernels/text_picture.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,19 @@ struct Measurement {
     std::vector<std::string> fontFiles;
 };
 
+// An animated picture's frames, read one at a time by Qt's reader, which composes each as the file's
+// disposal methods say.
+class Frames {
+  public:
+    virtual ~Frames() = default;
+    virtual px::Size size() const = 0;
+    // How many more times the picture plays after the first: 0 once, -1 for ever.
+    virtual int loopCount() const = 0;
+    // Fills the targets from the next frame, its pixels held from the memory budget while it is read;
+    // false after the last. `delayMs`: how long it shows.
+    virtual bool next(const std::vector<buffer::Target>& targets, int& delayMs) = 0;
+};
+
 class QtServices {
   public:
     virtual ~QtServices() = default;
@@ -42,13 +56,15 @@ class QtServices {
     // Buffers of several sizings of a picture Qt decodes, each filled as a run fills it, in the storage its
     // target gives (held from the memory budget by the caller).
     virtual void fillBuffers(const std::string& path, const std::vector<buffer::Target>& targets) = 0;
+    // The frames of a picture (one, when it is no animation), from its first.
+    virtual std::unique_ptr<Frames> frames(const std::string& path) = 0;
     // The glyphs a result's picture is composed of, drawn in the font the table is measured in.
     virtual art::Glyphs drawGlyphs(const std::u32string& chars, const std::string& font, double size) = 0;
 };
 
 // The module exports one function of this name and type: a new instance of its services, or null when
 // the interface it was built with is not `version`. Raise the version whenever this header changes.
-constexpr int kQtServicesVersion = 8;
+constexpr int kQtServicesVersion = 9;
 constexpr const char* kQtServicesFactory = "tessarine_qt_services";
 using QtServicesFactory = QtServices* (*)(int version);
 

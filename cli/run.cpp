@@ -1,5 +1,6 @@
 #include "run.h"
 
+#include "animation.h"
 #include "kernels/errors.h"
 #include "kernels/text_encoding.h"
 #include "output.h"
@@ -175,7 +176,30 @@ void serveWorkers(const Plan& plan, QtModule& qt, const OrderCache* cache, std::
 
 } // namespace
 
+int play(const Plan& plan, QtModule& qt, const OrderCache* cache) {
+    std::string key;
+    std::optional<Measurement> m = remembered(plan, cache, key);
+    Promises promises;
+    Provided provided{promises.measured.get_future().share(), promises.started.get_future().share(),
+                      promises.glyphs.get_future().share()};
+    try {
+        QtServices& services = startQt(plan, qt, cache, key, !m);
+        if (!m) {
+            m = services.measure(plan.table, plan.font, plan.size);
+            remember(plan, cache, key, *m);
+        }
+        reportFont(plan, *m);
+        promises.measured.set_value(*m);
+        return animate(plan, services, provided);
+    } catch (const err::Error& e) {
+        printError({}, e.description());
+        return kUsage;
+    }
+}
+
 int run(const Plan& plan, QtModule& qt, const OrderCache* cache) {
+    if (plan.animate)
+        return play(plan, qt, cache);
     Promises promises;
     Provided provided{promises.measured.get_future().share(), promises.started.get_future().share(),
                       promises.glyphs.get_future().share()};

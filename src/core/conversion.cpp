@@ -75,7 +75,10 @@ void fillBuffers(const QString& path, const std::vector<buffer::Target>& targets
                 throw;
         }
     }
-    const QImage picture = loadPictureFile(path);
+    fillBuffers(loadPictureFile(path), targets);
+}
+
+void fillBuffers(const QImage& picture, const std::vector<buffer::Target>& targets) {
     const px::View in = pixelView(picture);
     for (const buffer::Target& target : targets) {
         buffer::Builder builder(target.factors);

@@ -22,6 +22,10 @@ QSize bufferOuterSize(int ws, int hs, const Factors& factors);
 // averaged while it is decoded. Raises the loader's errors and those of bufferOuterSize.
 QImage loadBuffer(const QString& path, const Factors& factors, bool streamJpeg = true);
 
+// Buffers of several sizings of a picture in memory (its rows in RGB32), each in the storage its target
+// gives.
+void fillBuffers(const QImage& picture, const std::vector<buffer::Target>& targets);
+
 // Buffers of several sizings of one picture file from one decode (the text's blocks and their parts), each
 // in the storage its target gives; the caller has held that storage's memory from the budget.
 void fillBuffers(const QString& path, const std::vector<buffer::Target>& targets);

@@ -124,6 +124,22 @@ px::Image greyStorage(px::View colours) {
     return out;
 }
 
+void mirror(px::Image& grid, bool leftRight, bool topBottom, int greyWidth) {
+    const px::MutableView v = grid.view();
+    if (leftRight)
+        for (int y = 0; y < v.height; ++y) {
+            if (greyWidth > 0) {
+                auto* bytes = reinterpret_cast<uint8_t*>(v.row(y));
+                std::reverse(bytes, bytes + greyWidth);
+            } else {
+                std::reverse(v.row(y), v.row(y) + v.width);
+            }
+        }
+    if (topBottom)
+        for (int y = 0; y < v.height / 2; ++y)
+            std::swap_ranges(v.row(y), v.row(y) + v.width, v.row(v.height - 1 - y));
+}
+
 Builder::Builder(const Factors& factors) : factors_(factors) {}
 
 Builder::~Builder() = default;

@@ -71,6 +71,10 @@ px::Image coarsen(px::View parts, int across, int down);
 // The brightness of every pixel, as the storage of a grey grid of the same size (px::greyView).
 px::Image greyStorage(px::View colours);
 
+// Mirrors a grid left to right, top to bottom, or both: the picture mirrored, as its blocks or parts see it.
+// `greyWidth`: for a grey grid (px::greyView's storage), its width in bytes; 0 for pixels.
+void mirror(px::Image& grid, bool leftRight, bool topBottom, int greyWidth = 0);
+
 // Where no block lands, the buffer keeps the picture box's background, pure red.
 constexpr px::Pixel kBackground = px::fromBgr(255);
 

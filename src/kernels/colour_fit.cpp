@@ -40,7 +40,7 @@ std::vector<Coverage> coverages(const choice::Table& table, int across, int down
         }
         c.spread = std::max(0.0, c.squares - c.sum * c.sum / parts);
         const bool even = c.spread < 0.01;
-        c.rank = even && c.sum < 0.02 * parts ? 0 : even ? 1 : 2;
+        c.rank = even && c.sum < 0.001 * parts ? 0 : even ? 1 : 2;
         out.push_back(std::move(c));
     }
     return out;

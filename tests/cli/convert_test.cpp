@@ -20,7 +20,9 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <csignal>
 #include <fcntl.h>
+#include <functional>
 #include <poll.h>
 #include <pty.h>
 #include <sys/inotify.h>
@@ -283,7 +285,7 @@ TEST_F(Converter, OptionalValuesOnlyAfterAnEqualsSignAndAWordOnTheFont) {
     EXPECT_TRUE(coloured.out.contains("\x1b[38;2;"));
     EXPECT_EQ(coloured.out, convert({pic, "--color=truecolor", "--columns", "20"}).out);
     const ConverterRun bad = convert({pic, "--color=99"});
-    EXPECT_EQ(bad.err, "tessarine-convert: --color takes truecolor, 256 or 16\n");
+    EXPECT_EQ(bad.err, "tessarine-convert: --color takes truecolor, full, 256, 16 or none\n");
     // By default nothing is said of the font, measured or remembered; a font the user names that is not
     // installed gets one line naming the family measured instead.
     for (int round = 0; round < 2; ++round) {
@@ -302,6 +304,54 @@ TEST_F(Converter, OptionalValuesOnlyAfterAnEqualsSignAndAWordOnTheFont) {
     EXPECT_EQ(linesOf(order.out).size(), 3);
     const ConverterRun installed = convert({pic, "--columns", "20", "--font", "DejaVu Sans Mono"});
     EXPECT_TRUE(installed.fontNotice.isEmpty() && installed.err.isEmpty()) << installed.err.toStdString();
+}
+
+// jp2a's, chafa's and img2txt's names for our options give our options' bytes.
+TEST_F(Converter, PeersNamesGiveTheirOwnOptionsBytes) {
+    const QString pic = testpic::save(scene(400, 300), path("p.bmp"));
+    const auto same = [&](const QStringList& ours, const QStringList& theirs) {
+        const ConverterRun a = convert(QStringList{pic} + ours), b = convert(QStringList{pic} + theirs);
+        EXPECT_EQ(a.status, 0) << a.err.toStdString();
+        EXPECT_EQ(a.out, b.out) << theirs.join(' ').toStdString();
+    };
+    same({"--columns", "30", "--rows", "10"}, {"--width", "30", "--height", "10"});
+    same({"--columns", "30", "--rows", "10"}, {"-W", "30", "-H", "10"});
+    same({"--columns", "30", "--rows", "10"}, {"-s", "30x10", "--stretch"});
+    same({"--columns", "20", "--color", "256"}, {"--colors=256", "--width", "20"});
+    same({"--columns", "20", "--color"}, {"--colors", "full", "--width", "20"});
+    same({"--columns", "20", "--color", "--mapping", "ink"}, {"--fill", "--width", "20", "--mapping", "ink"});
+    same({"--columns", "20", "--color", "16"}, {"-f", "ansi", "--width", "20"});
+    same({"--columns", "20"}, {"-f", "utf8", "--width", "20", "--color", "none"});
+    same({"--columns", "20", "--table", "blocks"}, {"--symbols", "block", "--width", "20"});
+    // -s keeps the proportions within its size: this wide picture fills the width, the lines fewer.
+    for (const QString& size : {"30x100", "100x10"}) {
+        const QList<QByteArray> lines = linesOf(convert({pic, "-s", size}).out);
+        const QStringList wh = size.split('x');
+        ASSERT_FALSE(lines.isEmpty());
+        EXPECT_LE(lines.size(), wh[1].toInt());
+        EXPECT_LE(lines.first().size(), wh[0].toInt());
+        EXPECT_TRUE(lines.size() == wh[1].toInt() || lines.first().size() == wh[0].toInt())
+            << size.toStdString();
+    }
+    // A mode word after --color is the mode, never a picture; the picture named so is ./256.
+    const ConverterRun moded = convert({"--color", "256", pic, "--columns", "10"});
+    EXPECT_EQ(moded.status, 0) << moded.err.toStdString();
+    EXPECT_TRUE(moded.out.contains("\x1b[38;5;"));
+    // Mirrored: in the position mapping each block's character is its own, so the lines read backwards,
+    // or come bottom first.
+    const QStringList grid = {pic, "--columns", "40", "--rows", "30", "--mapping", "position"};
+    const QList<QByteArray> plain = linesOf(convert(grid).out);
+    const QList<QByteArray> flippedX = linesOf(convert(QStringList(grid) << "--flipx").out);
+    const QList<QByteArray> flippedY = linesOf(convert(QStringList(grid) << "--flipy").out);
+    ASSERT_EQ(plain.size(), 30);
+    ASSERT_EQ(flippedX.size(), 30);
+    ASSERT_EQ(flippedY.size(), 30);
+    for (int i = 0; i < 30; ++i) {
+        QByteArray reversed = plain[i];
+        std::reverse(reversed.begin(), reversed.end());
+        EXPECT_EQ(flippedX[i], reversed) << i;
+        EXPECT_EQ(flippedY[i], plain[29 - i]) << i;
+    }
 }
 
 TEST_F(Converter, SettingsFileStandsForTheOptions) {
@@ -376,7 +426,12 @@ TEST_F(Converter, ExitStatusesAndErrorLines) {
                                  {good, "--brightness", "101"},
                                  {good, "--contrast", "x"},
                                  {good, "--gamma", "0"},
-                                 {good, "--table", "no-such-table"}};
+                                 {good, "--table", "no-such-table"},
+                                 {good, "-s", "80"},
+                                 {good, "--size=80x24"},
+                                 {good, "--symbols", "wide"},
+                                 {good, "--fill", "--mapping", "position"},
+                                 {good, "--animate"}}; // into a pipe
     for (const QStringList& args : usage) {
         const ConverterRun r = convert(args);
         EXPECT_EQ(r.status, 2) << args.join(' ').toStdString();
@@ -1374,13 +1429,15 @@ TEST_F(Converter, TextFitsTheTerminalItIsWrittenTo) {
 }
 
 // What a converter run in a terminal of its own wrote and left behind: the terminal (the test) answers
-// the background query with `answer`, or stays silent when it is empty.
+// the background query with `answer`, or stays silent when it is empty. Once `interruptWhen` holds for
+// the screen, the converter is sent SIGINT, as Ctrl-C would.
 struct TerminalRun {
     QByteArray screen; // all the converter wrote to the terminal
     int leftInInput;   // bytes of the terminal's answers left unread in the converter's input
 };
 
-TerminalRun inTerminal(const QStringList& args, const QByteArray& answer, const QString& colorFgBg = {}) {
+TerminalRun inTerminal(const QStringList& args, const QByteArray& answer, const QString& colorFgBg = {},
+                       std::function<bool(const QByteArray&)> interruptWhen = {}) {
     int master = -1, slave = -1;
     winsize size{};
     size.ws_col = 40;
@@ -1412,6 +1469,10 @@ TerminalRun inTerminal(const QStringList& args, const QByteArray& answer, const 
             screen.append(chunk, got);
         if (!answered && !answer.isEmpty() && screen.contains("\x1b]11;?")) {
             answered = write(master, answer.constData(), size_t(answer.size())) == answer.size();
+        }
+        if (running && interruptWhen && interruptWhen(screen)) {
+            kill(pid_t(p.processId()), SIGINT);
+            interruptWhen = {};
         }
         if (!running)
             break;
@@ -1493,6 +1554,42 @@ TEST_F(Converter, TwoColoursACellFollowTheBlock) {
     }
     // With one colour a cell, the character's colour alone.
     EXPECT_FALSE(convert(QStringList(args) << "--fg-only").out.contains("\x1b[48;"));
+}
+
+// An animated GIF plays in place, frame after frame in their order, until Ctrl-C, which leaves the cursor
+// shown and the colours reset.
+TEST_F(Converter, AnimationPlaysInTheTerminalUntilInterrupted) {
+    const QList<QRgb> colours = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)};
+    QList<QImage> frames;
+    for (QRgb c : colours)
+        frames.append(testpic::filled(40, 20, c));
+    const QString gif = testpic::saveAnimation(frames, 2, path("three.gif"));
+    // Each frame's cells carry its colour alone: where each is drawn, in the order drawn.
+    const auto drawn = [](const QByteArray& screen) {
+        QList<int> order;
+        static const QRegularExpression cell("48;2;(255;0;0|0;255;0|0;0;255)m");
+        for (const QRegularExpressionMatch& m : cell.globalMatch(QString::fromUtf8(screen))) {
+            const int frame = m.captured(1) == "255;0;0" ? 0 : m.captured(1) == "0;255;0" ? 1 : 2;
+            if (order.isEmpty() || order.last() != frame)
+                order.append(frame);
+        }
+        return order;
+    };
+    const TerminalRun r =
+        inTerminal({gif, "--animate", "--columns", "4", "--color", "--background", "dark"}, {}, {},
+                   [&](const QByteArray& screen) { return drawn(screen).size() >= 5; });
+    const QList<int> order = drawn(r.screen);
+    ASSERT_GE(order.size(), 5) << r.screen.toStdString();
+    for (int i = 0; i < order.size(); ++i)
+        EXPECT_EQ(order[i], i % 3) << "frame " << i << " of " << r.screen.toStdString();
+    EXPECT_TRUE(r.screen.contains("\x1b[48;2;0;255;0m    ")) << "a flat block is a blank on its colour";
+    EXPECT_TRUE(r.screen.contains("\x1b[?25l")) << "the cursor hidden while it plays";
+    EXPECT_TRUE(QString::fromUtf8(r.screen).contains(QRegularExpression("\\x1b\\[\\d+A\\r")))
+        << "each frame over the one before";
+    EXPECT_TRUE(r.screen.endsWith("\x1b[0m\x1b[?25h")) << r.screen.right(40).toStdString();
+    // Bounded, it ends by itself: --loops 1 draws each frame once.
+    EXPECT_EQ(drawn(inTerminal({gif, "--animate", "--loops", "1", "--columns", "4", "--color"}, {}).screen),
+              (QList<int>{0, 1, 2}));
 }
 
 } // namespace

@@ -44,11 +44,33 @@ TEST(Options, LongShortAndInlineValues) {
 
 TEST(Options, RefusedCommandLines) {
     EXPECT_EQ(refusal({"--bogus"}), "unknown option --bogus (see --help)");
-    EXPECT_EQ(refusal({"-x"}), "unknown option -x (see --help)");
     EXPECT_EQ(refusal({"--help-all"}), "unknown option --help-all (see --help)");
     EXPECT_EQ(refusal({"--scale"}), "--scale needs a value");
     EXPECT_EQ(refusal({"--crlf=yes"}), "--crlf takes no value");
     EXPECT_EQ(refusal({"a.jpg"}), "accepted");
+    // A near name is suggested, never taken: typos, a prefix, a short name.
+    EXPECT_EQ(refusal({"--colour"}), "unknown option --colour; did you mean --color?");
+    EXPECT_EQ(refusal({"--column", "5"}), "unknown option --column; did you mean --columns?");
+    EXPECT_EQ(refusal({"--map", "shape"}), "unknown option --map; did you mean --mapping?");
+    EXPECT_EQ(refusal({"--nocache"}), "unknown option --nocache; did you mean --no-cache?");
+    // Other converters' names that mean something else here, or nothing, say what to type instead.
+    for (const char* peer : {"-c", "-w", "-x", "-y", "--watch"})
+        EXPECT_NE(refusal({peer, "full"}).find(" is "), std::string::npos) << peer;
+    EXPECT_NE(refusal({"--fill=ascii"}).find("--table"), std::string::npos);
+}
+
+TEST(Options, PeersNamesAndModeWordsAfterColor) {
+    const cli::Options o = parse({"--width", "80", "-H", "24", "--colors", "256", "photo.jpg", "-f", "ansi"});
+    EXPECT_EQ(o.columns, "80");
+    EXPECT_EQ(o.rows, "24");
+    EXPECT_EQ(o.color, "256");
+    EXPECT_EQ(o.format, "ansi");
+    EXPECT_EQ(o.pictures, std::vector<std::string>{"photo.jpg"}) << "256 is the mode, not a picture";
+    EXPECT_EQ(parse({"--color", "photo.jpg"}).color, "truecolor");
+    EXPECT_EQ(parse({"--color", "./256"}).pictures, std::vector<std::string>{"./256"});
+    EXPECT_EQ(parse({"--animate", "off", "a.gif"}).animate, "off");
+    EXPECT_EQ(parse({"--animate=on"}).animate, "on");
+    EXPECT_EQ(refusal({"--watch"}).find('\n'), std::string::npos) << "one line";
 }
 
 std::string fileText(const char* relative) {
@@ -72,8 +94,9 @@ std::vector<std::string> manualOptionHeads() {
 }
 
 bool named(const std::vector<std::string>& heads, const std::string& word) {
+    const std::string literal = std::regex_replace(word, std::regex(R"([?*+.|()\[\]])"), R"(\$&)");
     return std::any_of(heads.begin(), heads.end(), [&](const std::string& head) {
-        return std::regex_search(head, std::regex("[ \"]" + word + "[ \"]"));
+        return std::regex_search(head, std::regex("[ \"]" + literal + "[ \"]"));
     });
 }
 
@@ -93,7 +116,17 @@ TEST(Options, EveryRowIsInTheHelpTheManualAndTheCompletion) {
         ++listed;
         const std::string name =
             rule.longName ? std::string("--") + rule.longName : std::string("-") + rule.shortName;
-        EXPECT_NE(help.find(" " + name + (rule.value ? " " : "")), std::string::npos) << name;
+        EXPECT_NE(help.find(" " + name +
+                            (!rule.value         ? ""
+                             : rule.defaultValue ? "[="
+                                                 : " ")),
+                  std::string::npos)
+            << name;
+        for (const char* alias : rule.aliases) {
+            EXPECT_NE(help.find(alias), std::string::npos) << alias;
+            EXPECT_TRUE(named(manual, alias)) << alias << " is missing from the manual page";
+            EXPECT_NE(completion.find(alias), std::string::npos) << alias;
+        }
         if (rule.shortName) {
             EXPECT_NE(help.find(std::string("-") + rule.shortName + ", "), std::string::npos) << name;
         }
@@ -105,7 +138,7 @@ TEST(Options, EveryRowIsInTheHelpTheManualAndTheCompletion) {
                 << name << " takes a value the completion does not know";
         }
     }
-    EXPECT_EQ(listed, 26);
+    EXPECT_EQ(listed, 35);
     std::string words;
     for (const art::OutputForm& form : art::outputForms()) {
         const std::string name(form.name);

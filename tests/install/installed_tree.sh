@@ -87,7 +87,7 @@ if [ -f /usr/share/bash-completion/bash_completion ]; then
         source "$1/share/bash-completion/completions/tessarine-convert"
         COMP_WORDS=("$1/bin/tessarine-convert" --co); COMP_CWORD=1; COMP_LINE="${COMP_WORDS[*]}"; COMP_POINT=${#COMP_LINE}
         _tessarine_convert "$1/bin/tessarine-convert" --co "$1/bin/tessarine-convert"; printf "%s\n" "${COMPREPLY[@]}"' _ "$tree")
-    [ "$(echo "$completed" | sort | tr '\n' ' ')" = "--color --columns --contrast " ] || fail "completion of --co gave: $(echo $completed)"
+    [ "$(echo "$completed" | sort | tr '\n' ' ')" = "--color --colors --columns --contrast " ] || fail "completion of --co gave: $(echo $completed)"
 else
     echo "bash-completion not installed: completion not tried"
 fi

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QList>
 #include <QString>
 
 // Test pictures made in the test rather than committed.
@@ -13,5 +14,8 @@ QImage filled(int width, int height, QRgb colour);
 QImage steps(int width, int height);
 // Saves in the format named by the file's ending ("bmp", "gif", "jpg"); returns the path.
 QString save(const QImage& image, const QString& path);
+// An animated GIF of the frames (at most 256 colours in all), each shown `delay` hundredths of a second,
+// looping forever.
+QString saveAnimation(const QList<QImage>& frames, int delay, const QString& path);
 
 } // namespace testpic

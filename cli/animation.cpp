@@ -1,0 +1,91 @@
+#include "animation.h"
+
+#include "output.h"
+#include "signals.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <unistd.h>
+
+namespace cli {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::atomic<bool>& playing() {
+    static std::atomic<bool> p{false};
+    return p;
+}
+
+constexpr char kShowCursor[] = "\x1b[0m\x1b[?25h";
+
+// Plays one picture until it is done or `until` has passed; false when the time is up.
+bool play(const Plan& plan, const Job& job, QtServices& qt, const Provided& provided,
+          Clock::time_point until) {
+    std::unique_ptr<Frames> frames = qt.frames(job.source);
+    // The size is fixed by the first frame and kept for all.
+    const Layout layout =
+        layoutFor(plan, frames->size(), plan.cellAspect.value_or(provided.measured.get().cellAspect));
+    int plays = frames->loopCount() < 0 ? -1 : frames->loopCount() + 1;
+    if (plan.loops > 0)
+        plays = plays < 0 ? plan.loops : std::min(plays, plan.loops);
+    long lines = 0;
+    Clock::time_point due = Clock::now();
+    for (int round = 0; plays < 0 || round < plays; ++round) {
+        if (round > 0)
+            frames = qt.frames(job.source);
+        std::vector<px::Image> images;
+        int delay = 0;
+        while (frames->next(targetsFor(layout.sizings, images), delay)) {
+            const std::string text = textOf(plan, job, assemble(plan, layout, std::move(images)), provided);
+            // Each frame over the lines of the one before.
+            const std::string back = lines > 0 ? "\x1b[" + std::to_string(lines) + "A\r" : "\x1b[?25l";
+            playing() = true;
+            if (!writeStandardOutput(back + text))
+                throw err::Error(err::PathFileAccess, {}, err::Kind::Reported);
+            lines = std::count(text.begin(), text.end(), '\n');
+            due += std::chrono::milliseconds(delay < 20 ? 100 : delay);
+            if (due > until)
+                return false;
+            std::this_thread::sleep_until(due);
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+int animate(const Plan& plan, QtServices& qt, const Provided& provided) {
+    atSignalEnd([] {
+        if (playing())
+            (void)!::write(STDOUT_FILENO, kShowCursor, sizeof kShowCursor - 1);
+    });
+    const Clock::time_point until = plan.duration > 0
+                                        ? Clock::now() + std::chrono::milliseconds(long(plan.duration * 1000))
+                                        : Clock::time_point::max();
+    int failed = 0;
+    for (const Job& job : plan.jobs) {
+        if (job.refused) {
+            ++failed;
+            continue;
+        }
+        try {
+            if (!job.inputError.empty())
+                throw err::Error(err::PathFileAccess, job.inputError);
+            if (!play(plan, job, qt, provided, until))
+                break;
+        } catch (const err::Error& e) {
+            if (e.kind() != err::Kind::Reported)
+                printError(job.picture, e.description());
+            ++failed;
+        }
+    }
+    if (playing().exchange(false))
+        writeStandardOutput(kShowCursor);
+    return failed == 0 ? 0 : failed == int(plan.jobs.size()) ? 2 : 1;
+}
+
+} // namespace cli
