@@ -49,19 +49,6 @@ std::string configDir() {
     return "/etc/fonts";
 }
 
-// A file or folder's identity: its size, time of change and number, or that it is missing.
-std::string identityOf(const std::string& path, struct stat* out = nullptr) {
-    struct stat st {};
-    char text[96] = "missing";
-    if (::stat(path.c_str(), &st) == 0)
-        std::snprintf(text, sizeof text, "%lld %lld.%09ld %llu", static_cast<long long>(st.st_size),
-                      static_cast<long long>(st.st_mtim.tv_sec), st.st_mtim.tv_nsec,
-                      static_cast<unsigned long long>(st.st_ino));
-    if (out)
-        *out = st;
-    return text;
-}
-
 void addStat(Hash& hash, const std::string& path, struct stat* out = nullptr) {
     hash.addField(path);
     hash.addField(identityOf(path, out));
@@ -345,6 +332,19 @@ class Fingerprint {
 };
 
 } // namespace
+
+// A file or folder's identity, as a memo line or an order entry keeps it.
+std::string identityOf(const std::string& path, struct stat* out) {
+    struct stat st {};
+    char text[96] = "missing";
+    if (::stat(path.c_str(), &st) == 0)
+        std::snprintf(text, sizeof text, "%lld %lld.%09ld %llu", static_cast<long long>(st.st_size),
+                      static_cast<long long>(st.st_mtim.tv_sec), st.st_mtim.tv_nsec,
+                      static_cast<unsigned long long>(st.st_ino));
+    if (out)
+        *out = st;
+    return text;
+}
 
 std::string fontFingerprint(const std::string& memo) {
     return Fingerprint(memo).run();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <sys/stat.h>
 
 // A fingerprint of everything outside the converter that decides which fonts a measurement may use: the
 // font configuration (fontconfig's files, followed through their includes), the folders it names for fonts
@@ -14,5 +15,9 @@ namespace cli {
 // the user's own that nobody else may write; it is read only as a regular file of the user's and written
 // never through a link.
 std::string fontFingerprint(const std::string& memo = {});
+
+// A file or folder's identity: its size, time of change and number, or that it is missing; `out` gets
+// what stat said.
+std::string identityOf(const std::string& path, struct stat* out = nullptr);
 
 } // namespace cli

@@ -109,17 +109,6 @@ bool fits(const Measurement& m, const std::u32string& table, double size) {
            m.cellAspect >= 0.1 && m.cellAspect <= 20;
 }
 
-// A file's identity: its size, time of change and number, or that it is missing.
-std::string fileIdentity(const std::string& path) {
-    struct stat st {};
-    char text[96] = "missing";
-    if (::stat(path.c_str(), &st) == 0)
-        std::snprintf(text, sizeof text, "%lld %lld.%09ld %llu", static_cast<long long>(st.st_size),
-                      static_cast<long long>(st.st_mtim.tv_sec), st.st_mtim.tv_nsec,
-                      static_cast<unsigned long long>(st.st_ino));
-    return text;
-}
-
 std::string number(double v) {
     char out[40];
     std::snprintf(out, sizeof out, "%.17g", v);
@@ -261,7 +250,7 @@ std::optional<Measurement> OrderCache::load(const std::string& key, const std::u
             return std::nullopt;
         const size_t tab = line.find('\t');
         const std::string path = line.substr(tab + 1);
-        if (line.substr(2, tab - 2) != fileIdentity(path))
+        if (line.substr(2, tab - 2) != identityOf(path))
             return std::nullopt;
         m.fontFiles.push_back(path);
     }
@@ -295,7 +284,7 @@ bool OrderCache::store(const std::string& key, const Measurement& m) const {
     }
     text += "files " + std::to_string(m.fontFiles.size()) + "\n";
     for (const std::string& path : m.fontFiles)
-        text += "f " + fileIdentity(path) + "\t" + path + "\n";
+        text += "f " + identityOf(path) + "\t" + path + "\n";
     text += "sum " + hashing::fnv64Hex(text) + "\n";
     const std::string target = entryPath(key);
     if (files::writePrivate(target, text) != 0)

@@ -39,7 +39,7 @@ SavedModes& saved() {
     return *s;
 }
 
-// A channel of an X colour specification, 1 to 4 hex digits, as a fraction of its full value.
+// A channel of an X colour value (rgb:RRRR/GGGG/BBBB), 1 to 4 hex digits, as a fraction of its full value.
 std::optional<double> channel(std::string_view hex) {
     if (hex.empty() || hex.size() > 4)
         return std::nullopt;
