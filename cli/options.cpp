@@ -121,7 +121,8 @@ const OptionRule kRules[] = {
      .value = "on|off",
      .text = &Options::animate,
      .help = "Play an animated picture (a GIF) in place in the terminal, frame by frame at its own delays, "
-             "looping as it says, until Ctrl-C. Only on a terminal: into a file or a pipe it is an error. "
+             "looping as it says, until Ctrl-C. Only as text on a terminal: into a file or a pipe, or with "
+             "html or png, it is an error. "
              "Without it, an animation's first frame.",
      .defaultValue = "on",
      .words = {"on", "off"}},

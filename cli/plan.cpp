@@ -412,7 +412,8 @@ void applyBackground(Plan& p, const Options& o, bool ownSizes, bool toTerminal) 
     p.art.inverted = p.invert;
 }
 
-// --animate plays in a terminal: into a file or a pipe, frames one after another would be no picture.
+// --animate plays text in a terminal: into a file or a pipe, frames one after another would be no picture,
+// and neither would pages or pictures one after another.
 void applyAnimation(Plan& p, const Options& o) {
     if (o.animate)
         requireWord("--animate", *o.animate);
@@ -420,6 +421,9 @@ void applyAnimation(Plan& p, const Options& o) {
     if (p.animate && ((o.output && *o.output != "-") || !::isatty(STDOUT_FILENO)))
         throw usage("--animate plays in a terminal: standard output is none (without it, the first frame is "
                     "written)");
+    if (p.animate && p.form != &art::textForm())
+        throw usage(std::string("--animate plays text in a terminal: not with --format ") +
+                    std::string(p.form->name));
     if (o.loops) {
         long long n = 0;
         if (!readWhole(*o.loops, n) || n < 1)
@@ -606,7 +610,6 @@ Plan makePlan(const Options& o) {
     }
     p.flipX = o.flipX;
     p.flipY = o.flipY;
-    applyAnimation(p, o);
     if (o.font)
         p.font = *o.font;
     if (textcode::decode(p.font).size() > size_t(limits::kMaxFontNameLength))
@@ -633,6 +636,7 @@ Plan makePlan(const Options& o) {
     p.useCache = !o.noCache;
     applyArt(p, o);
     applyForm(p, o);
+    applyAnimation(p, o);
     const bool toTerminal = (!o.output || *o.output == "-") && ::isatty(STDOUT_FILENO);
     applyBackground(p, o, ownSizes, toTerminal);
     if (const std::optional<px::Size> cell = terminalCell(STDOUT_FILENO); cell && ownSizes && toTerminal)

@@ -1450,12 +1450,14 @@ TerminalRun inTerminal(const QStringList& args, const QByteArray& answer, const 
     if (!colorFgBg.isEmpty())
         environment.insert("COLORFGBG", colorFgBg);
     p.setProcessEnvironment(environment);
-    // The terminal is the converter's own, as a shell's is: its controlling terminal, input and output.
+    // The terminal is the converter's own, as a shell's is: its controlling terminal, input, output and
+    // errors.
     p.setChildProcessModifier([slave] {
         setsid();
         ioctl(slave, TIOCSCTTY, 0);
         dup2(slave, STDIN_FILENO);
         dup2(slave, STDOUT_FILENO);
+        dup2(slave, STDERR_FILENO);
     });
     p.start(QStringLiteral(TESSARINE_CONVERT), args);
     fcntl(master, F_SETFL, O_NONBLOCK);
@@ -1587,6 +1589,8 @@ TEST_F(Converter, AnimationPlaysInTheTerminalUntilInterrupted) {
     EXPECT_TRUE(QString::fromUtf8(r.screen).contains(QRegularExpression("\\x1b\\[\\d+A\\r")))
         << "each frame over the one before";
     EXPECT_TRUE(r.screen.endsWith("\x1b[0m\x1b[?25h")) << r.screen.right(40).toStdString();
+    EXPECT_TRUE(inTerminal({gif, "--animate", "-f", "png"}, {}).screen.contains("--animate plays text"))
+        << "a picture's bytes are no animation";
     // Bounded, it ends by itself: --loops 1 draws each frame once.
     EXPECT_EQ(drawn(inTerminal({gif, "--animate", "--loops", "1", "--columns", "4", "--color"}, {}).screen),
               (QList<int>{0, 1, 2}));
