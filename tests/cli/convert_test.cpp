@@ -62,6 +62,19 @@ QProcessEnvironment converterEnvironment() {
     return environment;
 }
 
+// A variable of the converter's environment for the runs of a scope (the suite leaves COLORTERM and
+// COLORFGBG unset, and TERM xterm-256color).
+class ConverterVariable {
+  public:
+    ConverterVariable(const char* name, const char* value) : name_(name) { qputenv(name, value); }
+    ~ConverterVariable() { qunsetenv(name_); }
+    ConverterVariable(const ConverterVariable&) = delete;
+    ConverterVariable& operator=(const ConverterVariable&) = delete;
+
+  private:
+    const char* name_;
+};
+
 // `memoryLimit`: the most address space, in bytes, the converter may take (0: no limit).
 ConverterRun convert(const QStringList& args, const QString& input = QString(), qint64 memoryLimit = 0) {
     QProcess p;
@@ -1080,7 +1093,20 @@ TEST_F(Converter, RememberedOrderGivesTheSameTextWithoutQt) {
     EXPECT_EQ(viaQt.out, fresh.out);
 }
 
+// The key the converter computes for an entry: in its environment, which lacks the Qt platform when the
+// suite runs as users run it.
+std::string keyAsTheConverterSees(const cli::OrderCache& cache, const std::u32string& table,
+                                  const std::string& font, double size) {
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (!converterEnvironment().contains("QT_QPA_PLATFORM"))
+        qunsetenv("QT_QPA_PLATFORM");
+    const std::string key = cache.key(table, font, size);
+    qputenv("QT_QPA_PLATFORM", platform);
+    return key;
+}
+
 TEST_F(Converter, CacheIsUsedOnlyForWhatItWasMeasuredFor) {
+    const QByteArray suiteFonts = qgetenv("FONTCONFIG_FILE");
     const QString module = QStringLiteral(TESSARINE_QT_MODULE_FILE);
     qputenv("TESSARINE_QT_MODULE", QFile::encodeName(module));
     // A font configuration of the test's own: the system's, and a folder of extra fonts.
@@ -1100,7 +1126,7 @@ TEST_F(Converter, CacheIsUsedOnlyForWhatItWasMeasuredFor) {
     poisoned.levels = {9, 5, 0};
     poisoned.printable = {false, true, true};
     poisoned.patterns.assign(3, glyphs::Pattern{1, 1, {0}});
-    ASSERT_TRUE(cache.store(cache.key(table, font, 8), poisoned));
+    ASSERT_TRUE(cache.store(keyAsTheConverterSees(cache, table, font, 8), poisoned));
     const QString black = testpic::save(testpic::filled(12, 6, qRgb(0, 0, 0)), path("black.bmp"));
     const QStringList args = {black, "--chars", "@. ", "--font", "DejaVu Sans Mono", "--scale", "1x1"};
     EXPECT_EQ(convert(args).out, QByteArray("            \n").repeated(6)) << "the entry is used";
@@ -1117,20 +1143,20 @@ TEST_F(Converter, CacheIsUsedOnlyForWhatItWasMeasuredFor) {
     QFile::copy("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", path("fonts/Extra.ttf"));
     EXPECT_EQ(convert(args).out, QByteArray("@@@@@@@@@@@@\n").repeated(6)) << "measured afresh";
     // Poisoned again for the new fonts, then another configuration file: not used either.
-    ASSERT_TRUE(cache.store(cache.key(table, font, 8), poisoned));
+    ASSERT_TRUE(cache.store(keyAsTheConverterSees(cache, table, font, 8), poisoned));
     EXPECT_EQ(convert(args).out, QByteArray("            \n").repeated(6));
     writeFile("other.conf",
               "<?xml version=\"1.0\"?>\n<fontconfig><include>/etc/fonts/fonts.conf</include></fontconfig>\n");
     qputenv("FONTCONFIG_FILE", QFile::encodeName(path("other.conf")));
     EXPECT_EQ(convert(args).out, QByteArray("@@@@@@@@@@@@\n").repeated(6));
     // A damaged entry is measured afresh and written whole again.
-    const std::string key = cache.key(table, font, 8);
+    const std::string key = keyAsTheConverterSees(cache, table, font, 8);
     writeFile(QString::fromStdString(cache.entryPath(key)).mid(folder().size() + 1), "damaged");
     EXPECT_EQ(convert(args).out, QByteArray("@@@@@@@@@@@@\n").repeated(6));
     const auto rewritten = cache.load(key, table, 8);
     ASSERT_TRUE(rewritten);
     EXPECT_EQ(rewritten->chars.front(), U'@');
-    qunsetenv("FONTCONFIG_FILE");
+    qputenv("FONTCONFIG_FILE", suiteFonts);
     qunsetenv("TESSARINE_QT_MODULE");
 }
 
@@ -1283,7 +1309,11 @@ TEST_F(Converter, ColourAndInvertKeepThePlainText) {
     // Inverted, the lightest character stands for the darkest block: where the text has the i-th character
     // of the measured order, the inverted text has the i-th from the end.
     QString order;
-    for (const QByteArray& line : convert({"--order", "--chars", "@%#*+=-:. "}).out.trimmed().split('\n'))
+    // (measured as --scale measures it: in the desktop program's font and size)
+    for (const QByteArray& line :
+         convert({"--order", "--chars", "@%#*+=-:. ", "--font", "Courier New", "--size", "8"})
+             .out.trimmed()
+             .split('\n'))
         order += line.startsWith("U+0020") ? QString(" ") : QString::fromUtf8(line.split('\t')[0]);
     ASSERT_EQ(order.size(), 10);
     const QByteArray inverted = convert(QStringList(base) << "--invert").out;
