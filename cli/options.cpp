@@ -186,21 +186,6 @@ size_t distance(const std::string& a, const std::string& b) {
     return d[a.size()][b.size()];
 }
 
-// The nearest of some words to what was typed: one it begins, or one a couple of edits away; nothing when
-// none is near.
-std::optional<std::string> nearest(const std::string& typed, const std::vector<std::string>& words) {
-    std::optional<std::string> best;
-    size_t bestDistance = std::clamp<size_t>(typed.size() / 3, 1, 2) + 1;
-    for (const std::string& w : words) {
-        const bool begins =
-            typed.size() >= 3 && w.size() > typed.size() && w.compare(0, typed.size(), typed) == 0;
-        const size_t d = begins ? 1 : distance(typed, w);
-        if (d < bestDistance)
-            best = w, bestDistance = d;
-    }
-    return best;
-}
-
 std::string unknownOption(const std::string& shown) {
     for (const PeerName& p : kPeerNames)
         if (shown == p.name)
@@ -210,7 +195,7 @@ std::string unknownOption(const std::string& shown) {
         for (const std::string& n : namesOf(rule))
             if ((n.size() > 2) == (shown.size() > 2)) // long names for a long one, short for a short one
                 names.push_back(n);
-    if (const std::optional<std::string> near = nearest(shown, names))
+    if (const std::optional<std::string> near = nearestWord(shown, names))
         return "unknown option " + shown + "; did you mean " + *near + "?";
     return "unknown option " + shown + " (see --help)";
 }
@@ -263,6 +248,19 @@ std::string wrapped(const std::string& text, size_t column, size_t indent, size_
 
 err::Error usage(const std::string& message) {
     return err::Error(err::InvalidArgument, message, err::Kind::Usage);
+}
+
+std::optional<std::string> nearestWord(const std::string& typed, const std::vector<std::string>& words) {
+    std::optional<std::string> best;
+    size_t bestDistance = std::clamp<size_t>(typed.size() / 3, 1, 2) + 1;
+    for (const std::string& w : words) {
+        const bool begins =
+            typed.size() >= 3 && w.size() > typed.size() && w.compare(0, typed.size(), typed) == 0;
+        const size_t d = begins ? 1 : distance(typed, w);
+        if (d < bestDistance)
+            best = w, bestDistance = d;
+    }
+    return best;
 }
 
 std::span<const OptionRule> optionRules() {
@@ -325,7 +323,7 @@ void requireWord(const char* option, const std::string& value) {
         std::any_of(rule->words.begin(), rule->words.end(), [&](const char* w) { return value == w; }))
         return;
     const std::optional<std::string> near =
-        nearest(value, std::vector<std::string>(rule->words.begin(), rule->words.end()));
+        nearestWord(value, std::vector<std::string>(rule->words.begin(), rule->words.end()));
     throw usage(std::string(option) + " takes " + listed(rule->words) +
                 (near ? "; did you mean " + *near + "?" : ""));
 }

@@ -63,6 +63,10 @@ std::span<const OptionRule> optionRules();
 
 Options parseOptions(const std::vector<std::string>& arguments);
 
+// The nearest of some words to what was typed: one it begins, or one a couple of edits away; nothing when
+// none is near.
+std::optional<std::string> nearestWord(const std::string& typed, const std::vector<std::string>& words);
+
 // A value that must be one of an option's words; raises a usage error naming them, and the nearest.
 void requireWord(const char* option, const std::string& value);
 

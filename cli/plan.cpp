@@ -13,9 +13,11 @@
 #include "kernels/rounding.h"
 #include "kernels/text_encoding.h"
 #include "output.h"
+#include "shipped_tables.h"
 #include "terminal.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -40,32 +42,6 @@ std::u32string argumentText(const std::string& bytes) {
     if (textcode::decodeUtf8(bytes, text))
         return text;
     return textcode::decode(bytes);
-}
-
-// A table named by its file, or by the name of a table the program ships ("braille", "ramp-10.txt").
-std::string tablePath(const std::string& named) {
-    struct stat st {};
-    if (::stat(named.c_str(), &st) == 0 || named.find('/') != std::string::npos)
-        return named;
-    for (const std::string& name : {named, named + ".txt"}) {
-        const std::string shipped = layout::dataFile(layout::programFolder(), "tables/" + name);
-        if (::stat(shipped.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-            return shipped;
-    }
-    return named;
-}
-
-std::u32string tableFile(const std::string& named) {
-    const std::string path = tablePath(named);
-    try {
-        return files::readFirstLine(path);
-    } catch (const err::Error& e) {
-        if (e.kind() == err::Kind::TooLarge)
-            throw usage(path + ": its first line goes on past " + std::to_string(limits::kMaxTableLineBytes) +
-                        " bytes; a table holds at most " + std::to_string(limits::kMaxTableLength) +
-                        " characters");
-        throw usage(path + ": " + e.description());
-    }
 }
 
 // What a settings file says of the table, the font, its size and the factors, read as the desktop program
@@ -296,10 +272,9 @@ void refuseLineBreakers(const std::u32string& table) {
         }
 }
 
-void applySettings(Plan& p, const std::string& path) {
+// Takes the font, size and factors a settings file gives; returns its table, when it names one.
+std::optional<std::u32string> applySettings(Plan& p, const std::string& path) {
     const SettingsFile s = readSettings(path);
-    if (s.table)
-        p.table = *s.table;
     if (s.font)
         p.font = *s.font;
     if (s.size)
@@ -309,6 +284,7 @@ void applySettings(Plan& p, const std::string& path) {
     if (s.v)
         p.factors.v = *s.v;
     p.factors.scaled = !(p.factors.h == 1 && p.factors.v == 1);
+    return s.table;
 }
 
 void applyScale(Plan& p, const std::string& scale) {
@@ -596,18 +572,20 @@ Plan makePlan(const Options& o) {
         p.size = 10;
         p.art.mapping = choice::Mapping::Shape;
     }
-    const bool positional = o.mapping ? *o.mapping == "position" : !ownSizes;
-    p.table = ownSizes && !positional ? tableFile("ascii") : defaultTable();
+    std::optional<std::u32string> table;
     if (o.settings)
-        applySettings(p, *o.settings);
+        table = applySettings(p, *o.settings);
+    // A table given replaces the settings file's; only when none is given is a shipped one looked up.
     if (o.table)
-        p.table = tableFile(*o.table);
+        table = tables::tableNamed(*o.table);
     if (o.chars)
-        p.table = argumentText(*o.chars);
+        table = argumentText(*o.chars);
     if (o.symbols) {
         requireWord("--symbols", *o.symbols);
-        p.table = tableFile(*o.symbols == "block" ? "blocks" : *o.symbols);
+        table = tables::tableNamed(*o.symbols == "block" ? "blocks" : *o.symbols);
     }
+    const bool positional = o.mapping ? *o.mapping == "position" : !ownSizes;
+    p.table = table ? *table : ownSizes && !positional ? tables::tableNamed("ascii") : defaultTable();
     p.flipX = o.flipX;
     p.flipY = o.flipY;
     if (o.font)

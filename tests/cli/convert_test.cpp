@@ -486,6 +486,27 @@ TEST_F(Converter, OutputsLineEndsAndTheDefaultTable) {
         EXPECT_EQ(r.out, convert(QStringList{pic, "--table", "classic"} + described).out);
     }
 
+    // A converter copied anywhere with its module has every shipped table, and looks none up where the
+    // table is given; an edited copy of a shipped table beside it wins.
+    QDir(folder()).mkpath("copy");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TESSARINE_CONVERT), path("copy/tessarine-convert")));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TESSARINE_QT_MODULE_FILE), path("copy/tessarine-convert-qt.so")));
+    const auto copied = [&](const QStringList& args) {
+        QProcess p;
+        p.setProcessEnvironment(converterEnvironment());
+        p.start(path("copy/tessarine-convert"), QStringList{pic, "--columns", "30"} + args);
+        p.waitForFinished(60000);
+        return std::pair(p.exitCode(), p.readAllStandardOutput());
+    };
+    EXPECT_EQ(copied({}), std::pair(0, byDefault.out));
+    EXPECT_EQ(copied({"--chars", "@. "}),
+              std::pair(0, convert({pic, "--columns", "30", "--chars", "@. "}).out));
+    EXPECT_EQ(copied({"--table", "braille"}),
+              std::pair(0, convert({pic, "--columns", "30", "--table", "braille"}).out));
+    QDir(folder()).mkpath("copy/tables");
+    writeFile("copy/tables/ramp-10.txt", "#. ");
+    EXPECT_EQ(copied({"--table", "ramp-10"}).second, convert({pic, "--columns", "30", "--chars", "#. "}).out);
+
     const ConverterRun version = convert({"--version"});
     EXPECT_EQ(version.out, "tessarine-convert 0.2 build 17\n");
     EXPECT_TRUE(convert({"--help"}).out.contains("--columns"));

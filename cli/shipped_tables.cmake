@@ -1,0 +1,15 @@
+# Writes OUTPUT: one {name, bytes} row for every table file in TABLES (resources/tables), sorted by name, for
+# cli/shipped_tables.cpp to build in.
+file(GLOB tables ${TABLES}/*.txt)
+list(SORT tables)
+set(rows "")
+foreach(table ${tables})
+  get_filename_component(name ${table} NAME_WE)
+  file(READ ${table} hex HEX)
+  string(LENGTH "${hex}" digits)
+  math(EXPR bytes "${digits} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "\\\\x\\1" escaped "${hex}")
+  string(APPEND rows "{\"${name}\", std::string_view(\"${escaped}\", ${bytes})},\n")
+endforeach()
+file(WRITE ${OUTPUT}.new "${rows}")
+file(COPY_FILE ${OUTPUT}.new ${OUTPUT} ONLY_IF_DIFFERENT)
