@@ -60,8 +60,9 @@ const OptionRule kRules[] = {
      .value = "dark|light",
      .text = &Options::background,
      .help = "The background the text is shown on: light text for a dark one, dark text for a light one. By "
-             "default the terminal's own, as it answers when asked (else $COLORFGBG, else dark); light into "
-             "a file or a pipe and with --scale or --settings.",
+             "default the terminal's own, as it answers when asked, else $COLORFGBG, else dark (into a file "
+             "or a pipe too, as other converters have it); a page (html, png) is light; --scale and "
+             "--settings give dark text for a light page.",
      .words = {"dark", "light"}},
     {"invert", 0, nullptr, nullptr, &Options::invert,
      "Flip the polarity in force, found or given: the lightest character for the darkest block on a light "
@@ -97,13 +98,15 @@ const OptionRule kRules[] = {
     {.longName = "color",
      .value = "MODE",
      .text = &Options::color,
-     .help = "Colour, as ANSI escape sequences: MODE (after = or as the next word) truecolor (or full; the "
-             "default), 256 or 16 colours, or none; with html and png, the exact colours. With the shape and "
-             "ink mappings each cell gets its glyph, a foreground and a background colour chosen together; "
-             "with position, each character is in its block's average colour.",
-     .defaultValue = "truecolor",
+     .help =
+         "Colour, as ANSI escape sequences: MODE (after = or as the next word) auto (the default: 24-bit "
+         "where $COLORTERM is truecolor or 24bit, else 256 colours where $TERM ends in 256color, else 16), "
+         "truecolor (or full), 256 or 16 colours, or none; with html and png, the exact colours. With the "
+         "shape and ink mappings each cell gets its glyph, a foreground and a background colour chosen "
+         "together; with position, each character is in its block's average colour.",
+     .defaultValue = "auto",
      .aliases = {"--colors"},
-     .words = {"truecolor", "full", "256", "16", "none"}},
+     .words = {"auto", "truecolor", "full", "256", "16", "none"}},
     {"fg-only", 0, nullptr, nullptr, &Options::fgOnly,
      "With --color: one colour a cell, the character's, on the terminal's own background."},
     {.longName = "fill",
@@ -372,7 +375,9 @@ std::string helpText() {
            paragraph("By default the converter draws its best art: the glyph whose shape follows each block "
                      "(--mapping shape), from every printable ASCII character (--table ascii), measured in "
                      "the font a terminal shows (the font system's monospace font) at 10 points, in the "
-                     "terminal's polarity (light text on a dark terminal; dark text into a file or a pipe). "
+                     "terminal's polarity (light text on a dark terminal; into a file or a pipe, "
+                     "$COLORFGBG's, else light "
+                     "text for a dark terminal: --background light for a light one). "
                      "--scale and --settings give the desktop program's text instead, with its defaults: "
                      "--mapping position, --table classic, \"Courier New\" at 8 points.") +
            R"(

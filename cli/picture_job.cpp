@@ -283,7 +283,7 @@ std::string textOf(const Plan& plan, const Job& job, const Buffers& b, const Pro
     }
     a.colours = plan.colours;
     a.crlf = plan.crlf;
-    a.dark = plan.invert && plan.colours;
+    a.dark = plan.invert; // a page's ground is the one its text is made for
     a.page.title = titleOf(job);
     a.page.fontFamily = plan.font;
     a.page.points = plan.size;

@@ -335,8 +335,37 @@ void applyArt(Plan& p, const Options& o) {
     p.score = o.score;
 }
 
+// Picture formats an output name may end in that the converter does not write: text under such a name is
+// a mistake, unless the form is asked for.
+constexpr const char* kPictureSuffixes[] = {".jpg", ".jpeg", ".gif", ".bmp", ".webp",
+                                            ".tif", ".tiff", ".ppm", ".pgm", ".svg"};
+
+void refusePictureNames(const Options& o) {
+    if (o.format || !o.output || *o.output == "-" || o.output->back() == '/' || isDirectory(*o.output))
+        return;
+    // A picture named as the output is refused as such, with its own reason.
+    for (const std::string& picture : o.pictures)
+        if (files::sameFile(*o.output, picture))
+            return;
+    std::string lower = std::filesystem::path(*o.output).extension().string();
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
+    if (std::find(std::begin(kPictureSuffixes), std::end(kPictureSuffixes), lower) ==
+        std::end(kPictureSuffixes))
+        return;
+    std::string forms, names;
+    const auto all = art::outputForms();
+    for (size_t i = 0; i < all.size(); ++i) {
+        const std::string joint = i == 0 ? "" : i + 1 == all.size() ? " or " : ", ";
+        forms += joint + std::string(all[i].name) + " (NAME" + std::string(all[i].extension) + ")";
+        names += joint + std::string(all[i].name);
+    }
+    throw usage("-o " + *o.output + ": tessarine-convert writes " + forms + ", not " + lower.substr(1) +
+                "; to write one under this name, add --format " + names);
+}
+
 void applyForm(Plan& p, const Options& o) {
-    std::string colour = o.color.value_or(o.fill ? "truecolor" : "none");
+    std::string colour = o.color.value_or(o.fill ? "auto" : "none");
     requireWord("--color", colour);
     // img2txt's formats: ansi is the text in 16 colours, utf8 the text.
     std::string format = o.format.value_or("");
@@ -347,7 +376,9 @@ void applyForm(Plan& p, const Options& o) {
             colour = "16";
         format = "text";
     }
-    if (colour == "truecolor" || colour == "full")
+    if (colour == "auto")
+        p.colours = paletteOfEnvironment(std::getenv("COLORTERM"), std::getenv("TERM"));
+    else if (colour == "truecolor" || colour == "full")
         p.colours = art::Palette::TrueColor;
     else if (colour == "256")
         p.colours = art::Palette::Xterm256;
@@ -362,6 +393,7 @@ void applyForm(Plan& p, const Options& o) {
         throw usage("--fill gives two colours a cell with --mapping shape or ink; --mapping position colours "
                     "each character alone");
     p.twoColours = p.colours && !o.fgOnly && p.art.mapping != choice::Mapping::Position;
+    refusePictureNames(o);
     if (!format.empty())
         p.form = art::formNamed(format);
     else if (o.output)
@@ -369,16 +401,20 @@ void applyForm(Plan& p, const Options& o) {
             p.form = chosen;
 }
 
-// Where the text is shown: light text for a dark background. Given; else, for text going to a terminal at
-// the converter's own sizes, the terminal's own background (its answer, $COLORFGBG, or dark, as most
-// terminals are); else a light page, as a file or a pipe has always had it. --invert flips it.
+// Where the text is shown: light text for a dark background. Given; else, at the converter's own sizes,
+// the terminal's own background when it can be asked and its answer can change the text (its answer, else
+// $COLORFGBG, else dark, as most terminals are and as jp2a, chafa and timg take it into a pipe); a page
+// (html, png) is light unless told. --scale and --settings keep the desktop program's dark text on a light
+// page. --invert flips whatever is in force.
 void applyBackground(Plan& p, const Options& o, bool ownSizes, bool toTerminal) {
     std::optional<Background> background;
     if (o.background) {
         requireWord("--background", *o.background);
         background = *o.background == "dark" ? Background::Dark : Background::Light;
-    } else if (ownSizes && toTerminal && !o.order) {
-        background = askBackground(STDIN_FILENO, STDOUT_FILENO);
+    } else if (ownSizes && p.form == &art::textForm() && !o.order) {
+        // Two colours a cell set every cell's colours: the terminal's background never shows.
+        if (toTerminal && !p.twoColours && mayAskTerminal(std::getenv("TERM")))
+            background = askBackground(STDIN_FILENO, STDOUT_FILENO);
         if (!background)
             background = backgroundOfColorFgBg(std::getenv("COLORFGBG"));
         if (!background)
@@ -478,11 +514,13 @@ void addJobs(Plan& p, const Options& o) {
             const std::string name = (picture == kStandardInput ? std::string("stdin") : baseName(picture)) +
                                      std::string(p.form->extension);
             job.output = (std::filesystem::path(out) / name).string();
+            // The name stays with the picture that holds it: a later clash names that one.
             if (const auto taken = names.find(name); taken != names.end()) {
                 printError(picture, "output " + name + " is already written for " + taken->second);
                 job.refused = true;
+            } else {
+                names[name] = picture;
             }
-            names[name] = picture;
         }
         p.jobs.push_back(job);
     }

@@ -3,11 +3,15 @@
 #include "signals.h"
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <poll.h>
 #include <string>
+#include <strings.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -37,6 +41,11 @@ SavedModes& saved() {
         return modes;
     }();
     return *s;
+}
+
+// For a signal handler: the modes put back, if they are held.
+void restoreSavedModes() {
+    saved().restore();
 }
 
 // A channel of an X colour value (rgb:RRRR/GGGG/BBBB), 1 to 4 hex digits, as a fraction of its full value.
@@ -110,6 +119,55 @@ std::optional<Background> backgroundOfColorFgBg(const char* value) {
     return colour == 7 || colour >= 9 ? Background::Light : Background::Dark;
 }
 
+bool mayAskTerminal(const char* term) {
+    return term && *term && std::strcmp(term, "dumb") != 0;
+}
+
+art::Palette paletteOfEnvironment(const char* colorTerm, const char* term) {
+    if (colorTerm && (strcasecmp(colorTerm, "truecolor") == 0 || strcasecmp(colorTerm, "24bit") == 0))
+        return art::Palette::TrueColor;
+    if (term && std::strstr(term, "256color"))
+        return art::Palette::Xterm256;
+    return art::Palette::Ansi16;
+}
+
+namespace {
+
+// Ctrl-Z or Ctrl-\ while the answers are awaited: the terminal's modes are put back first, then the signal
+// does what it always does (stops the converter, or ends it). Once continued, the query is over.
+std::atomic<bool> abandoned{false};
+
+void putBackAndStop(int signal) {
+    const int saved = errno;
+    restoreSavedModes();
+    abandoned = true;
+    std::raise(signal); // the handler was reset to the default as it was entered, and the signal not held
+    errno = saved;
+}
+
+// The dispositions of the signals that stop or quit, kept while the query runs.
+class StopSignals {
+  public:
+    StopSignals() {
+        struct sigaction action {};
+        action.sa_handler = putBackAndStop;
+        action.sa_flags = SA_RESETHAND | SA_NODEFER;
+        sigemptyset(&action.sa_mask);
+        for (size_t i = 0; i < std::size(kSignals); ++i)
+            sigaction(kSignals[i], &action, &old_[i]);
+    }
+    ~StopSignals() {
+        for (size_t i = 0; i < std::size(kSignals); ++i)
+            sigaction(kSignals[i], &old_[i], nullptr);
+    }
+
+  private:
+    static constexpr int kSignals[] = {SIGTSTP, SIGQUIT};
+    struct sigaction old_[std::size(kSignals)]{};
+};
+
+} // namespace
+
 std::optional<Background> askBackground(int input, int output, int timeoutMs) {
     struct stat in {
     }, out{};
@@ -119,6 +177,10 @@ std::optional<Background> askBackground(int input, int output, int timeoutMs) {
     // A converter in the background of its shell would be stopped for changing the terminal's modes.
     if (::tcgetpgrp(input) != ::getpgrp())
         return std::nullopt;
+    // What the user typed ahead is the shell's: it would be read with the answers.
+    int waiting = 0;
+    if (::ioctl(input, FIONREAD, &waiting) != 0 || waiting > 0)
+        return std::nullopt;
     SavedModes& modes = saved();
     if (::tcgetattr(input, &modes.modes) != 0)
         return std::nullopt;
@@ -127,6 +189,8 @@ std::optional<Background> askBackground(int input, int output, int timeoutMs) {
     quiet.c_cc[VMIN] = 0;
     quiet.c_cc[VTIME] = 0;
     modes.fd = input;
+    abandoned = false;
+    const StopSignals stopSignals;
     modes.held = true;
     if (::tcsetattr(input, TCSANOW, &quiet) != 0) {
         modes.held = false;
@@ -136,22 +200,24 @@ std::optional<Background> askBackground(int input, int output, int timeoutMs) {
     std::string got;
     if (::write(output, kQuery, sizeof kQuery - 1) == ssize_t(sizeof kQuery - 1)) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (!attributesAnswered(got) && got.size() < 4096) {
+        // A byte at a time: nothing after the last answer's end is taken from the shell.
+        while (!attributesAnswered(got) && got.size() < 4096 && !abandoned) {
+            char c = 0;
+            const ssize_t n = ::read(input, &c, 1);
+            if (n == 1) {
+                got.push_back(c);
+                continue;
+            }
+            if (n < 0 && errno != EINTR && errno != EAGAIN)
+                break;
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
             pollfd fd{input, POLLIN, 0};
-            if (left.count() <= 0 || ::poll(&fd, 1, int(left.count())) <= 0)
+            if (left.count() <= 0 || ::poll(&fd, 1, int(left.count())) == 0 ||
+                (fd.revents & (POLLHUP | POLLERR | POLLNVAL)))
                 break;
-            char chunk[256];
-            const ssize_t n = ::read(input, chunk, sizeof chunk);
-            if (n <= 0)
-                break;
-            got.append(chunk, size_t(n));
         }
     }
-    // A terminal that has not answered in time may still: what it sends is not left for the shell.
-    if (!attributesAnswered(got))
-        ::tcflush(input, TCIFLUSH);
     modes.restore();
     const size_t osc = got.find("\x1b]11;");
     return osc == std::string::npos ? std::nullopt : backgroundOfAnswer(std::string_view(got).substr(osc));

@@ -13,6 +13,7 @@
 
 #include <QClipboard>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -261,9 +262,10 @@ TEST_F(Converter, GridsCoverEveryEdgeOfThePicture) {
                 framed.setPixel(x, y, qRgb(0, 0, 0));
     const QString pic = testpic::save(framed, path("framed.bmp"));
     for (int columns : {12, 40, 100}) {
-        const QList<QByteArray> lines = linesOf(
-            convert({pic, "--columns", QString::number(columns), "--chars", "@#+. ", "--mapping", "position"})
-                .out);
+        const QList<QByteArray> lines =
+            linesOf(convert({pic, "--columns", QString::number(columns), "--chars", "@#+. ", "--mapping",
+                             "position", "--background", "light"})
+                        .out);
         ASSERT_GE(lines.size(), 3) << columns;
         EXPECT_FALSE(lines.first().contains(' ') || lines.last().contains(' ')) << columns;
         for (const QByteArray& line : lines)
@@ -293,12 +295,15 @@ TEST_F(Converter, SeveralPicturesGoToStandardOutputInTheirOrder) {
 
 TEST_F(Converter, OptionalValuesOnlyAfterAnEqualsSignAndAWordOnTheFont) {
     const QString pic = testpic::save(scene(60, 40), path("p.jpg"));
-    const ConverterRun coloured = convert({"--color", pic, "--columns", "20"});
-    EXPECT_EQ(coloured.status, 0) << coloured.err.toStdString();
-    EXPECT_TRUE(coloured.out.contains("\x1b[38;2;"));
-    EXPECT_EQ(coloured.out, convert({pic, "--color=truecolor", "--columns", "20"}).out);
+    {
+        const ConverterVariable truecolor("COLORTERM", "truecolor");
+        const ConverterRun coloured = convert({"--color", pic, "--columns", "20"});
+        EXPECT_EQ(coloured.status, 0) << coloured.err.toStdString();
+        EXPECT_TRUE(coloured.out.contains("\x1b[38;2;"));
+        EXPECT_EQ(coloured.out, convert({pic, "--color=truecolor", "--columns", "20"}).out);
+    }
     const ConverterRun bad = convert({pic, "--color=99"});
-    EXPECT_EQ(bad.err, "tessarine-convert: --color takes truecolor, full, 256, 16 or none\n");
+    EXPECT_EQ(bad.err, "tessarine-convert: --color takes auto, truecolor, full, 256, 16 or none\n");
     // By default nothing is said of the font, measured or remembered; a font the user names that is not
     // installed gets one line naming the family measured instead.
     for (int round = 0; round < 2; ++round) {
@@ -331,8 +336,12 @@ TEST_F(Converter, PeersNamesGiveTheirOwnOptionsBytes) {
     same({"--columns", "30", "--rows", "10"}, {"-W", "30", "-H", "10"});
     same({"--columns", "30", "--rows", "10"}, {"-s", "30x10", "--stretch"});
     same({"--columns", "20", "--color", "256"}, {"--colors=256", "--width", "20"});
-    same({"--columns", "20", "--color"}, {"--colors", "full", "--width", "20"});
+    same({"--columns", "20", "--color"}, {"--colors", "256", "--width", "20"}); // as TERM says
     same({"--columns", "20", "--color", "--mapping", "ink"}, {"--fill", "--width", "20", "--mapping", "ink"});
+    {
+        const ConverterVariable truecolor("COLORTERM", "truecolor");
+        same({"--columns", "20", "--color"}, {"--colors", "full", "--width", "20"});
+    }
     same({"--columns", "20", "--color", "16"}, {"-f", "ansi", "--width", "20"});
     same({"--columns", "20"}, {"-f", "utf8", "--width", "20", "--color", "none"});
     same({"--columns", "20", "--table", "blocks"}, {"--symbols", "block", "--width", "20"});
@@ -412,10 +421,29 @@ TEST_F(Converter, ExitStatusesAndErrorLines) {
     // Two pictures of one name for one folder: the second is refused, and the status says so.
     QDir(folder()).mkpath("other");
     const QString twin = testpic::save(scene(40, 40), path("other/good.jpg"));
-    const ConverterRun clash = convert({good, twin, "-o", path("out3")});
+    QDir(folder()).mkpath("third");
+    const QString third = testpic::save(scene(40, 40), path("third/good.bmp"));
+    const ConverterRun clash = convert({good, twin, third, "-o", path("out3")});
     EXPECT_EQ(clash.status, 1);
-    EXPECT_TRUE(clash.err.contains((twin + ": output good.txt is already written for " + good).toUtf8()))
-        << clash.err.toStdString();
+    for (const QString& refused : {twin, third}) // each clash names the picture that holds the name
+        EXPECT_TRUE(
+            clash.err.contains((refused + ": output good.txt is already written for " + good).toUtf8()))
+            << clash.err.toStdString();
+    // A picture's name for text is refused, unless the form is asked for; a mistyped table gets the nearest.
+    const ConverterRun asPicture = convert({good, "-o", path("art.JPG")});
+    EXPECT_EQ(asPicture.err,
+              ("tessarine-convert: -o " + path("art.JPG") +
+               ": tessarine-convert writes text (NAME.txt), html (NAME.html) or png (NAME.png), not "
+               "jpg; to write one under this name, add --format text, html or png\n")
+                  .toUtf8());
+    EXPECT_FALSE(QFile::exists(path("art.JPG")));
+    EXPECT_EQ(convert({good, "-o", path("art.JPG"), "--format", "text"}).status, 0);
+    EXPECT_TRUE(readFile("art.JPG").contains('\n'));
+    const ConverterRun mistyped = convert({good, "--table", "block"});
+    EXPECT_TRUE(
+        mistyped.err.startsWith("tessarine-convert: block: no such file, nor a shipped table; did you "
+                                "mean blocks? (the shipped tables: ascii, blocks, "))
+        << mistyped.err.toStdString();
     const ConverterRun one = convert({good});
     EXPECT_EQ(one.status, 0);
     EXPECT_TRUE(one.err.isEmpty()) << one.err.toStdString();
@@ -1321,8 +1349,11 @@ TEST_F(Converter, ColourAndInvertKeepThePlainText) {
         EXPECT_EQ(withoutSequences(coloured.out), plain.out) << mode;
         EXPECT_TRUE(coloured.out.contains("\x1b[0m\n")) << mode;
     }
-    EXPECT_EQ(convert(QStringList(base) << "--color").out,
-              convert(QStringList(base) << "--color=truecolor").out);
+    {
+        const ConverterVariable truecolor("COLORTERM", "truecolor");
+        EXPECT_EQ(convert(QStringList(base) << "--color").out,
+                  convert(QStringList(base) << "--color=truecolor").out);
+    }
     EXPECT_EQ(withoutSequences(convert(QStringList(base) << "--color"
                                                          << "--crlf")
                                    .out),
@@ -1354,6 +1385,7 @@ TEST_F(Converter, ColoursAreTheBlocksAverages) {
     for (int y = 0; y < 24; ++y)
         for (int x = 0; x < 24; ++x)
             tall.setPixel(x, y, colours[(x / 4) % 3]);
+    const ConverterVariable truecolor("COLORTERM", "truecolor");
     const ConverterRun t =
         convert({testpic::save(tall, path("tall.bmp")), "--scale", "4x4", "--color", "--chars", "#. "});
     ASSERT_EQ(t.status, 0) << t.err.toStdString();
@@ -1375,16 +1407,28 @@ TEST_F(Converter, HtmlPageHoldsTheTextEscaped) {
     EXPECT_TRUE(page.out.contains("<title>a&amp;b.jpg</title>"));
     EXPECT_TRUE(page.out.contains("font-family: \"Courier New\", monospace"));
     // The <pre>'s text, tags out and references back: the plain text.
-    QString text = QString::fromUtf8(page.out);
-    text = text.mid(text.indexOf("<pre>\n") + 6);
-    text = text.left(text.indexOf("</pre>"));
-    text.remove(QRegularExpression("<[^>]*>"));
-    text.replace("&lt;", "<")
-        .replace("&gt;", ">")
-        .replace("&quot;", "\"")
-        .replace("&#39;", "'")
-        .replace("&amp;", "&");
-    EXPECT_EQ(text.toUtf8(), plain.out);
+    const auto preText = [](const QByteArray& html) {
+        QString text = QString::fromUtf8(html);
+        text = text.mid(text.indexOf("<pre>\n") + 6);
+        text = text.left(text.indexOf("</pre>"));
+        text.remove(QRegularExpression("<[^>]*>"));
+        text.replace("&lt;", "<")
+            .replace("&gt;", ">")
+            .replace("&quot;", "\"")
+            .replace("&#39;", "'")
+            .replace("&amp;", "&");
+        return text.toUtf8();
+    };
+    EXPECT_EQ(preText(page.out), plain.out);
+    // At the converter's own sizes a page is light with the text made for it, or dark when asked, with the
+    // text made for that: never a negative on a page.
+    const QStringList own = {pic, "--columns", "12", "--chars", "@+. "};
+    const QByteArray lightPage = convert(own + QStringList{"--format", "html"}).out;
+    const QByteArray darkPage = convert(own + QStringList{"--format", "html", "--background", "dark"}).out;
+    EXPECT_TRUE(lightPage.contains("background: #ffffff")) << lightPage.toStdString();
+    EXPECT_EQ(preText(lightPage), convert(own + QStringList{"--background", "light"}).out);
+    EXPECT_TRUE(darkPage.contains("background: #000000")) << darkPage.toStdString();
+    EXPECT_EQ(preText(darkPage), convert(own + QStringList{"--background", "dark"}).out);
     // Chosen by the output's name too, and coloured in runs: a picture red on the left and blue on the
     // right has two spans a line.
     QImage halves(40, 40, QImage::Format_RGB32);
@@ -1479,27 +1523,38 @@ TEST_F(Converter, TextFitsTheTerminalItIsWrittenTo) {
     EXPECT_EQ(linesOf(readFile("fit.txt")).first().size(), 80);
 }
 
-// What a converter run in a terminal of its own wrote and left behind: the terminal (the test) answers
-// the background query with `answer`, or stays silent when it is empty. Once `interruptWhen` holds for
-// the screen, the converter is sent SIGINT, as Ctrl-C would.
-struct TerminalRun {
-    QByteArray screen; // all the converter wrote to the terminal
-    int leftInInput;   // bytes of the terminal's answers left unread in the converter's input
+// How the test's terminal behaves towards a converter run in it.
+struct TerminalScript {
+    QByteArray answer;      // sent once the background query shows on the screen; empty: no answer at all
+    int answerAfterMs = 0;  // how long the terminal takes to answer
+    QByteArray typed;       // keys typed before the converter starts (a line, as a shell would read it)
+    QByteArray keysAtQuery; // keys pressed as soon as the query shows (Ctrl-Z, Ctrl-\)
+    QString colorFgBg;
+    // Run through a shell with job control, as a user's is, which reports how the converter ended
+    // ("status=N"), and the terminal's modes at that moment ("modes=echo icanon"); a stopped converter is
+    // then continued.
+    bool throughShell = false;
+    // Once it holds for the screen, the converter is sent SIGINT, as Ctrl-C would.
+    std::function<bool(const QByteArray&)> interruptWhen;
 };
 
-TerminalRun inTerminal(const QStringList& args, const QByteArray& answer, const QString& colorFgBg = {},
-                       std::function<bool(const QByteArray&)> interruptWhen = {}) {
+// What the converter wrote to its terminal and left behind in its input.
+struct TerminalRun {
+    QByteArray screen; // all it wrote, and the terminal's echo
+    QByteArray left;   // what remains for the shell to read
+};
+
+TerminalRun inTerminal(const QStringList& args, const TerminalScript& script = {}) {
     int master = -1, slave = -1;
     winsize size{};
     size.ws_col = 40;
     size.ws_row = 20;
     if (openpty(&master, &slave, nullptr, nullptr, &size) != 0)
-        return {"no pseudo-terminal", -1};
+        return {"no pseudo-terminal", {}};
     QProcess p;
     QProcessEnvironment environment = converterEnvironment();
-    environment.remove("COLORFGBG");
-    if (!colorFgBg.isEmpty())
-        environment.insert("COLORFGBG", colorFgBg);
+    if (!script.colorFgBg.isEmpty())
+        environment.insert("COLORFGBG", script.colorFgBg);
     p.setProcessEnvironment(environment);
     // The terminal is the converter's own, as a shell's is: its controlling terminal, input, output and
     // errors.
@@ -1510,31 +1565,67 @@ TerminalRun inTerminal(const QStringList& args, const QByteArray& answer, const 
         dup2(slave, STDOUT_FILENO);
         dup2(slave, STDERR_FILENO);
     });
-    p.start(QStringLiteral(TESSARINE_CONVERT), args);
+    if (!script.typed.isEmpty() && write(master, script.typed.constData(), size_t(script.typed.size())) < 0)
+        return {"cannot type", {}};
+    if (script.throughShell)
+        p.start("bash", QStringList{"-c",
+                                    "set -m; ulimit -c 0; \"$0\" \"$@\"; s=$?; echo; echo \"status=$s\"; "
+                                    "echo \"modes=$(stty -a | tr ' ' '\\n' | grep -xE -- '-?(echo|icanon)' | "
+                                    "tr '\\n' ' ')\"; [ $s -ne 148 ] || fg >/dev/null",
+                                    QStringLiteral(TESSARINE_CONVERT)} +
+                            args);
+    else
+        p.start(QStringLiteral(TESSARINE_CONVERT), args);
     fcntl(master, F_SETFL, O_NONBLOCK);
     QByteArray screen;
-    bool answered = false;
+    std::function<bool(const QByteArray&)> interruptWhen = script.interruptWhen;
+    QElapsedTimer sinceQuery, sinceStart;
+    sinceStart.start();
+    bool answered = script.answer.isEmpty(), pressed = script.keysAtQuery.isEmpty();
     while (true) {
-        const bool running = !p.waitForFinished(20);
+        const bool running = !p.waitForFinished(answered ? 20 : 2);
         char chunk[4096];
         ssize_t got;
         while ((got = read(master, chunk, sizeof chunk)) > 0)
             screen.append(chunk, got);
-        if (!answered && !answer.isEmpty() && screen.contains("\x1b]11;?")) {
-            answered = write(master, answer.constData(), size_t(answer.size())) == answer.size();
-        }
+        if (!sinceQuery.isValid() && screen.contains("\x1b]11;?"))
+            sinceQuery.start();
+        if (!answered && sinceQuery.isValid() && sinceQuery.elapsed() >= script.answerAfterMs)
+            answered = write(master, script.answer.constData(), size_t(script.answer.size())) >= 0;
+        if (!pressed && sinceQuery.isValid())
+            pressed = write(master, script.keysAtQuery.constData(), size_t(script.keysAtQuery.size())) >= 0;
         if (running && interruptWhen && interruptWhen(screen)) {
             kill(pid_t(p.processId()), SIGINT);
             interruptWhen = {};
         }
         if (!running)
             break;
+        if (sinceStart.elapsed() > 60000) { // a converter that never ends fails the test, not the suite
+            p.kill();
+            p.waitForFinished();
+            screen += "\n(still running after a minute)";
+        }
     }
-    int left = 0;
-    ioctl(slave, FIONREAD, &left);
+    // What the shell would read next: the terminal's line as the converter left it.
+    QByteArray left;
+    fcntl(slave, F_SETFL, O_NONBLOCK);
+    char chunk[4096];
+    ssize_t got;
+    while ((got = read(slave, chunk, sizeof chunk)) > 0)
+        left.append(chunk, got);
     ::close(slave);
     ::close(master);
     return {screen, left};
+}
+
+// The background query and the device-attributes request that follows it, as the converter sends them.
+constexpr const char kQuery[] = "\x1b]11;?\x1b\\\x1b[c";
+constexpr const char kDeviceAttributes[] = "\x1b[?62;22c";
+
+// The converter's text on a terminal's screen: what follows its query, or all of it.
+QByteArray textOn(const TerminalRun& r) {
+    const qsizetype query = r.screen.lastIndexOf(kQuery);
+    return query < 0 ? r.screen : r.screen.mid(query + qsizetype(sizeof kQuery - 1));
 }
 
 TEST_F(Converter, TextTakesTheTerminalsPolarity) {
@@ -1543,35 +1634,83 @@ TEST_F(Converter, TextTakesTheTerminalsPolarity) {
     white.fill(qRgb(255, 255, 255));
     const QStringList args = {testpic::save(white, path("white.bmp")), "--columns", "8"};
     const auto blank = [](const TerminalRun& r) {
-        const QByteArray text = r.screen.mid(r.screen.lastIndexOf("\x1b[c") + 4);
+        const QByteArray text = textOn(r);
         return !text.isEmpty() && text.trimmed().isEmpty();
     };
-    const QByteArray deviceAttributes = "\x1b[?62;22c";
-    const TerminalRun dark = inTerminal(args, "\x1b]11;rgb:1e1e/1e1e/2e2e\x1b\\" + deviceAttributes);
-    const TerminalRun light = inTerminal(args, "\x1b]11;rgb:ffff/fdfd/f6f6\x07" + deviceAttributes);
-    const TerminalRun unknown = inTerminal(args, deviceAttributes); // a terminal that knows no OSC 11
-    const TerminalRun silent = inTerminal(args, {});                // answers nothing at all
-    const TerminalRun toldLight = inTerminal(args, {}, "0;15");
-    for (const TerminalRun* r : {&dark, &light, &unknown, &silent, &toldLight}) {
-        ASSERT_TRUE(r->screen.contains("\x1b]11;?\x1b\\\x1b[c")) << r->screen.toStdString();
-        EXPECT_EQ(r->leftInInput, 0) << "the answers are read, not left for the shell";
-        EXPECT_FALSE(r->screen.contains("rgb:")) << "nor echoed on the screen";
+    const QByteArray light = "\x1b]11;rgb:ffff/fdfd/f6f6\x07" + QByteArray(kDeviceAttributes);
+    struct Case {
+        const char* name;
+        TerminalScript terminal;
+        bool lightText;
+    };
+    const Case cases[] = {
+        {"a dark answer, ended by ST",
+         {"\x1b]11;rgb:1e1e/1e1e/2e2e\x1b\\" + QByteArray(kDeviceAttributes)},
+         false},
+        {"a light answer at once", {light}, true},
+        {"a light answer after 150 ms", {light, 150}, true},
+        {"a light answer after 400 ms", {light, 400}, true},
+        {"a terminal that knows no OSC 11 (most are dark)", {kDeviceAttributes}, false},
+        {"a terminal that answers nothing", {}, false},
+        {"a silent terminal, $COLORFGBG light", {.colorFgBg = "0;15"}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TerminalRun r = inTerminal(args, c.terminal);
+        ASSERT_TRUE(r.screen.contains(kQuery)) << r.screen.toStdString();
+        EXPECT_EQ(blank(r), c.lightText) << r.screen.toStdString();
+        EXPECT_EQ(r.left, "") << "the answers are read, not left for the shell";
+        EXPECT_FALSE(r.screen.contains("rgb:") || r.screen.contains("62;22c")) << "nor echoed on the screen";
     }
-    EXPECT_FALSE(blank(dark));
-    EXPECT_TRUE(blank(light));
-    EXPECT_FALSE(blank(unknown)) << "most terminals are dark";
-    EXPECT_FALSE(blank(silent));
-    EXPECT_TRUE(blank(toldLight)) << "$COLORFGBG";
     // Given, the background is not asked for; --invert flips whatever is in force.
     const TerminalRun given = inTerminal(QStringList(args) << "--background"
-                                                           << "light",
-                                         {});
-    EXPECT_FALSE(given.screen.contains("\x1b]11;?"));
+                                                           << "light");
+    EXPECT_FALSE(given.screen.contains(kQuery));
     EXPECT_TRUE(blank(given));
-    EXPECT_FALSE(blank(
-        inTerminal(QStringList(args) << "--invert", "\x1b]11;rgb:ffff/ffff/ffff\x07" + deviceAttributes)));
-    // Into a pipe: dark text on a light page, as ever.
-    EXPECT_TRUE(convert(args).out.trimmed().isEmpty());
+    EXPECT_FALSE(blank(inTerminal(QStringList(args) << "--invert", {light})));
+    // Nothing is asked where the answer could not change the text: two colours a cell, a page, the
+    // desktop program's sizes.
+    for (const QStringList& extra :
+         {QStringList{"--color"}, QStringList{"--format", "html"}, QStringList{"--scale", "8x8"}})
+        EXPECT_FALSE(inTerminal(args + extra, {light}).screen.contains(kQuery))
+            << extra.join(' ').toStdString();
+    // Into a pipe: light text for a dark terminal, as other converters make it, unless $COLORFGBG says
+    // otherwise; a page is light.
+    EXPECT_FALSE(convert(args).out.trimmed().isEmpty());
+    {
+        const ConverterVariable light("COLORFGBG", "0;15");
+        EXPECT_TRUE(convert(args).out.trimmed().isEmpty());
+    }
+    EXPECT_TRUE(convert(args + QStringList{"--scale", "8x8"}).out.trimmed().isEmpty())
+        << "the desktop program's";
+}
+
+// Asking the terminal takes nothing the user typed and leaves nothing for the shell: keys typed ahead are
+// not read at all (nothing is asked then), and Ctrl-Z or Ctrl-\ while the answer is awaited finds the
+// terminal's modes as they were.
+TEST_F(Converter, TerminalQueryLeavesTypedKeysAndTheTerminalsModes) {
+    QImage white(60, 40, QImage::Format_RGB32);
+    white.fill(qRgb(255, 255, 255));
+    const QStringList args = {testpic::save(white, path("white.bmp")), "--columns", "8"};
+    const QByteArray light = "\x1b]11;rgb:ffff/ffff/ffff\x07" + QByteArray(kDeviceAttributes);
+    TerminalScript typedAhead;
+    typedAhead.answer = light;
+    typedAhead.typed = "ls -l\n";
+    const TerminalRun typed = inTerminal(args, typedAhead);
+    EXPECT_EQ(typed.left, "ls -l\n") << "the typed line waits for the shell";
+    EXPECT_FALSE(typed.screen.contains(kQuery));
+    EXPECT_FALSE(typed.screen.contains("rgb:"));
+    EXPECT_FALSE(textOn(typed).mid(textOn(typed).indexOf("ls -l") + 7).trimmed().isEmpty())
+        << "taken for dark";
+    for (const auto& [key, status] : {std::pair<QByteArray, const char*>{"\x1a", "status=148"}, // Ctrl-Z
+                                      {"\x1c", "status=131"}}) { // Ctrl-backslash
+        TerminalScript pressed;
+        pressed.keysAtQuery = key;
+        pressed.throughShell = true;
+        const TerminalRun r = inTerminal(args, pressed);
+        EXPECT_TRUE(r.screen.contains(status)) << r.screen.toStdString();
+        EXPECT_TRUE(r.screen.contains("modes=icanon echo")) << r.screen.toStdString();
+    }
 }
 
 TEST_F(Converter, TwoColoursACellFollowTheBlock) {
@@ -1586,6 +1725,7 @@ TEST_F(Converter, TwoColoursACellFollowTheBlock) {
                                          : qRgb(0, 0, 255));
     const QString pic = testpic::save(halves, path("halves.bmp"));
     // (In DejaVu Sans Mono the block elements fill their cells exactly, as they should.)
+    const ConverterVariable truecolor("COLORTERM", "truecolor");
     const QStringList args = {pic,       "--columns", "2",       "--rows", "2",
                               "--table", "blocks",    "--color", "--font", "DejaVu Sans Mono"};
     static const QRegularExpression cells(
@@ -1628,9 +1768,11 @@ TEST_F(Converter, AnimationPlaysInTheTerminalUntilInterrupted) {
         }
         return order;
     };
+    const ConverterVariable truecolor("COLORTERM", "truecolor");
+    TerminalScript untilFive;
+    untilFive.interruptWhen = [&](const QByteArray& screen) { return drawn(screen).size() >= 5; };
     const TerminalRun r =
-        inTerminal({gif, "--animate", "--columns", "4", "--color", "--background", "dark"}, {}, {},
-                   [&](const QByteArray& screen) { return drawn(screen).size() >= 5; });
+        inTerminal({gif, "--animate", "--columns", "4", "--color", "--background", "dark"}, untilFive);
     const QList<int> order = drawn(r.screen);
     ASSERT_GE(order.size(), 5) << r.screen.toStdString();
     for (int i = 0; i < order.size(); ++i)
@@ -1640,10 +1782,10 @@ TEST_F(Converter, AnimationPlaysInTheTerminalUntilInterrupted) {
     EXPECT_TRUE(QString::fromUtf8(r.screen).contains(QRegularExpression("\\x1b\\[\\d+A\\r")))
         << "each frame over the one before";
     EXPECT_TRUE(r.screen.endsWith("\x1b[0m\x1b[?25h")) << r.screen.right(40).toStdString();
-    EXPECT_TRUE(inTerminal({gif, "--animate", "-f", "png"}, {}).screen.contains("--animate plays text"))
+    EXPECT_TRUE(inTerminal({gif, "--animate", "-f", "png"}).screen.contains("--animate plays text"))
         << "a picture's bytes are no animation";
     // Bounded, it ends by itself: --loops 1 draws each frame once.
-    EXPECT_EQ(drawn(inTerminal({gif, "--animate", "--loops", "1", "--columns", "4", "--color"}, {}).screen),
+    EXPECT_EQ(drawn(inTerminal({gif, "--animate", "--loops", "1", "--columns", "4", "--color"}).screen),
               (QList<int>{0, 1, 2}));
 }
 

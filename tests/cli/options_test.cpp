@@ -66,7 +66,7 @@ TEST(Options, PeersNamesAndModeWordsAfterColor) {
     EXPECT_EQ(o.color, "256");
     EXPECT_EQ(o.format, "ansi");
     EXPECT_EQ(o.pictures, std::vector<std::string>{"photo.jpg"}) << "256 is the mode, not a picture";
-    EXPECT_EQ(parse({"--color", "photo.jpg"}).color, "truecolor");
+    EXPECT_EQ(parse({"--color", "photo.jpg"}).color, "auto") << "as the environment says";
     EXPECT_EQ(parse({"--color", "./256"}).pictures, std::vector<std::string>{"./256"});
     EXPECT_EQ(parse({"--animate", "off", "a.gif"}).animate, "off");
     EXPECT_EQ(parse({"--animate=on"}).animate, "on");
