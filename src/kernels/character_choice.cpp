@@ -130,7 +130,7 @@ class Diffusion {
 // its four quarters weighed in again, so that tone holds and what the eye sees at a distance comes first.
 constexpr double kToneWeight = 1;
 constexpr double kQuarterWeight = 32;
-constexpr double kContrast = 0.7;
+constexpr double kContrast = 0.5;
 
 // The score of glyph e for wanted coverage w is
 //   sum_k (w_k - c_ek)^2 + T P (mean w - mean c_e)^2 + Q P/4 sum_q (W_q - C_eq)^2
