@@ -25,6 +25,9 @@ constexpr double kDetailWidth = 0.25, kDetailHeight = 0.125;
 // Parts averaged from a block's pixels show less of its fine detail than the pixels do, and a glyph's edge
 // between parts is drawn sharp: a glyph may draw this much more fine detail than the parts show.
 constexpr double kDetailSeen = 1.5;
+// A glyph in two colours must leave less error than one flat colour by this much a part (the square of a
+// level of brightness, about), or the cell is flat.
+constexpr double kFlatMargin = 1;
 
 // The fine detail of a grid of samples: each sample less a Gaussian blur of the grid (edges repeated, the
 // neighbouring cells unknown), as separable weights.
@@ -267,6 +270,11 @@ Cells fit(const Parts& parts, int columns, int rows, const choice::Table& table,
     const std::vector<Coverage> glyphs = coverages(table, parts.across, parts.down);
     const FineDetail fine(parts.across, parts.down);
     const CoverageSums coverageSums(glyphs, n);
+    // The glyph that shows one flat colour, the blank first.
+    int flat = -1;
+    for (int e = 0; e < int(glyphs.size()); ++e)
+        if (glyphs[size_t(e)].rank < 2 && (flat < 0 || glyphs[size_t(e)].rank < glyphs[size_t(flat)].rank))
+            flat = e;
     std::vector<float> x(static_cast<size_t>(3 * n)), luma(static_cast<size_t>(n)),
         sums(size_t(3) * size_t(coverageSums.padded()));
     const auto fitOf = [&](int e, const Block& block) {
@@ -313,6 +321,11 @@ Cells fit(const Parts& parts, int columns, int rows, const choice::Table& table,
                     (f.error <= bestFit.error + margin && glyphs[size_t(e)].rank < glyphs[size_t(best)].rank))
                     best = e, bestFit = f;
             }
+            // A glyph that does barely better than one flat colour would be drawn in two colours the eye
+            // cannot tell apart: the cell is flat.
+            if (!chosen && flat >= 0 && glyphs[size_t(best)].rank == 2 &&
+                fitOf(flat, b).error - bestFit.error < kFlatMargin * n)
+                best = flat, bestFit = fitOf(flat, b);
             out.chosen[cell] = uint16_t(best);
             const Coverage& g = glyphs[size_t(best)];
             // A glyph of even coverage shows one colour: the blank only its background, a full one only
