@@ -251,8 +251,12 @@ std::pair<int, int> partsGrid(double blockWidth, double blockHeight, double cell
     int across = 1;
     while (across < 8 && blockWidth >= 2 * across * kPixels)
         across *= 2;
-    const int down = std::clamp(int(std::lround(across * cellAspect)), 1,
-                                std::max(1, std::min(2 * across, int(blockHeight / kPixels))));
+    // Down as the cell's shape asks, in whole eighths of the cell where there are that many.
+    const double wanted = across * cellAspect;
+    int down = wanted >= 8 ? 8 * int(std::lround(wanted / 8)) : 1;
+    while (wanted < 8 && down * 2 <= std::lround(wanted))
+        down *= 2;
+    down = std::clamp(down, 1, std::max(1, std::min(2 * across, int(blockHeight / kPixels))));
     return {across, down};
 }
 
