@@ -35,7 +35,8 @@ const OptionRule kRules[] = {
     {"table", 0, "FILE|NAME", &Options::table, nullptr,
      "Character table file, its first line the table, or a table shipped with the program by name: ascii "
      "(every printable ASCII character; the default), classic (the desktop program's twelve characters; "
-     "the default with --mapping position, --scale or --settings), ramp-70, ramp-10, blocks or braille."},
+     "the default with --mapping position, --scale or --settings), ramp-70, ramp-10, blocks (eighths, "
+     "halves, quadrants and lines; the default with --color), blocks-shaded (with shades) or braille."},
     {.longName = "symbols",
      .value = "ascii|block|braille",
      .text = &Options::symbols,
