@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 namespace colourfit {
 
@@ -30,57 +31,66 @@ constexpr double kDetailSeen = 1.5;
 constexpr double kFlatMargin = 1;
 
 // The fine detail of a grid of samples: each sample less a Gaussian blur of the grid (edges repeated, the
-// neighbouring cells unknown), as separable weights.
+// neighbouring cells unknown), as separable weights. Every block of a photograph needs it: the loops run
+// along rows, where the compiler makes them vector operations.
 class FineDetail {
   public:
     FineDetail(int across, int down)
         : across_(across), down_(down), x_(weights(across, kDetailWidth * across)),
-          y_(weights(down, kDetailHeight * down)), rows_(size_t(across) * size_t(down)) {}
+          y_(weights(down, kDetailHeight * down)), rows_(size_t(across) * size_t(down)),
+          blurred_(size_t(across) * size_t(down)) {}
 
     // The mean squared fine detail of the grid's values.
     double energy(const float* v) const {
-        const int n = across_ * down_;
-        for (int y = 0; y < down_; ++y)
-            for (int x = 0; x < across_; ++x) {
-                double s = 0;
-                for (int i = 0; i < across_; ++i)
-                    s += x_[size_t(x) * size_t(across_) + size_t(i)] * v[y * across_ + i];
-                rows_[size_t(y * across_ + x)] = float(s);
+        const size_t a = size_t(across_), d = size_t(down_);
+        std::fill(rows_.begin(), rows_.end(), 0.0f);
+        std::fill(blurred_.begin(), blurred_.end(), 0.0f);
+        for (size_t y = 0; y < d; ++y)
+            for (size_t i = 0; i < a; ++i) {
+                const float value = v[y * a + i];
+                const float* w = &x_[i * a];
+                float* out = &rows_[y * a];
+                for (size_t x = 0; x < a; ++x)
+                    out[x] += w[x] * value;
+            }
+        for (size_t j = 0; j < d; ++j)
+            for (size_t y = 0; y < d; ++y) {
+                const float w = y_[j * d + y];
+                const float* in = &rows_[j * a];
+                float* out = &blurred_[y * a];
+                for (size_t x = 0; x < a; ++x)
+                    out[x] += w * in[x];
             }
         double e = 0;
-        for (int y = 0; y < down_; ++y)
-            for (int x = 0; x < across_; ++x) {
-                double s = 0;
-                for (int j = 0; j < down_; ++j)
-                    s += y_[size_t(y) * size_t(down_) + size_t(j)] * rows_[size_t(j * across_ + x)];
-                const double h = v[y * across_ + x] - s;
-                e += h * h;
-            }
-        return e / n;
+        for (size_t k = 0; k < a * d; ++k) {
+            const double h = double(v[k]) - blurred_[k];
+            e += h * h;
+        }
+        return e / double(a * d);
     }
 
   private:
-    // The blur as a matrix on `size` samples: Gaussian weights of `sigma` samples, what falls beyond the
-    // edge given to the edge's sample.
-    static std::vector<double> weights(int size, double sigma) {
+    // The blur as a matrix on `size` samples, w[source * size + target]: Gaussian weights of `sigma`
+    // samples, what falls beyond the edge given to the edge's sample.
+    static std::vector<float> weights(int size, double sigma) {
         std::vector<double> w(size_t(size) * size_t(size), 0);
         const int reach = int(std::ceil(4 * sigma));
         for (int x = 0; x < size; ++x) {
             double total = 0;
             for (int d = -reach; d <= reach; ++d) {
                 const double g = sigma > 0 ? std::exp(-0.5 * d * d / (sigma * sigma)) : (d == 0 ? 1 : 0);
-                w[size_t(x) * size_t(size) + size_t(std::clamp(x + d, 0, size - 1))] += g;
+                w[size_t(std::clamp(x + d, 0, size - 1)) * size_t(size) + size_t(x)] += g;
                 total += g;
             }
             for (int i = 0; i < size; ++i)
-                w[size_t(x) * size_t(size) + size_t(i)] /= total;
+                w[size_t(i) * size_t(size) + size_t(x)] /= total;
         }
-        return w;
+        return std::vector<float>(w.begin(), w.end());
     }
 
     int across_, down_;
-    std::vector<double> x_, y_;
-    mutable std::vector<float> rows_;
+    std::vector<float> x_, y_;
+    mutable std::vector<float> rows_, blurred_;
 };
 
 // A glyph's coverage of the parts, 0 to 1, and the sums its fits need.
@@ -272,74 +282,86 @@ Cells fit(const Parts& parts, int columns, int rows, const choice::Table& table,
         return out;
     const int n = parts.across * parts.down;
     const std::vector<Coverage> glyphs = coverages(table, parts.across, parts.down);
-    const FineDetail fine(parts.across, parts.down);
     const CoverageSums coverageSums(glyphs, n);
     // The glyph that shows one flat colour, the blank first.
     int flat = -1;
     for (int e = 0; e < int(glyphs.size()); ++e)
         if (glyphs[size_t(e)].rank < 2 && (flat < 0 || glyphs[size_t(e)].rank < glyphs[size_t(flat)].rank))
             flat = e;
-    std::vector<float> x(static_cast<size_t>(3 * n)), luma(static_cast<size_t>(n)),
-        sums(size_t(3) * size_t(coverageSums.padded()));
-    const auto fitOf = [&](int e, const Block& block) {
-        const double sax[3] = {sums[size_t(e)], sums[size_t(coverageSums.padded() + e)],
-                               sums[size_t(2 * coverageSums.padded() + e)]};
-        return fitGlyph(glyphs[size_t(e)], block, sax);
-    };
-    Block b;
-    b.n = n;
-    b.x = x.data();
-    for (int y = 0; y < rows; ++y)
-        for (int cx = 0; cx < columns; ++cx) {
-            for (int ch = 0; ch < 3; ++ch) {
-                b.sx[ch] = b.sxx[ch] = 0;
-                b.lo[ch] = 255, b.hi[ch] = 0;
-            }
-            for (int v = 0; v < parts.down; ++v) {
-                const px::Pixel* row = parts.colours.row(y * parts.down + v) + cx * parts.across;
-                for (int u = 0; u < parts.across; ++u) {
-                    const int k = v * parts.across + u;
-                    const int rgb[3] = {levels[size_t(px::red(row[u]))], levels[size_t(px::green(row[u]))],
-                                        levels[size_t(px::blue(row[u]))]};
-                    for (int ch = 0; ch < 3; ++ch) {
-                        x[size_t(ch * n + k)] = float(rgb[ch]);
-                        b.sx[ch] += rgb[ch];
-                        b.sxx[ch] += double(rgb[ch]) * rgb[ch];
-                        b.lo[ch] = std::min(b.lo[ch], double(rgb[ch]));
-                        b.hi[ch] = std::max(b.hi[ch], double(rgb[ch]));
-                    }
-                    luma[size_t(k)] = float(kLuma[0] * rgb[0] + kLuma[1] * rgb[1] + kLuma[2] * rgb[2]);
+    // A band of rows of blocks, with its own scratch: a photograph's bands are fitted on every core.
+    const auto band = [&](int first, int last) {
+        const FineDetail fine(parts.across, parts.down);
+        std::vector<float> x(static_cast<size_t>(3 * n)), luma(static_cast<size_t>(n)),
+            sums(size_t(3) * size_t(coverageSums.padded()));
+        const auto fitOf = [&](int e, const Block& block) {
+            const double sax[3] = {sums[size_t(e)], sums[size_t(coverageSums.padded() + e)],
+                                   sums[size_t(2 * coverageSums.padded() + e)]};
+            return fitGlyph(glyphs[size_t(e)], block, sax);
+        };
+        Block b;
+        b.n = n;
+        b.x = x.data();
+        for (int y = first; y < last; ++y)
+            for (int cx = 0; cx < columns; ++cx) {
+                for (int ch = 0; ch < 3; ++ch) {
+                    b.sx[ch] = b.sxx[ch] = 0;
+                    b.lo[ch] = 255, b.hi[ch] = 0;
                 }
+                for (int v = 0; v < parts.down; ++v) {
+                    const px::Pixel* row = parts.colours.row(y * parts.down + v) + cx * parts.across;
+                    for (int u = 0; u < parts.across; ++u) {
+                        const int k = v * parts.across + u;
+                        const int rgb[3] = {levels[size_t(px::red(row[u]))],
+                                            levels[size_t(px::green(row[u]))],
+                                            levels[size_t(px::blue(row[u]))]};
+                        for (int ch = 0; ch < 3; ++ch) {
+                            x[size_t(ch * n + k)] = float(rgb[ch]);
+                            b.sx[ch] += rgb[ch];
+                            b.sxx[ch] += double(rgb[ch]) * rgb[ch];
+                            b.lo[ch] = std::min(b.lo[ch], double(rgb[ch]));
+                            b.hi[ch] = std::max(b.hi[ch], double(rgb[ch]));
+                        }
+                        luma[size_t(k)] = float(kLuma[0] * rgb[0] + kLuma[1] * rgb[1] + kLuma[2] * rgb[2]);
+                    }
+                }
+                b.detail = kDetailSeen * fine.energy(luma.data());
+                const size_t cell = size_t(y) * size_t(columns) + size_t(cx);
+                coverageSums.sums(x.data(), sums.data());
+                int best = chosen ? (*chosen)[cell] : 0;
+                Fit bestFit = fitOf(best, b);
+                for (int e = 1; !chosen && e < int(glyphs.size()); ++e) {
+                    if (glyphs[size_t(e)].same)
+                        continue;
+                    const Fit f = fitOf(e, b);
+                    const double margin = 1e-6 * (1 + bestFit.error);
+                    if (f.error < bestFit.error - margin ||
+                        (f.error <= bestFit.error + margin &&
+                         glyphs[size_t(e)].rank < glyphs[size_t(best)].rank))
+                        best = e, bestFit = f;
+                }
+                // A glyph that does barely better than one flat colour would be drawn in two colours the eye
+                // cannot tell apart: the cell is flat.
+                if (!chosen && flat >= 0 && glyphs[size_t(best)].rank == 2 &&
+                    fitOf(flat, b).error - bestFit.error < kFlatMargin * n)
+                    best = flat, bestFit = fitOf(flat, b);
+                out.chosen[cell] = uint16_t(best);
+                const Coverage& g = glyphs[size_t(best)];
+                // A glyph of even coverage shows one colour: the blank only its background, a full one only
+                // its foreground.
+                const bool blank = g.rank == 0, full = g.rank == 1 && g.sum > 0.98 * n;
+                if (!blank)
+                    out.foreground[cell] = colour(bestFit.foreground);
+                if (!full)
+                    out.background[cell] = colour(g.rank == 2 ? bestFit.background : bestFit.foreground);
             }
-            b.detail = kDetailSeen * fine.energy(luma.data());
-            const size_t cell = size_t(y) * size_t(columns) + size_t(cx);
-            coverageSums.sums(x.data(), sums.data());
-            int best = chosen ? (*chosen)[cell] : 0;
-            Fit bestFit = fitOf(best, b);
-            for (int e = 1; !chosen && e < int(glyphs.size()); ++e) {
-                if (glyphs[size_t(e)].same)
-                    continue;
-                const Fit f = fitOf(e, b);
-                const double margin = 1e-6 * (1 + bestFit.error);
-                if (f.error < bestFit.error - margin ||
-                    (f.error <= bestFit.error + margin && glyphs[size_t(e)].rank < glyphs[size_t(best)].rank))
-                    best = e, bestFit = f;
-            }
-            // A glyph that does barely better than one flat colour would be drawn in two colours the eye
-            // cannot tell apart: the cell is flat.
-            if (!chosen && flat >= 0 && glyphs[size_t(best)].rank == 2 &&
-                fitOf(flat, b).error - bestFit.error < kFlatMargin * n)
-                best = flat, bestFit = fitOf(flat, b);
-            out.chosen[cell] = uint16_t(best);
-            const Coverage& g = glyphs[size_t(best)];
-            // A glyph of even coverage shows one colour: the blank only its background, a full one only
-            // its foreground.
-            const bool blank = g.rank == 0, full = g.rank == 1 && g.sum > 0.98 * n;
-            if (!blank)
-                out.foreground[cell] = colour(bestFit.foreground);
-            if (!full)
-                out.background[cell] = colour(g.rank == 2 ? bestFit.background : bestFit.foreground);
-        }
+    };
+    const int threads = cells >= 4000 ? int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u)) : 1;
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < threads; ++t)
+        helpers.emplace_back(band, rows * t / threads, rows * (t + 1) / threads);
+    band(0, rows / threads);
+    for (std::thread& h : helpers)
+        h.join();
     return out;
 }
 
