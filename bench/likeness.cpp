@@ -4,12 +4,16 @@
 // The text's escape sequences are read for each cell's foreground and background colour (true colour, 256 and
 // 16 colours); a cell that sets none has the page's. The text is cut or padded to the grid.
 //   tessarine_likeness PICTURE TEXT COLUMNS ROWS [--font NAME] [--light-on-dark] [--colour] [--png OUT.png]
+//                      [--pixels OUT.png]
 // prints "detail D tone T", and with --colour " colour C": the mean CIEDE2000 difference between each cell's
 // mean colour in the drawing and in the picture. With --colour the text is drawn on black (white text) and
-// on white (black text) wherever it sets no colour, and the better colour counts.
+// on white (black text) wherever it sets no colour, and the better colour counts (--png writes that
+// drawing). --pixels writes the drawing on the page --light-on-dark says, for bench/pixel_likeness.py.
+// Block elements (U+2580 to U+259F) fill their cells, as terminals draw them.
 #include "kernels/likeness.h"
 #include "core/conversion.h"
 #include "core/pixel_views.h"
+#include "kernels/glyph_pattern.h"
 #include "kernels/text_art.h"
 
 #include <QFile>
@@ -164,8 +168,28 @@ Drawn draw(const std::vector<std::vector<Cell>>& text, const QString& family, bo
         }
     painter.end();
     Drawn d;
-    d.image = natural.scaled(columns * kCellWidth, rows * kCellHeight, Qt::IgnoreAspectRatio,
-                             Qt::SmoothTransformation);
+    d.image =
+        natural
+            .scaled(columns * kCellWidth, rows * kCellHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            .convertToFormat(QImage::Format_RGB32);
+    // Block elements as terminals draw them, filling their cells whatever the font's glyphs.
+    uint8_t mask[kCellWidth * kCellHeight];
+    for (int j = 0; j < rows; ++j)
+        for (int i = 0; i < columns; ++i) {
+            const Cell& cell = text[size_t(j)][size_t(i)];
+            if (!glyphs::isBlockElement(cell.c))
+                continue;
+            glyphs::drawBlockElement(cell.c, kCellWidth, kCellHeight, mask, kCellWidth);
+            const QColor fore(cell.fore.value_or(ink)), back(cell.back.value_or(page));
+            for (int y = 0; y < kCellHeight; ++y)
+                for (int x = 0; x < kCellWidth; ++x) {
+                    const int a = mask[y * kCellWidth + x];
+                    const auto mix = [a](int f, int b) { return (f * a + b * (255 - a) + 127) / 255; };
+                    d.image.setPixel(i * kCellWidth + x, j * kCellHeight + y,
+                                     qRgb(mix(fore.red(), back.red()), mix(fore.green(), back.green()),
+                                          mix(fore.blue(), back.blue())));
+                }
+        }
     const QImage parts =
         d.image.scaled(2 * columns, 2 * rows, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
             .convertToFormat(QImage::Format_RGB32);
@@ -191,7 +215,7 @@ int main(int argc, char* argv[]) {
     const QStringList args = app.arguments();
     if (args.size() < 5) {
         std::fprintf(stderr, "usage: tessarine_likeness PICTURE TEXT COLUMNS ROWS [--font NAME] "
-                             "[--light-on-dark] [--colour] [--png OUT]\n");
+                             "[--light-on-dark] [--colour] [--png OUT] [--pixels OUT]\n");
         return 2;
     }
     const int columns = args[3].toInt(), rows = args[4].toInt();
@@ -211,6 +235,9 @@ int main(int argc, char* argv[]) {
 
     const std::vector<std::vector<Cell>> text = cells(args[2], columns, rows);
     Drawn d = draw(text, family, args.contains("--light-on-dark"), picture, cellsOfPicture, columns, rows);
+    const qsizetype pixels = args.indexOf("--pixels");
+    if (pixels > 0 && pixels + 1 < args.size())
+        d.image.save(args[pixels + 1]);
     if (colour) {
         Drawn other =
             draw(text, family, !args.contains("--light-on-dark"), picture, cellsOfPicture, columns, rows);

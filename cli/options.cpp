@@ -35,7 +35,8 @@ const OptionRule kRules[] = {
     {"table", 0, "FILE|NAME", &Options::table, nullptr,
      "Character table file, its first line the table, or a table shipped with the program by name: ascii "
      "(every printable ASCII character; the default), classic (the desktop program's twelve characters; "
-     "the default with --mapping position, --scale or --settings), ramp-70, ramp-10, blocks or braille."},
+     "the default with --mapping position, --scale or --settings), ramp-70, ramp-10, blocks (eighths, "
+     "halves, quadrants and lines; the default with --color), blocks-shaded (with shades) or braille."},
     {.longName = "symbols",
      .value = "ascii|block|braille",
      .text = &Options::symbols,
@@ -255,13 +256,14 @@ err::Error usage(const std::string& message) {
 
 std::optional<std::string> nearestWord(const std::string& typed, const std::vector<std::string>& words) {
     std::optional<std::string> best;
-    size_t bestDistance = std::clamp<size_t>(typed.size() / 3, 1, 2) + 1;
+    size_t bestDistance = std::clamp<size_t>(typed.size() / 3, 1, 2) + 1, bestEdits = 0;
     for (const std::string& w : words) {
         const bool begins =
             typed.size() >= 3 && w.size() > typed.size() && w.compare(0, typed.size(), typed) == 0;
-        const size_t d = begins ? 1 : distance(typed, w);
-        if (d < bestDistance)
-            best = w, bestDistance = d;
+        // A word the typed one begins counts as one edit away; of two such, the one fewer edits away wins.
+        const size_t edits = distance(typed, w), d = begins ? 1 : edits;
+        if (d < bestDistance || (best && d == bestDistance && edits < bestEdits))
+            best = w, bestDistance = d, bestEdits = edits;
     }
     return best;
 }

@@ -163,7 +163,7 @@ std::string subject(const std::u32string& table, const std::string& font, double
 
 std::string OrderCache::key(const std::u32string& table, const std::string& font, double size) const {
     return subject(table, font, size) +
-           "|tessarine-order 4|program " TESSARINE_VERSION "|qt " TESSARINE_QT_VERSION "|libraries " +
+           "|tessarine-order 5|program " TESSARINE_VERSION "|qt " TESSARINE_QT_VERSION "|libraries " +
            hashing::fnv64Hex(identity(measuringFiles_)) + "|fonts " +
            fontFingerprint(ownFolder() ? folder_ + "/fonts.memo" : std::string());
 }

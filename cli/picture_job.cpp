@@ -35,7 +35,7 @@ struct Loaded {
 };
 
 Loaded loadBuffers(const Job& job, const std::vector<buffer::Factors>& sizings, const Provided& provided,
-                   std::optional<px::Size> size, px::Size atLeast = {}) {
+                   std::optional<px::Size> size, px::Size atLeast = {}, px::Size decodeAt = {}) {
     // Grids over the whole picture need it no finer than their finest grid: a JPEG is decoded so (the
     // desktop program's factors need every pixel).
     px::Size finest;
@@ -43,6 +43,8 @@ Loaded loadBuffers(const Job& job, const std::vector<buffer::Factors>& sizings, 
         for (const buffer::Factors& f : sizings)
             finest = {std::max({finest.width, f.columns, atLeast.width}),
                       std::max({finest.height, f.rows, atLeast.height})};
+    if (decodeAt.width > 0 && finest.width > 0)
+        finest = decodeAt;
     Loaded out;
     if (job.viaQt && !size)
         size = pictureSize(job, provided);
@@ -76,18 +78,25 @@ struct PartGrids {
 
 } // namespace
 
-Layout layoutFor(const Plan& plan, std::optional<px::Size> size, double cellAspect) {
+Layout layoutFor(const Plan& plan, std::optional<px::Size> size, double cellAspect, bool scaledDecode) {
     Layout l;
     l.factors = plan.grid ? gridFor(*size, *plan.grid, cellAspect) : plan.factors;
     PartGrids g;
     if (plan.art.mapping == choice::Mapping::Shape || plan.twoColours) {
         const buffer::BlockSize block = buffer::blockSize(size->width, size->height, l.factors);
         if (plan.twoColours) {
-            g.colour = colourfit::partsGrid(block.width, block.height, cellAspect);
-            // The colour fit's parts are coarse: decoded from a picture of a pixel or two a part, their
-            // colours blur. The picture is decoded as finely as the shape mapping's parts would need.
+            // A large JPEG is decoded as finely as the shape mapping's parts would need, four to eight pixels
+            // a block across (a progressive file's first scans alone, often), and the colour fit's parts
+            // are as fine as that gives (parts of half a pixel place a cell's eighths, though they add no
+            // detail); a smaller picture's every pixel costs little.
             const auto [across, down] = choice::subGrid(block.width, block.height, cellAspect);
             l.atLeast = {l.factors.columns * across, l.factors.rows * down};
+            double decoded = 1;
+            if (scaledDecode && int64_t(size->width) * size->height > kFinelyDecodedPixels) {
+                decoded = jpeg::scaleEighths(size->width, size->height, l.atLeast) / 8.0;
+                l.decodeAt = l.atLeast;
+            }
+            g.colour = colourfit::partsGrid(block.width * decoded, block.height * decoded, cellAspect);
         } else {
             g.shape = choice::subGrid(block.width, block.height, cellAspect);
         }
@@ -165,8 +174,9 @@ Buffers buffersOf(const Plan& plan, const Job& job, const Provided& provided) {
     const bool needSize =
         plan.grid || plan.art.mapping == choice::Mapping::Shape || plan.score || plan.twoColours;
     const std::optional<px::Size> size = needSize ? std::optional(pictureSize(job, provided)) : std::nullopt;
-    const Layout l = layoutFor(plan, size, plan.cellAspect.value_or(provided.measured.get().cellAspect));
-    Loaded loaded = loadBuffers(job, l.sizings, provided, size, l.atLeast);
+    const Layout l =
+        layoutFor(plan, size, plan.cellAspect.value_or(provided.measured.get().cellAspect), !job.viaQt);
+    Loaded loaded = loadBuffers(job, l.sizings, provided, size, l.atLeast, l.decodeAt);
     Buffers b = assemble(plan, l, std::move(loaded.images));
     b.held = std::move(loaded.held);
     return b;

@@ -39,8 +39,14 @@ struct Layout {
     bool fineParts = false;   // sizings[0] is the finest grid, the others made from it
     std::pair<int, int> fine; // its parts a block
     px::Size atLeast;         // a JPEG is decoded at least this finely
+    px::Size decodeAt;        // when set, a JPEG is decoded this finely, its grids' parts smaller than pixels
 };
-Layout layoutFor(const Plan& plan, std::optional<px::Size> size, double cellAspect);
+// `scaledDecode`: the picture is a JPEG the kernels decode, no finer than its grids need.
+Layout layoutFor(const Plan& plan, std::optional<px::Size> size, double cellAspect,
+                 bool scaledDecode = false);
+// Pictures up to this many pixels are decoded whole for the colour fit, larger JPEGs no finer than the
+// shape mapping's parts.
+constexpr int64_t kFinelyDecodedPixels = int64_t(4) << 20;
 
 // Where a layout's grids are filled: `images` gets one picture a sizing.
 std::vector<buffer::Target> targetsFor(const std::vector<buffer::Factors>& sizings,

@@ -652,6 +652,9 @@ Plan makePlan(const Options& o) {
     p.useCache = !o.noCache;
     applyArt(p, o);
     applyForm(p, o);
+    // Two colours a cell draw best in block elements: at the converter's own sizes they are its table then.
+    if (ownSizes && p.twoColours && !o.table && !o.chars && !o.symbols)
+        p.table = tables::tableNamed("blocks");
     applyAnimation(p, o);
     const bool toTerminal = (!o.output || *o.output == "-") && ::isatty(STDOUT_FILENO);
     applyBackground(p, o, ownSizes, toTerminal);

@@ -126,6 +126,12 @@ class ModuleServices : public cli::QtServices {
         out.chars = m.chars;
         out.levels = m.levels;
         out.patterns = m.patterns;
+        // A terminal draws block elements itself, filling the cell whatever the font's glyphs are like; the
+        // order stays the font's, as the desktop program measures it.
+        for (size_t i = 0; i < out.chars.size(); ++i)
+            if (glyphs::isBlockElement(out.chars[i]) && !out.patterns[i].empty())
+                out.patterns[i] =
+                    glyphs::blockElement(out.chars[i], out.patterns[i].width, out.patterns[i].height);
         for (char32_t c : m.chars)
             out.printable.push_back(QChar::isPrint(c) && !QChar::isSpace(c));
         const QFont measured = glyphs::measuringFont(name, size);
@@ -159,8 +165,10 @@ class ModuleServices : public cli::QtServices {
     }
 
     art::Glyphs drawGlyphs(const std::u32string& chars, const std::string& font, double size) override {
-        return art::glyphs(std::vector<char32_t>(chars.begin(), chars.end()),
-                           glyphs::measuringFont(QString::fromStdString(font), size));
+        const std::vector<char32_t> list(chars.begin(), chars.end());
+        art::Glyphs out = art::glyphs(list, glyphs::measuringFont(QString::fromStdString(font), size));
+        art::drawBlockElements(out, list); // as a terminal draws them, filling their cells
+        return out;
     }
 
   private:

@@ -1,10 +1,15 @@
 # Writes OUTPUT: one {name, bytes} row for every table file in TABLES (resources/tables), sorted by name, for
 # cli/shipped_tables.cpp to build in.
 file(GLOB tables ${TABLES}/*.txt)
-list(SORT tables)
-set(rows "")
+set(names "")
 foreach(table ${tables})
   get_filename_component(name ${table} NAME_WE)
+  list(APPEND names ${name})
+endforeach()
+list(SORT names) # by name: blocks before blocks-shaded
+set(rows "")
+foreach(name ${names})
+  set(table ${TABLES}/${name}.txt)
   file(READ ${table} hex HEX)
   string(LENGTH "${hex}" digits)
   math(EXPR bytes "${digits} / 2")

@@ -122,15 +122,15 @@ class Diffusion {
 };
 
 // The shape mapping. A block's parts ask for ink as the picture's darkness does, on the scale of the
-// drawing: the text is shown in its own mean and spread (a text cannot be as dark as a black picture), so the
-// darkness is mapped onto the glyphs' coverage with the mean of the ink mapping's characters and somewhat
-// less than their spread (kContrast: glyphs of a milder contrast follow a photograph's shapes better, as
-// bench/likeness.sh measures). Each block takes the glyph whose coverage is nearest, part by part, with the
-// cell's tone and its four quarters weighed in again, so that tone holds and what the eye sees at a
-// distance comes first.
+// drawing, and from the block alone, so that a grey looks the same wherever it stands: the block's mean
+// darkness maps onto the glyphs' coverage between the lightest glyph's and the darkest's (a text cannot be
+// as dark as a black picture), and its parts' departures from that mean are kept at kContrast of
+// their size (glyphs of a milder contrast follow a photograph's shapes better, as bench/likeness.sh
+// measures). Each block takes the glyph whose coverage is nearest, part by part, with the cell's tone and
+// its four quarters weighed in again, so that tone holds and what the eye sees at a distance comes first.
 constexpr double kToneWeight = 1;
 constexpr double kQuarterWeight = 32;
-constexpr double kContrast = 0.7;
+constexpr double kContrast = 0.5;
 
 // The score of glyph e for wanted coverage w is
 //   sum_k (w_k - c_ek)^2 + T P (mean w - mean c_e)^2 + Q P/4 sum_q (W_q - C_eq)^2
@@ -235,69 +235,31 @@ template <class Work> void inBands(int rows, int threads, Work work) {
 }
 
 std::vector<uint16_t> chooseByShape(px::View buffer, const SubBlocks& sub, const Table& table,
-                                    const std::array<uint8_t, 256>& levels, const Options& options,
-                                    const std::vector<uint16_t>& byInk) {
+                                    const std::array<uint8_t, 256>& levels, const Options& options) {
     const ShapeMatch match(table, sub.across, sub.down);
     const int parts = match.parts();
+    const size_t blocks = size_t(buffer.width) * size_t(buffer.height);
     // A photograph's blocks are matched on every core; dithering hands each block's error to the next,
     // so it goes block by block.
-    const int cores =
-        byInk.size() >= 20000 ? int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u)) : 1;
-    const int threads = options.dither ? 1 : cores;
+    const int threads =
+        options.dither || blocks < 20000 ? 1 : int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
 
-    // The picture's mean darkness and spread over all parts, from their histogram; the drawing's from the
-    // glyphs the ink mapping chose.
     std::array<float, 256> darkOf{};
     for (int b = 0; b < 256; ++b)
         darkOf[size_t(b)] = float(options.inverted ? levels[size_t(b)] : 255 - levels[size_t(b)]);
-    std::vector<std::array<uint64_t, 256>> histograms(size_t(cores), std::array<uint64_t, 256>{});
-    inBands(sub.parts.height, cores, [&](int band, int first, int last) {
-        std::array<uint64_t, 256>& histogram = histograms[size_t(band)];
-        for (int y = first; y < last; ++y) {
-            const uint8_t* row = sub.parts.row(y);
-            for (int x = 0; x < sub.parts.width; ++x)
-                ++histogram[row[x]];
-        }
-    });
-    double pm = 0, pv = 0, dm = 0, dv = 0;
-    std::array<uint64_t, 256> all{};
-    for (const auto& histogram : histograms)
-        for (int b = 0; b < 256; ++b)
-            all[size_t(b)] += histogram[size_t(b)];
-    for (int b = 0; b < 256; ++b) {
-        const double d = darkOf[size_t(b)], n = double(all[size_t(b)]);
-        pm += n * d;
-        pv += n * d * d;
-    }
-    for (uint16_t e : byInk) {
-        dm += match.mean(e) * parts;
-        dv += match.square(e);
-    }
-    const double n = double(byInk.size()) * parts;
-    pm /= n, pv /= n, dm /= n, dv /= n;
-    const double ps = std::sqrt(std::max(0.0, pv - pm * pm));
-    const double ds = std::sqrt(std::max(0.0, dv - dm * dm));
-    // A picture whose blocks all ask for about one ink gets about one glyph from the ink mapping (perhaps
-    // the empty one) and a drawing flatter than the table's glyphs are: there the picture's own contrast
-    // is kept, part for part.
-    double tm = 0, tv = 0;
-    for (int e = 0; e < match.count(); ++e)
-        tm += match.mean(e) / match.count(), tv += match.square(e) / parts / match.count();
-    const double flat = std::sqrt(std::max(0.0, tv - tm * tm));
-    float gain = float(ps > 0 ? ds / ps : 0);
-    if (ds < flat)
-        gain = std::max(gain, 1.0f);
-    gain *= float(kContrast);
-
-    // The shape score weighs more than tone, so what a block does not reach is not always small or of either
-    // sign; carried on unbounded it would pile up. A quarter of the glyphs' range of ink is carried at most.
+    // The drawing's range of tone: from the lightest glyph to the darkest.
     double lightest = 255, darkest = 0;
     for (int e = 0; e < match.count(); ++e)
         lightest = std::min(lightest, double(match.mean(e))),
         darkest = std::max(darkest, double(match.mean(e)));
+    const double toneScale = std::max(0.0, darkest - lightest) / 255;
+    const float gain = float(kContrast);
+
+    // The shape score weighs more than tone, so what a block does not reach is not always small or of either
+    // sign; carried on unbounded it would pile up. A quarter of the glyphs' range of ink is carried at most.
     const double carryLimit = std::max(0.0, darkest - lightest) / 4;
 
-    std::vector<uint16_t> chosen(byInk.size());
+    std::vector<uint16_t> chosen(blocks);
     inBands(buffer.height, threads, [&](int, int first, int last) {
         std::vector<float> dark(static_cast<size_t>(parts));
         Diffusion diffusion(buffer.width, options.dither);
@@ -310,12 +272,14 @@ std::vector<uint16_t> chooseByShape(px::View buffer, const SubBlocks& sub, const
                     for (int u = 0; u < sub.across; ++u)
                         dark[size_t(v * sub.across + u)] = darkOf[row[u]];
                 }
-                const float mean = std::accumulate(dark.begin(), dark.end(), 0.0f);
-                const float offset =
-                    float(dm - pm * gain + std::clamp(diffusion.carried(x), -carryLimit, carryLimit));
+                const double mean = std::accumulate(dark.begin(), dark.end(), 0.0) / parts;
+                // The block's tone on the drawing's scale, its parts' departures from it at the gain.
+                const double tone =
+                    lightest + toneScale * mean + std::clamp(diffusion.carried(x), -carryLimit, carryLimit);
+                const float offset = float(tone - gain * mean);
                 const int best = match.best(dark.data(), gain, offset);
                 chosen[size_t(y) * size_t(buffer.width) + size_t(x)] = uint16_t(best);
-                diffusion.spread(x, y, gain * mean / float(parts) + offset - match.mean(best));
+                diffusion.spread(x, y, tone - match.mean(best));
             }
         }
     });
@@ -392,11 +356,12 @@ std::vector<uint16_t> choose(px::View buffer, const SubBlocks& sub, const Table&
     const bool shape =
         options.mapping == Mapping::Shape && !sub.empty() && table.patterns.size() == size_t(count) &&
         sub.parts.width >= buffer.width * sub.across && sub.parts.height >= buffer.height * sub.down;
-    // The ink mapping, and the shape mapping's start: each block's darkness to the nearest ink. The shape
-    // mapping takes its contrast from this start, which was tuned (bench/likeness.sh) on the counted ink.
-    const std::vector<double> ink = scaledInk(table, !shape);
+    if (shape)
+        return chooseByShape(buffer, sub, table, levels, options);
+    // The ink mapping: each block's darkness to the nearest ink.
+    const std::vector<double> ink = scaledInk(table, true);
     const NearestInk nearest(ink);
-    Diffusion diffusion(buffer.width, options.dither && !shape);
+    Diffusion diffusion(buffer.width, options.dither);
     for (int y = 0; y < buffer.height; ++y, diffusion.nextRow()) {
         const bool forward = diffusion.leftToRight(y);
         for (int i = 0; i < buffer.width; ++i) {
@@ -407,8 +372,6 @@ std::vector<uint16_t> choose(px::View buffer, const SubBlocks& sub, const Table&
             diffusion.spread(x, y, tone - ink[size_t(best)]);
         }
     }
-    if (shape)
-        return chooseByShape(buffer, sub, table, levels, options, chosen);
     return chosen;
 }
 

@@ -9,10 +9,12 @@
 
 // Two colours a cell: a glyph in a foreground colour on a background colour of its own, as a terminal
 // shows a character. For a block and a glyph, the two colours that best reproduce the block's colours part
-// by part, given how much of each part the glyph covers, have a closed form: each channel is a straight
-// line through the parts' colours against their coverage, fitted by least squares (the background where
-// the glyph leaves a part empty, the foreground where it covers it), drawn together where the glyph explains
-// little of the block. The glyph whose fit leaves the least error wins.
+// by part, on a grid nearly as fine as the cell's pixels, given how much of each part the glyph covers,
+// have a closed form: each channel is a straight line through the parts' colours against their coverage,
+// fitted by least squares (the background where the glyph leaves a part empty, the foreground where it
+// covers it), so that a thin stroke takes the colour of the pixels under it. The glyph's contrast is kept
+// to the fine detail the block has (strokes in far colours over a smooth block are noise to the eye), and
+// both colours stay within the block's own range. The glyph whose fit leaves the least error wins.
 namespace colourfit {
 
 // The colours of every block's parts, across x down a block, row by row (a buffer::partsOf sizing that is
@@ -29,9 +31,10 @@ struct Cells {
     std::vector<px::Pixel> background; // art::kKeepColour where the glyph covers its whole cell
 };
 
-// The parts a block is split into for the fit: two across and as many down as the cell's shape (height over
-// width) asks, up to four, each at least a picture pixel. Finer parts give more detail and cells further
-// from the picture's colours (bench/likeness.sh).
+// The parts a block is split into for the fit: eight across (fewer in blocks of fewer pixels, each part at
+// least a quarter of a picture pixel) and as many down as the cell's shape (height over width) asks,
+// up to twice as many: a cell's eighths, and finer than a glyph's strokes are apart, so that the fit sees
+// the pixels under them.
 std::pair<int, int> partsGrid(double blockWidth, double blockHeight, double cellAspect);
 
 // The glyphs and their colours for `columns` x `rows` blocks. With `chosen` given (one entry a block), those

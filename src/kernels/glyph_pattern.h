@@ -32,4 +32,14 @@ Pattern patternOf(px::View glyph, const InkBox& box);
 // covers, parts of the source weighed by how much of them it covers.
 Pattern reduce(const Pattern& pattern, int width, int height);
 
+// The block elements (U+2580 to U+259F) as terminals draw them: rectangles of the cell in eighths, filling
+// it edge to edge whatever the font's own glyph is like (a font's glyph may stop short of the cell, or the
+// font may lack it), the shades as an even coverage.
+bool isBlockElement(char32_t c);
+// Its coverage of a cell split into width x height parts, each part the share of it the element covers.
+Pattern blockElement(char32_t c, int width, int height);
+// Its coverage of a cell of width x height pixels, the eighths' edges rounded to whole pixels as a
+// terminal draws them (0 or 255, the shades their even coverage): `mask` has `stride` bytes a row.
+void drawBlockElement(char32_t c, int width, int height, uint8_t* mask, size_t stride);
+
 } // namespace glyphs

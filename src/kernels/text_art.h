@@ -12,8 +12,9 @@
 namespace art {
 
 // A colour a cell leaves as it is: the foreground of a blank, the background behind a glyph that covers
-// its whole cell (or, without backgrounds, the text's own).
-constexpr px::Pixel kKeepColour = 0xFF000000u;
+// its whole cell (or, without backgrounds, the text's own). Every colour px::rgb makes is opaque, black
+// too: this one is not, so that no colour is ever taken for it.
+constexpr px::Pixel kKeepColour = 0x00000000u;
 
 // A result's lines of characters (code points, no line ends), each character with its block's colour
 // when the result has them, and with a background colour of its own when the cells have two colours.

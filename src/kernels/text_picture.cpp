@@ -1,6 +1,7 @@
 #include "kernels/text_picture.h"
 
 #include "kernels/errors.h"
+#include "kernels/glyph_pattern.h"
 
 #include <algorithm>
 #include <array>
@@ -312,6 +313,19 @@ void appendChunk(std::string& out, const char* type, std::initializer_list<std::
 }
 
 } // namespace
+
+void drawBlockElements(Glyphs& glyphs, const std::vector<char32_t>& chars) {
+    const int w = glyphs.cellWidth + 2 * glyphs.margin, h = glyphs.cellHeight + 2 * glyphs.margin;
+    for (char32_t c : chars) {
+        if (!glyphs::isBlockElement(c))
+            continue;
+        std::vector<uint8_t>& mask = glyphs.masks[c];
+        mask.assign(size_t(w) * size_t(h), 0);
+        glyphs::drawBlockElement(c, glyphs.cellWidth, glyphs.cellHeight,
+                                 mask.data() + size_t(glyphs.margin) * size_t(w) + size_t(glyphs.margin),
+                                 size_t(w));
+    }
+}
 
 std::string png(const Lines& lines, const Glyphs& glyphs, bool dark, int threads) {
     if (glyphs.cellWidth < 1 || glyphs.cellHeight < 1 || glyphs.margin < 0)

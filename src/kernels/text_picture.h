@@ -20,6 +20,10 @@ struct Glyphs {
     std::unordered_map<char32_t, std::vector<uint8_t>> masks;
 };
 
+// The block elements among `chars` drawn as terminals draw them, filling their cells (glyphs::blockElement),
+// in place of the font's glyphs.
+void drawBlockElements(Glyphs& glyphs, const std::vector<char32_t>& chars);
+
 // The largest picture written: as many pixels as the desktop program's pictures may have.
 constexpr int64_t kMaxPicturePixels = int64_t(1) << 29;
 

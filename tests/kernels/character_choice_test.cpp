@@ -1,6 +1,7 @@
 #include "kernel_pictures.h"
 #include "kernels/character_choice.h"
 #include "kernels/colour_fit.h"
+#include "kernels/colour_space.h"
 #include "kernels/likeness.h"
 
 #include <gtest/gtest.h>
@@ -130,6 +131,118 @@ TEST(ColourFit, AFlatBlockGetsOneColourWhateverTheGlyph) {
     EXPECT_EQ(kept.background[1], teal);
     EXPECT_EQ(kept.foreground[2], art::kKeepColour) << "a blank has no ink to colour";
     EXPECT_EQ(kept.background[2], teal);
+}
+
+// A table as a terminal's cells of 8 x 16 pixels show it: a full block, the upper half, the left half, a
+// thin vertical stroke, a letter's strokes (an open box, as in "o"), and blank.
+choice::Table cellTable() {
+    const auto pattern = [](auto ink) {
+        glyphs::Pattern p{8, 16, std::vector<uint8_t>(128, 0)};
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 8; ++x)
+                p.ink[size_t(y * 8 + x)] = ink(x, y) ? 255 : 0;
+        return p;
+    };
+    choice::Table t;
+    t.sorted = {U'\u2588', U'\u2580', U'\u258C', U'|', U'o', U' '};
+    t.patterns = {pattern([](int, int) { return true; }),
+                  pattern([](int, int y) { return y < 8; }),
+                  pattern([](int x, int) { return x < 4; }),
+                  pattern([](int x, int y) { return x == 3 && y > 1; }),
+                  pattern([](int x, int y) {
+                      return y >= 6 && y <= 13 && x >= 1 && x <= 6 && (x == 1 || x == 6 || y == 6 || y == 13);
+                  }),
+                  pattern([](int, int) { return false; })};
+    for (const glyphs::Pattern& p : t.patterns)
+        t.levels.push_back(std::accumulate(p.ink.begin(), p.ink.end(), 0) / 255);
+    return t;
+}
+
+std::array<uint8_t, 256> sameLevels() {
+    std::array<uint8_t, 256> same{};
+    for (int v = 0; v < 256; ++v)
+        same[size_t(v)] = uint8_t(v);
+    return same;
+}
+
+TEST(ColourFit, ColoursFollowTheBlocksStructureNotItsSmallVariations) {
+    const choice::Table t = cellTable();
+    // Blocks of 8 x 16 parts: a smooth ramp of ten grey levels down the first, across the second; a block
+    // half red above, half blue below; a black block.
+    px::Image parts(8 * 4, 16, 0);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 8; ++x) {
+            kpic::set(parts, x, y, grey(100 + y * 10 / 16));
+            kpic::set(parts, 8 + x, y, grey(100 + x * 10 / 8 + (y % 2)));
+            kpic::set(parts, 16 + x, y, y < 8 ? px::rgb(220, 20, 30) : px::rgb(20, 40, 210));
+            kpic::set(parts, 24 + x, y, px::rgb(0, 0, 0));
+        }
+    const colourfit::Cells cells = colourfit::fit({parts.view(), 8, 16}, 4, 1, t, sameLevels());
+    for (size_t cell : {0u, 1u}) {
+        // A smooth block: one colour, or two near ones, never a glyph drawn in far colours.
+        const bool flat =
+            cells.foreground[cell] == art::kKeepColour || cells.background[cell] == art::kKeepColour;
+        if (!flat)
+            EXPECT_LE(colours::ciede2000(cells.foreground[cell], cells.background[cell]), 5)
+                << cell << ": " << std::hex << cells.foreground[cell] << " on " << cells.background[cell];
+    }
+    // The half-and-half block: the half glyph in those two colours.
+    EXPECT_EQ(t.sorted[cells.chosen[2]], U'\u2580');
+    EXPECT_EQ(cells.foreground[2], px::rgb(220, 20, 30));
+    EXPECT_EQ(cells.background[2], px::rgb(20, 40, 210));
+    // Black is a colour like any other, never taken for one a cell keeps.
+    EXPECT_TRUE(cells.foreground[3] == px::rgb(0, 0, 0) || cells.background[3] == px::rgb(0, 0, 0));
+    EXPECT_NE(px::rgb(0, 0, 0), art::kKeepColour);
+    // A thin stroke over a block that has one takes the colour of the pixels under it, and no colour of
+    // either glyph leaves the block's own range.
+    px::Image stroke(8, 16, px::rgb(200, 200, 190));
+    for (int y = 2; y < 16; ++y)
+        kpic::set(stroke, 3, y, px::rgb(40, 60, 50));
+    const colourfit::Cells thin = colourfit::fit({stroke.view(), 8, 16}, 1, 1, t, sameLevels());
+    EXPECT_EQ(t.sorted[thin.chosen[0]], U'|');
+    EXPECT_EQ(thin.foreground[0], px::rgb(40, 60, 50));
+    EXPECT_EQ(thin.background[0], px::rgb(200, 200, 190));
+}
+
+TEST(Choice, AFlatGreyGetsTheSameCharactersWhereverItStands) {
+    // Nine glyphs of even ink, from none to half their cell's pixels in steps of a sixteenth.
+    choice::Table t;
+    for (int step = 8; step >= 0; --step) {
+        glyphs::Pattern p{8, 16, std::vector<uint8_t>(128, 0)};
+        for (int k = 0; k < 128; ++k)
+            p.ink[size_t(k)] = (k * 7 + k / 8) % 16 < step ? 255 : 0;
+        t.sorted.push_back(char32_t(U'0' + step));
+        t.levels.push_back(std::accumulate(p.ink.begin(), p.ink.end(), 0) / 255);
+        t.patterns.push_back(std::move(p));
+    }
+    choice::Options shape;
+    shape.mapping = choice::Mapping::Shape;
+    // Blocks of 4 x 8 parts, four rows of four: grey 87 alone, under a white band, under a black band.
+    const auto text = [&](int band, bool inverted) {
+        px::Image blocks(4, 4, grey(87));
+        std::vector<uint8_t> parts(16 * 32, 87);
+        for (int x = 0; band >= 0 && x < 4; ++x) {
+            kpic::set(blocks, x, 0, grey(band));
+            for (int y = 0; y < 8; ++y)
+                for (int u = 0; u < 4; ++u)
+                    parts[size_t(y * 16 + 4 * x + u)] = uint8_t(band);
+        }
+        shape.inverted = inverted;
+        const auto chosen = choice::choose(blocks.view(), {{parts.data(), 16, 32, 16}, 4, 8}, t, shape);
+        std::u32string out;
+        for (size_t i = 8; i < chosen.size(); ++i) // the last two rows, grey alone
+            out += t.sorted[chosen[i]];
+        return out;
+    };
+    for (bool inverted : {false, true}) {
+        const std::u32string alone = text(-1, inverted);
+        EXPECT_EQ(text(255, inverted), alone) << "beside white";
+        EXPECT_EQ(text(0, inverted), alone) << "beside black";
+        EXPECT_EQ(alone, std::u32string(8, alone[0])) << "a flat grey, one character";
+    }
+    // Its tone is the grey's on the glyphs' scale (none to eight sixteenths), within a step.
+    EXPECT_NEAR(double(text(-1, false)[0] - U'0'), 8 * (255 - 87) / 255.0, 1) << "dark ink on a light page";
+    EXPECT_NEAR(double(text(-1, true)[0] - U'0'), 8 * 87 / 255.0, 1) << "light ink on a dark page";
 }
 
 TEST(Choice, AutomaticLevelsReachBothEndsOfTheTable) {
