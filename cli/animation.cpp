@@ -1,7 +1,7 @@
 #include "animation.h"
 
 #include "output.h"
-#include "signals.h"
+#include "base/signals.h"
 
 #include <algorithm>
 #include <atomic>

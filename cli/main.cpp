@@ -1,13 +1,13 @@
 // tessarine-convert: the desktop program's conversion from the command line, for scripts and batches.
 // main reads the options, makes the plan and carries it out (run.h); the plan decides beforehand what
 // needs Qt, which is loaded from a module only then.
+#include "base/signals.h"
 #include "options.h"
 #include "order_cache.h"
 #include "output.h"
 #include "plan.h"
 #include "qt_module_loader.h"
 #include "run.h"
-#include "signals.h"
 
 #include "kernels/version.h"
 
