@@ -14,7 +14,7 @@
 #include "kernels/text_encoding.h"
 #include "output.h"
 #include "shipped_tables.h"
-#include "terminal.h"
+#include "terminal/terminal.h"
 
 #include <algorithm>
 #include <cctype>
