@@ -6,7 +6,7 @@
 #include "order_cache.h"
 #include "output.h"
 #include "plan.h"
-#include "qt_module_loader.h"
+#include "qt_bridge/qt_module_loader.h"
 #include "run.h"
 
 #include "kernels/version.h"

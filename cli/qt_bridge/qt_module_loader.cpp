@@ -1,4 +1,4 @@
-#include "qt_module_loader.h"
+#include "qt_bridge/qt_module_loader.h"
 
 #include "base/install_layout.h"
 #include "kernels/errors.h"

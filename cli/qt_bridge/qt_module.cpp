@@ -1,6 +1,6 @@
 // tessarine-convert's Qt module: fonts and Qt's picture readers, carried out by the core library. Loaded
 // by the converter only when it needs one of them (qt_services.h).
-#include "qt_services.h"
+#include "qt_bridge/qt_services.h"
 
 #include "kernels/errors.h"
 #include "kernels/memory_limit.h"

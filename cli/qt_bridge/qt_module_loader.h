@@ -1,6 +1,6 @@
 #pragma once
 
-#include "qt_services.h"
+#include "qt_bridge/qt_services.h"
 
 #include <memory>
 #include <mutex>
