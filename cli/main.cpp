@@ -3,7 +3,7 @@
 // needs Qt, which is loaded from a module only then.
 #include "base/signals.h"
 #include "options.h"
-#include "order_cache.h"
+#include "order_cache/order_cache.h"
 #include "output.h"
 #include "plan.h"
 #include "qt_bridge/qt_module_loader.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "order_cache.h"
+#include "order_cache/order_cache.h"
 #include "plan.h"
 #include "qt_bridge/qt_module_loader.h"
 

@@ -1,6 +1,6 @@
 #include "core/glyph_measure.h"
 #include "core/text_files.h"
-#include "order_cache.h"
+#include "order_cache/order_cache.h"
 #include "support/fixture.h"
 #include "support/hostile.h"
 #include "support/pictures.h"

@@ -1,5 +1,5 @@
-#include "font_fingerprint.h"
-#include "order_cache.h"
+#include "order_cache/font_fingerprint.h"
+#include "order_cache/order_cache.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -1,6 +1,6 @@
-#include "order_cache.h"
+#include "order_cache/order_cache.h"
 
-#include "font_fingerprint.h"
+#include "order_cache/font_fingerprint.h"
 
 #include "base/files.h"
 #include "kernels/glyph_pattern.h"

@@ -1,4 +1,4 @@
-#include "font_fingerprint.h"
+#include "order_cache/font_fingerprint.h"
 
 #include "base/files.h"
 #include "kernels/hash.h"
