@@ -1,7 +1,8 @@
 #include "animation.h"
 
-#include "output.h"
 #include "base/signals.h"
+#include "output.h"
+#include "terminal/screen.h"
 
 #include <algorithm>
 #include <atomic>
@@ -19,8 +20,6 @@ std::atomic<bool>& playing() {
     static std::atomic<bool> p{false};
     return p;
 }
-
-constexpr char kShowCursor[] = "\x1b[0m\x1b[?25h";
 
 // Plays one picture until it is done or `until` has passed; false when the time is up.
 bool play(const Plan& plan, const Job& job, QtServices& qt, const Provided& provided,
@@ -42,7 +41,7 @@ bool play(const Plan& plan, const Job& job, QtServices& qt, const Provided& prov
         while (frames->next(targetsFor(layout.sizings, images), delay)) {
             const std::string text = textOf(plan, job, assemble(plan, layout, std::move(images)), provided);
             // Each frame over the lines of the one before.
-            const std::string back = lines > 0 ? "\x1b[" + std::to_string(lines) + "A\r" : "\x1b[?25l";
+            const std::string back = lines > 0 ? screen::linesUp(lines) : std::string(screen::kHideCursor);
             playing() = true;
             if (!writeStandardOutput(back + text))
                 throw err::Error(err::PathFileAccess, {}, err::Kind::Reported);
@@ -61,7 +60,7 @@ bool play(const Plan& plan, const Job& job, QtServices& qt, const Provided& prov
 int animate(const Plan& plan, QtServices& qt, const Provided& provided) {
     atSignalEnd([] {
         if (playing())
-            (void)!::write(STDOUT_FILENO, kShowCursor, sizeof kShowCursor - 1);
+            (void)!::write(STDOUT_FILENO, screen::kRestore.data(), screen::kRestore.size());
     });
     const Clock::time_point until = plan.duration > 0
                                         ? Clock::now() + std::chrono::milliseconds(long(plan.duration * 1000))
@@ -84,7 +83,7 @@ int animate(const Plan& plan, QtServices& qt, const Provided& provided) {
         }
     }
     if (playing().exchange(false))
-        writeStandardOutput(kShowCursor);
+        writeStandardOutput(screen::kRestore);
     return failed == 0 ? 0 : failed == int(plan.jobs.size()) ? 2 : 1;
 }
 
