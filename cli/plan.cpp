@@ -1,18 +1,12 @@
 #include "plan.h"
 
 #include "base/files.h"
-#include "base/install_layout.h"
-#include "base/numbers.h"
-#include "base/settings_lines.h"
-#include "base/text_files.h"
 #include "kernels/errors.h"
-#include "kernels/gif_blocks.h"
-#include "kernels/jpeg_decoder.h"
 #include "kernels/limits.h"
-#include "kernels/memory_limit.h"
-#include "kernels/rounding.h"
 #include "kernels/text_encoding.h"
 #include "output.h"
+#include "picture_input.h"
+#include "settings_source.h"
 #include "shipped_tables.h"
 #include "terminal/terminal.h"
 
@@ -32,75 +26,12 @@ namespace cli {
 
 namespace {
 
-const char kBuiltInTable[] = {
-#include "default_table.inc"
-};
-
 // A table given on the command line: UTF-8, or single bytes when it is not valid UTF-8.
 std::u32string argumentText(const std::string& bytes) {
     std::u32string text;
     if (textcode::decodeUtf8(bytes, text))
         return text;
     return textcode::decode(bytes);
-}
-
-// What a settings file says of the table, the font, its size and the factors, read as the desktop program
-// reads it: line by line, the table file read when its line is applied.
-struct SettingsFile {
-    std::optional<std::u32string> table;
-    std::optional<std::string> font;
-    std::optional<double> size, h, v;
-};
-
-class SettingsReader : public ini::Target {
-  public:
-    SettingsFile settings;
-
-    void apply(ini::Key key, const std::string& value) override {
-        switch (key) {
-        case ini::Key::AsciiTableFile:
-            settings.table = files::readFirstLine(value);
-            break;
-        case ini::Key::Font:
-            settings.font = value;
-            break;
-        case ini::Key::FontSize: // the size box's non-negative number
-            settings.size = std::fabs(numbers::val(value));
-            break;
-        case ini::Key::XScale: // the scale window's fields
-            settings.h = numbers::strictToDouble(value);
-            break;
-        case ini::Key::YScale:
-            settings.v = numbers::strictToDouble(value);
-            break;
-        default:
-            break;
-        }
-    }
-};
-
-SettingsFile readSettings(const std::string& path) {
-    std::vector<std::string> lines;
-    try {
-        lines = ini::readLines(path);
-    } catch (const err::Error& e) {
-        throw usage(path + ": " + e.description());
-    }
-    SettingsReader reader;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        ini::Line line;
-        try {
-            line = ini::parseLine(lines[i]);
-        } catch (const err::Error&) {
-            throw usage(path + ": line " + std::to_string(i + 1) + " has no \"=\"");
-        }
-        try {
-            ini::applyLine(lines[i], reader);
-        } catch (const err::Error& e) {
-            throw usage(path + ": " + line.key + ": " + e.description());
-        }
-    }
-    return reader.settings;
 }
 
 // A number as the C library reads it, the whole text and nothing else; no hexadecimal forms.
@@ -146,119 +77,6 @@ bool isDirectory(const std::string& path) {
     return std::filesystem::is_directory(path, ec);
 }
 
-// Whether a file's first bytes can start a picture of a format the converter or Qt's readers read:
-// standard input that cannot is refused at once rather than kept.
-bool mayStartPicture(std::string_view head) {
-    using namespace std::string_view_literals; // the signatures hold NUL bytes
-    static constexpr std::string_view kSignatures[] = {
-        "\xFF\xD8\xFF"sv, "\x89PNG"sv, "GIF8"sv,  "BM"sv,   "RIFF"sv, "II*"sv,  "MM\0*"sv, "\0\0\1\0"sv,
-        "\0\0\2\0"sv,     "P1"sv,      "P2"sv,    "P3"sv,   "P4"sv,   "P5"sv,   "P6"sv,    "P7"sv,
-        "#define"sv,      "/* XPM"sv,  "<?xml"sv, "<svg"sv, "icns"sv, "DDS "sv, "8BPS"sv,  "\0\0\0\x0CjP"sv};
-    for (std::string_view signature : kSignatures)
-        if (head.substr(0, signature.size()) == signature)
-            return true;
-    // HEIF and AVIF name their brand after a box size; TGA has no signature, only plausible first bytes.
-    if (head.size() >= 8 && head.substr(4, 4) == "ftyp")
-        return true;
-    return head.size() >= 3 && (head[1] == 0 || head[1] == 1) &&
-           "\1\2\3\x09\x0A\x0B"sv.find(head[2]) != std::string_view::npos;
-}
-
-// A JPEG stream longer than this is asked for its size: a picture cannot take more bytes a pixel than
-// kMaxJpegBytesPerPixel (noise at the finest quality, unsubsampled, takes about four), so what goes on
-// past that is no part of it.
-constexpr int64_t kJpegSizeCheckBytes = int64_t(64) << 20;
-constexpr int64_t kMaxJpegBytesPerPixel = 16;
-
-// How much of the JPEG stream begun in `spool` can belong to its picture; raises 481 when what is there
-// holds no JPEG header. Leaves `spool` at its end, to be written on.
-int64_t jpegStreamLimit(std::FILE* spool) {
-    std::fflush(spool);
-    std::rewind(spool);
-    const jpeg::Info info = jpeg::readHeader(spool);
-    std::fseek(spool, 0, SEEK_END);
-    return kJpegSizeCheckBytes + kMaxJpegBytesPerPixel * info.width * info.height;
-}
-
-// Standard input copied to a file of its own that nobody else can see (it is gone when the converter
-// ends), so that it reads like any picture file; returns its path. No more is kept than decoding may
-// take memory (for a JPEG, than its announced size can take), and nothing that cannot start a picture.
-std::string spoolStandardInput() {
-    std::FILE* spool = std::tmpfile();
-    const auto failed = [](const char* what) {
-        return err::Error(err::PathFileAccess, std::string(what) + std::strerror(errno));
-    };
-    if (!spool)
-        throw failed("cannot keep standard input: ");
-    const int64_t budget = int64_t(memlimit::pictureAllocationLimitMB()) << 20;
-    int64_t limit = budget;
-    bool jpegStream = false;
-    bool sizeChecked = false;
-    int64_t kept = 0;
-    char chunk[1 << 16];
-    size_t got;
-    std::optional<gif::BlockWalker> gifBlocks;
-    while ((got = std::fread(chunk, 1, sizeof chunk, stdin)) > 0) {
-        if (kept == 0) {
-            if (!mayStartPicture(std::string_view(chunk, got)))
-                throw err::Error(err::InvalidPicture, "Invalid picture (standard input holds no picture)");
-            jpegStream = jpeg::looksLikeJpeg(std::string_view(chunk, got));
-            if (gif::looksLikeGif(std::string_view(chunk, got)))
-                gifBlocks.emplace();
-        }
-        // A GIF is refused at its first wrong byte, and ends at its trailer.
-        if (gifBlocks) {
-            if (gifBlocks->feed(std::string_view(chunk, got)) == gif::BlockWalker::Verdict::Invalid)
-                throw err::Error(err::InvalidPicture);
-            if (gifBlocks->verdict() == gif::BlockWalker::Verdict::Whole)
-                got = size_t(gifBlocks->consumed() - kept);
-        }
-        if (jpegStream && !sizeChecked && kept >= kJpegSizeCheckBytes) {
-            sizeChecked = true;
-            limit = std::min(budget, jpegStreamLimit(spool));
-        }
-        kept += int64_t(got);
-        if (kept > limit && limit < budget)
-            throw err::Error(err::InvalidPicture, "Invalid picture (standard input goes on past " +
-                                                      std::to_string(limit >> 20) +
-                                                      " MB, more than its picture can take)");
-        if (kept > limit)
-            throw err::Error(err::OutOfMemory,
-                             "Out of memory (standard input goes on past " +
-                                 std::to_string(memlimit::pictureAllocationLimitMB()) + " MB)",
-                             err::Kind::TooLarge);
-        if (std::fwrite(chunk, 1, got, spool) != got)
-            throw failed("cannot keep standard input: ");
-        if (gifBlocks && gifBlocks->verdict() == gif::BlockWalker::Verdict::Whole)
-            break;
-    }
-    if (std::ferror(stdin) || std::fflush(spool) != 0)
-        throw failed("cannot read standard input: ");
-    return "/proc/self/fd/" + std::to_string(fileno(spool)); // kept open for the rest of the run
-}
-
-// Qt's readers decode what is no JPEG, and JPEG colour spaces the kernels do not turn into RGB. A JPEG
-// whose header cannot be read is the kernels' to refuse.
-bool decodedByQt(const std::string& source) {
-    if (!jpeg::looksLikeJpeg(files::head(source, 3)))
-        return true;
-    try {
-        return !jpeg::readHeader(files::openForReading(source).get()).convertible;
-    } catch (const err::Error&) {
-        return false;
-    }
-}
-
-// A file whose first blocks already say it is not the picture it starts as is refused while planning,
-// before any font is measured for it: a GIF's first 64 KB are walked (the rest when it is decoded).
-bool startsAsItsFormatGoesOn(const std::string& source) {
-    const std::string head = files::head(source, 64 * 1024);
-    if (!gif::looksLikeGif(head))
-        return true;
-    gif::BlockWalker walker;
-    return walker.feed(head) != gif::BlockWalker::Verdict::Invalid;
-}
-
 // At the converter's own sizes the text is an exact grid: a character that breaks or moves a line (a
 // line feed, a tab, any control character, a line or paragraph separator) would break it. The desktop
 // program's sizes keep its table as it is, whatever it holds.
@@ -274,7 +92,7 @@ void refuseLineBreakers(const std::u32string& table) {
 
 // Takes the font, size and factors a settings file gives; returns its table, when it names one.
 std::optional<std::u32string> applySettings(Plan& p, const std::string& path) {
-    const SettingsFile s = readSettings(path);
+    const settings_source::Settings s = settings_source::read(path);
     if (s.font)
         p.font = *s.font;
     if (s.size)
@@ -529,14 +347,14 @@ void addJobs(Plan& p, const Options& o) {
             continue;
         if (job.picture == kStandardInput) {
             try {
-                job.source = spoolStandardInput();
+                job.source = picture_input::keepStandardInput();
             } catch (const err::Error& e) {
                 job.inputError = e.description();
                 continue;
             }
         }
-        job.viaQt = decodedByQt(job.source);
-        if (job.viaQt && !startsAsItsFormatGoesOn(job.source))
+        job.viaQt = picture_input::decodedByQt(job.source);
+        if (job.viaQt && !picture_input::startsAsItsFormatGoesOn(job.source))
             job.inputError = err::description(err::InvalidPicture);
     }
     // Nothing is written over a picture the run reads.
@@ -554,16 +372,6 @@ bool Plan::needsQt() const {
         return true;
     return std::any_of(jobs.begin(), jobs.end(),
                        [](const Job& job) { return !job.refused && job.inputError.empty() && job.viaQt; });
-}
-
-std::u32string defaultTable() {
-    const std::string shipped = layout::dataFile(layout::programFolder(), "default-table.txt");
-    try {
-        return files::readFirstLine(shipped);
-    } catch (const err::Error&) {
-        return textcode::decode(
-            textcode::firstLineBytes(std::string_view(kBuiltInTable, sizeof kBuiltInTable)));
-    }
 }
 
 buffer::Factors gridFor(px::Size picture, const Plan::Grid& grid, double cellAspect) {
@@ -623,7 +431,7 @@ Plan makePlan(const Options& o) {
         table = tables::tableNamed(*o.symbols == "block" ? "blocks" : *o.symbols);
     }
     const bool positional = o.mapping ? *o.mapping == "position" : !ownSizes;
-    p.table = table ? *table : ownSizes && !positional ? tables::tableNamed("ascii") : defaultTable();
+    p.table = table ? *table : ownSizes && !positional ? tables::tableNamed("ascii") : tables::defaultTable();
     p.flipX = o.flipX;
     p.flipY = o.flipY;
     if (o.font)

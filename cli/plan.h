@@ -75,8 +75,4 @@ Plan makePlan(const Options& options);
 // where the grid leaves a side open: at least one character each way.
 buffer::Factors gridFor(px::Size picture, const Plan::Grid& grid, double cellAspect);
 
-// The table the converter uses when none is given: default-table.txt beside the executable or, installed,
-// in share/tessarine; else the one built in.
-std::u32string defaultTable();
-
 } // namespace cli

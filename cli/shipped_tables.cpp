@@ -26,6 +26,11 @@ constexpr BuiltIn kBuiltIn[] = {
 #include "shipped_tables.inc"
 };
 
+// resources/default-table.txt, made into bytes when the program is built.
+const char kDefaultTable[] = {
+#include "default_table.inc"
+};
+
 constexpr auto kNames = [] {
     std::array<std::string_view, std::size(kBuiltIn)> names{};
     for (size_t i = 0; i < names.size(); ++i)
@@ -82,6 +87,16 @@ std::u32string tableNamed(const std::string& named) {
     throw cli::usage(named + ": no such file, nor a shipped table" +
                      (near ? "; did you mean " + *near + "?" : "") + " (the shipped tables: " + listed() +
                      ")");
+}
+
+std::u32string defaultTable() {
+    const std::string shipped = layout::dataFile(layout::programFolder(), "default-table.txt");
+    try {
+        return files::readFirstLine(shipped);
+    } catch (const err::Error&) {
+        return textcode::decode(
+            textcode::firstLineBytes(std::string_view(kDefaultTable, sizeof kDefaultTable)));
+    }
 }
 
 } // namespace tables
