@@ -1,15 +1,32 @@
 #include "options.h"
 
+#include "kernels/character_choice.h"
 #include "kernels/output_forms.h"
+#include "option_values.h"
+#include "shipped_tables.h"
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 
 namespace cli {
 
 namespace {
 
-// "{forms}" in a help text stands for the output forms, each with its description.
+// The words of the tables that define them.
+std::vector<std::string_view> formNames() {
+    std::vector<std::string_view> names;
+    for (const art::OutputForm& form : art::outputForms())
+        names.push_back(form.name);
+    return names;
+}
+
+std::vector<std::string_view> mappingNames() {
+    return {choice::kMappingNames.begin(), choice::kMappingNames.end()};
+}
+
+// "{forms}" in a help text stands for the output forms, each with its description, "{tables}" for the
+// shipped tables' names.
 const OptionRule kRules[] = {
     {"output", 'o', "FILE|DIR", &Options::output, nullptr,
      "Write to FILE (one picture; - is standard output) or into folder DIR (a name ending in /), each "
@@ -19,34 +36,47 @@ const OptionRule kRules[] = {
      .text = &Options::columns,
      .help = "Exactly N characters a line; the lines follow the picture's proportions in the character cell, "
              "unless --rows is given too.",
-     .aliases = {"--width", "-W"}},
+     .aliases = {"--width", "-W"},
+     .check = option_values::gridSide},
     {.longName = "rows",
      .value = "N",
      .text = &Options::rows,
      .help = "Exactly N lines; with --columns, exactly that grid.",
-     .aliases = {"--height", "-H"}},
-    {nullptr, 's', "WxH", &Options::fit, nullptr,
-     "The largest grid within W characters by H lines that keeps the picture's proportions."},
+     .aliases = {"--height", "-H"},
+     .check = option_values::gridSide},
+    {.longName = nullptr,
+     .shortName = 's',
+     .value = "WxH",
+     .text = &Options::fit,
+     .help = "The largest grid within W characters by H lines that keeps the picture's proportions.",
+     .check = option_values::gridSize},
     {"stretch", 0, nullptr, nullptr, &Options::stretch,
      "Fill the size given (-s, or the terminal) exactly, the proportions set aside."},
-    {"scale", 0, "HxV", &Options::scale, nullptr,
-     "Picture pixels per character, horizontally x vertically, whole numbers of at least 1, with the "
-     "desktop program's arithmetic (which leaves out the picture's last four blocks each way)."},
+    {.longName = "scale",
+     .value = "HxV",
+     .text = &Options::scale,
+     .help = "Picture pixels per character, horizontally x vertically, whole numbers of at least 1, with the "
+             "desktop program's arithmetic (which leaves out the picture's last four blocks each way).",
+     .check = option_values::factors},
     {"table", 0, "FILE|NAME", &Options::table, nullptr,
-     "Character table file, its first line the table, or a table shipped with the program by name: ascii "
-     "(every printable ASCII character; the default), classic (the desktop program's twelve characters; "
-     "the default with --mapping position, --scale or --settings), ramp-70, ramp-10, blocks or braille."},
+     "Character table file, its first line the table, or a table shipped with the program by name: "
+     "{tables}. ascii (every printable ASCII character) is the default, classic (the desktop program's "
+     "twelve characters) the default with --mapping position, --scale or --settings."},
     {.longName = "symbols",
      .value = "ascii|block|braille",
      .text = &Options::symbols,
      .help = "chafa's classes of symbols, as the tables ascii, blocks and braille.",
-     .words = {"ascii", "block", "braille"}},
+     .wordAliases = {{"ascii", "ascii"}, {"block", "blocks"}, {"braille", "braille"}}},
     {"chars", 0, "TEXT", &Options::chars, nullptr, "The character table given directly."},
     {"font", 0, "NAME", &Options::font, nullptr,
      "Font to measure the characters in: by default the font system's monospace font, the font a terminal "
      "shows (\"Courier New\" with --scale or --settings)."},
-    {"size", 0, "POINTS", &Options::size, nullptr,
-     "Font size in points (default 10; 8 with --scale or --settings; sizes above 99 are capped at 99)."},
+    {.longName = "size",
+     .value = "POINTS",
+     .text = &Options::size,
+     .help =
+         "Font size in points (default 10; 8 with --scale or --settings; sizes above 99 are capped at 99).",
+     .check = option_values::points},
     {"settings", 0, "FILE", &Options::settings, nullptr,
      "Take table, font, size and factors from a Tessarine.ini, as the desktop program does."},
     {"crlf", 0, nullptr, nullptr, &Options::crlf,
@@ -76,7 +106,7 @@ const OptionRule kRules[] = {
              "darkness within the block; the default), ink (the character whose ink is nearest the block's "
              "darkness) or position (by its place in the table sorted by ink, as the desktop program does; "
              "the default with --scale or --settings).",
-     .words = {"shape", "ink", "position"}},
+     .vocabulary = mappingNames},
     {"dither", 0, nullptr, nullptr, &Options::dither,
      "With ink and shape: carry the darkness a character could not reach on to the blocks around it."},
     {.longName = "levels",
@@ -85,12 +115,21 @@ const OptionRule kRules[] = {
      .help = "auto stretches the picture's brightness between its 1st and 99th percentile first (default "
              "none).",
      .words = {"auto", "none"}},
-    {"brightness", 0, "N", &Options::brightness, nullptr,
-     "Brightness added, in hundredths of the range: -100 to 100 (default 0)."},
-    {"contrast", 0, "N", &Options::contrast, nullptr,
-     "Contrast: -100 (flat grey) to 100 (twice the spread around middle grey) (default 0)."},
-    {"gamma", 0, "G", &Options::gamma, nullptr,
-     "Gamma, 0.1 to 10: above 1 lightens the middle greys, below 1 darkens them (default 1)."},
+    {.longName = "brightness",
+     .value = "N",
+     .text = &Options::brightness,
+     .help = "Brightness added, in hundredths of the range: -100 to 100 (default 0).",
+     .check = option_values::brightness},
+    {.longName = "contrast",
+     .value = "N",
+     .text = &Options::contrast,
+     .help = "Contrast: -100 (flat grey) to 100 (twice the spread around middle grey) (default 0).",
+     .check = option_values::contrast},
+    {.longName = "gamma",
+     .value = "G",
+     .text = &Options::gamma,
+     .help = "Gamma, 0.1 to 10: above 1 lightens the middle greys, below 1 darkens them (default 1).",
+     .check = option_values::gamma},
     {"score", 0, nullptr, nullptr, &Options::score,
      "After each text, print its likeness to the picture on standard error: detail (structural "
      "similarity) and tone (correlation of the cells' greys), each from -1 to 1, 1 the closest, the text "
@@ -106,7 +145,8 @@ const OptionRule kRules[] = {
          "together; with position, each character is in its block's average colour.",
      .defaultValue = "auto",
      .aliases = {"--colors"},
-     .words = {"auto", "truecolor", "full", "256", "16", "none"}},
+     .words = {"auto", "truecolor", "256", "16", "none"},
+     .wordAliases = {{"full", "truecolor"}}},
     {"fg-only", 0, nullptr, nullptr, &Options::fgOnly,
      "With --color: one colour a cell, the character's, on the terminal's own background."},
     {.longName = "fill",
@@ -119,7 +159,8 @@ const OptionRule kRules[] = {
      .text = &Options::format,
      .help = "{forms}; also chosen by -o NAME.html or -o NAME.png (img2txt's ansi is text with --color 16, "
              "utf8 text).",
-     .words = {"text", "html", "png", "ansi", "utf8"}},
+     .vocabulary = formNames,
+     .wordAliases = {{"ansi", "text"}, {"utf8", "text"}}},
     {.longName = "animate",
      .value = "on|off",
      .text = &Options::animate,
@@ -129,8 +170,16 @@ const OptionRule kRules[] = {
              "Without it, an animation's first frame.",
      .defaultValue = "on",
      .words = {"on", "off"}},
-    {"loops", 0, "N", &Options::loops, nullptr, "Play an animation N times at most."},
-    {"duration", 0, "SECONDS", &Options::duration, nullptr, "Play an animation for so many seconds at most."},
+    {.longName = "loops",
+     .value = "N",
+     .text = &Options::loops,
+     .help = "Play an animation N times at most.",
+     .check = option_values::plays},
+    {.longName = "duration",
+     .value = "SECONDS",
+     .text = &Options::duration,
+     .help = "Play an animation for so many seconds at most.",
+     .check = option_values::seconds},
     {.longName = "help",
      .shortName = 'h',
      .flag = &Options::help,
@@ -204,11 +253,28 @@ std::string unknownOption(const std::string& shown) {
 }
 
 // "a, b or c".
-std::string listed(const std::vector<const char*>& words) {
+template <typename Words> std::string listed(const Words& words) {
     std::string out;
     for (size_t i = 0; i < words.size(); ++i)
         out += (i == 0 ? "" : i + 1 == words.size() ? " or " : ", ") + std::string(words[i]);
     return out;
+}
+
+// The name an option's messages give it: its long name, else its short one.
+std::string nameOf(const OptionRule& rule) {
+    return rule.longName ? std::string("--") + rule.longName : std::string("-") + rule.shortName;
+}
+
+// A value checked by its row: one of its words, or of the kind its check takes.
+void checkValue(const OptionRule& rule, const std::string& value) {
+    const std::string name = nameOf(rule);
+    if (rule.check)
+        rule.check(name.c_str(), value);
+    const std::vector<std::string> words = optionWords(rule);
+    if (words.empty() || std::find(words.begin(), words.end(), value) != words.end())
+        return;
+    const std::optional<std::string> near = nearestWord(value, words);
+    throw usage(name + " takes " + listed(words) + (near ? "; did you mean " + *near + "?" : ""));
 }
 
 // "text (the default), html (a web page) or png (...)".
@@ -221,6 +287,11 @@ std::string formsText() {
         out += std::string(forms[i].name) + " " + std::string(forms[i].description);
     }
     return out;
+}
+
+// "{tables}": the shipped tables' names.
+std::string tablesText() {
+    return listed(tables::shippedNames());
 }
 
 // Words filled into lines of at most `width` characters, starting at `column`; every line after the first
@@ -270,9 +341,37 @@ std::span<const OptionRule> optionRules() {
     return kRules;
 }
 
+std::vector<std::string> optionWords(const OptionRule& rule) {
+    std::vector<std::string> own(rule.words.begin(), rule.words.end());
+    if (rule.vocabulary)
+        for (std::string_view word : rule.vocabulary())
+            own.emplace_back(word);
+    std::vector<std::string> all;
+    for (const std::string& word : own) {
+        all.push_back(word);
+        for (const WordAlias& alias : rule.wordAliases)
+            if (word == alias.means)
+                all.emplace_back(alias.word);
+    }
+    for (const WordAlias& alias : rule.wordAliases)
+        if (std::find(own.begin(), own.end(), alias.means) == own.end())
+            all.emplace_back(alias.word);
+    return all;
+}
+
+std::string wordMeant(const char* option, const std::string& value) {
+    if (const OptionRule* rule = ruleNamed(option))
+        for (const WordAlias& alias : rule->wordAliases)
+            if (value == alias.word)
+                return alias.means;
+    return value;
+}
+
 Options parseOptions(const std::vector<std::string>& arguments) {
     Options o;
     bool optionsEnd = false;
+    // A wrong value is reported once the whole line is read: --help and --version still answer.
+    std::exception_ptr wrongValue;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
         if (optionsEnd || a == "-" || a.size() < 2 || a[0] != '-') {
@@ -305,9 +404,9 @@ Options parseOptions(const std::vector<std::string>& arguments) {
         // An optional value comes after "=", or next when it is one of the option's words: a picture
         // named so is written ./256.
         if (!inlineValue && rule->defaultValue) {
-            const bool word =
-                i + 1 < arguments.size() && std::any_of(rule->words.begin(), rule->words.end(),
-                                                        [&](const char* w) { return arguments[i + 1] == w; });
+            const std::vector<std::string> words = optionWords(*rule);
+            const bool word = i + 1 < arguments.size() &&
+                              std::find(words.begin(), words.end(), arguments[i + 1]) != words.end();
             inlineValue = word ? arguments[++i] : std::string(rule->defaultValue);
         }
         if (!inlineValue) {
@@ -315,20 +414,17 @@ Options parseOptions(const std::vector<std::string>& arguments) {
                 throw usage(shown + " needs a value");
             inlineValue = arguments[++i];
         }
+        try {
+            checkValue(*rule, *inlineValue);
+        } catch (const err::Error&) {
+            if (!wrongValue)
+                wrongValue = std::current_exception();
+        }
         o.*(rule->text) = *inlineValue;
     }
+    if (wrongValue && !o.help && !o.version)
+        std::rethrow_exception(wrongValue);
     return o;
-}
-
-void requireWord(const char* option, const std::string& value) {
-    const OptionRule* rule = ruleNamed(option);
-    if (!rule || rule->words.empty() ||
-        std::any_of(rule->words.begin(), rule->words.end(), [&](const char* w) { return value == w; }))
-        return;
-    const std::optional<std::string> near =
-        nearestWord(value, std::vector<std::string>(rule->words.begin(), rule->words.end()));
-    throw usage(std::string(option) + " takes " + listed(rule->words) +
-                (near ? "; did you mean " + *near + "?" : ""));
 }
 
 std::string helpText() {
@@ -347,6 +443,8 @@ std::string helpText() {
         std::string help = rule.help;
         if (const size_t forms = help.find("{forms}"); forms != std::string::npos)
             help.replace(forms, 7, formsText());
+        if (const size_t names = help.find("{tables}"); names != std::string::npos)
+            help.replace(names, 8, tablesText());
         if (!rule.aliases.empty()) {
             std::string also;
             for (const char* alias : rule.aliases)

@@ -4,6 +4,7 @@
 #include "kernels/errors.h"
 #include "kernels/limits.h"
 #include "kernels/text_encoding.h"
+#include "option_values.h"
 #include "output.h"
 #include "picture_input.h"
 #include "settings_source.h"
@@ -32,31 +33,6 @@ std::u32string argumentText(const std::string& bytes) {
     if (textcode::decodeUtf8(bytes, text))
         return text;
     return textcode::decode(bytes);
-}
-
-// A number as the C library reads it, the whole text and nothing else; no hexadecimal forms.
-bool readNumber(const std::string& text, double& value) {
-    if (text.find_first_of("xX") != std::string::npos)
-        return false;
-    const char* begin = text.c_str();
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtod(begin, &end);
-    if (end == begin)
-        return false;
-    while (*end == ' ' || *end == '\t')
-        ++end;
-    return *end == 0;
-}
-
-bool readWhole(const std::string& text, long long& value) {
-    if (text.empty() || text.size() > 10)
-        return false;
-    for (char c : text)
-        if (c < '0' || c > '9')
-            return false;
-    value = std::stoll(text);
-    return true;
 }
 
 std::string baseName(const std::string& path) {
@@ -105,48 +81,36 @@ std::optional<std::u32string> applySettings(Plan& p, const std::string& path) {
     return s.table;
 }
 
+// The values below were checked as the command line was read (option_values.h): here they are only read.
+long long wholeOf(const std::optional<std::string>& text) {
+    return text ? option_values::whole(*text).value_or(0) : 0;
+}
+
+std::pair<long long, long long> sidesOf(const std::string& text) {
+    const auto wh = option_values::sides(text);
+    return wh ? std::pair(option_values::whole(wh->first).value_or(0),
+                          option_values::whole(wh->second).value_or(0))
+              : std::pair(0LL, 0LL);
+}
+
 void applyScale(Plan& p, const std::string& scale) {
-    const size_t x = scale.find('x');
-    long long h = 0, v = 0;
-    if (x == std::string::npos || !readWhole(scale.substr(0, x), h) || !readWhole(scale.substr(x + 1), v) ||
-        scale.substr(0, x).size() > 9 || scale.substr(x + 1).size() > 9 || h < 1 || v < 1)
-        throw usage("--scale takes HxV, two whole numbers of at least 1 (for example 8x16)");
+    const auto [h, v] = sidesOf(scale);
     p.factors.h = double(h);
     p.factors.v = double(v);
     p.factors.scaled = !(h == 1 && v == 1);
 }
 
-// A whole number within a range, as --brightness and --contrast take it.
-int wholeIn(const std::optional<std::string>& text, const char* option, int lowest, int highest) {
-    if (!text)
-        return 0;
-    long long n = 0;
-    const bool negative = !text->empty() && (*text)[0] == '-';
-    const std::string digits = negative || (!text->empty() && (*text)[0] == '+') ? text->substr(1) : *text;
-    if (!readWhole(digits, n) || (negative ? -n : n) < lowest || (negative ? -n : n) > highest)
-        throw usage(std::string(option) + " takes a whole number from " + std::to_string(lowest) + " to " +
-                    std::to_string(highest));
-    return int(negative ? -n : n);
-}
-
 // The mapping, the levels and dithering.
 void applyArt(Plan& p, const Options& o) {
-    if (o.mapping) {
-        requireWord("--mapping", *o.mapping);
-        p.art.mapping = *choice::mappingNamed(*o.mapping);
-    }
-    if (o.levels)
-        requireWord("--levels", *o.levels);
+    if (o.mapping)
+        p.art.mapping = choice::mappingNamed(*o.mapping).value_or(p.art.mapping);
     p.art.levels.automatic = o.levels && *o.levels == "auto";
-    p.art.levels.brightness =
-        wholeIn(o.brightness, "--brightness", -choice::kMaxBrightness, choice::kMaxBrightness);
-    p.art.levels.contrast = wholeIn(o.contrast, "--contrast", -choice::kMaxContrast, choice::kMaxContrast);
-    if (o.gamma) {
-        double g = 0;
-        if (!readNumber(*o.gamma, g) || !(g >= choice::kMinGamma && g <= choice::kMaxGamma))
-            throw usage("--gamma takes a number from 0.1 to 10");
-        p.art.levels.gamma = g;
-    }
+    if (o.brightness)
+        p.art.levels.brightness = int(option_values::signedWhole(*o.brightness).value_or(0));
+    if (o.contrast)
+        p.art.levels.contrast = int(option_values::signedWhole(*o.contrast).value_or(0));
+    if (o.gamma)
+        p.art.levels.gamma = option_values::number(*o.gamma).value_or(p.art.levels.gamma);
     if (o.dither && p.art.mapping == choice::Mapping::Position)
         throw usage("--dither works with --mapping ink or shape");
     p.art.dither = o.dither;
@@ -183,20 +147,14 @@ void refusePictureNames(const Options& o) {
 }
 
 void applyForm(Plan& p, const Options& o) {
-    std::string colour = o.color.value_or(o.fill ? "auto" : "none");
-    requireWord("--color", colour);
-    // img2txt's formats: ansi is the text in 16 colours, utf8 the text.
-    std::string format = o.format.value_or("");
-    if (o.format)
-        requireWord("--format", format);
-    if (format == "ansi" || format == "utf8") {
-        if (format == "ansi" && !o.color)
-            colour = "16";
-        format = "text";
-    }
+    std::string colour = wordMeant("--color", o.color.value_or(o.fill ? "auto" : "none"));
+    // img2txt's formats are text: ansi in 16 colours, unless --color says otherwise.
+    const std::string format = o.format ? wordMeant("--format", *o.format) : std::string();
+    if (o.format == "ansi" && !o.color)
+        colour = "16";
     if (colour == "auto")
         p.colours = paletteOfEnvironment(std::getenv("COLORTERM"), std::getenv("TERM"));
-    else if (colour == "truecolor" || colour == "full")
+    else if (colour == "truecolor")
         p.colours = art::Palette::TrueColor;
     else if (colour == "256")
         p.colours = art::Palette::Xterm256;
@@ -227,7 +185,6 @@ void applyForm(Plan& p, const Options& o) {
 void applyBackground(Plan& p, const Options& o, bool ownSizes, bool toTerminal) {
     std::optional<Background> background;
     if (o.background) {
-        requireWord("--background", *o.background);
         background = *o.background == "dark" ? Background::Dark : Background::Light;
     } else if (ownSizes && p.form == &art::textForm() && !o.order) {
         // Two colours a cell set every cell's colours: the terminal's background never shows.
@@ -245,8 +202,6 @@ void applyBackground(Plan& p, const Options& o, bool ownSizes, bool toTerminal) 
 // --animate plays text in a terminal: into a file or a pipe, frames one after another would be no picture,
 // and neither would pages or pictures one after another.
 void applyAnimation(Plan& p, const Options& o) {
-    if (o.animate)
-        requireWord("--animate", *o.animate);
     p.animate = o.animate && *o.animate == "on";
     if (p.animate && ((o.output && *o.output != "-") || !::isatty(STDOUT_FILENO)))
         throw usage("--animate plays in a terminal: standard output is none (without it, the first frame is "
@@ -254,42 +209,25 @@ void applyAnimation(Plan& p, const Options& o) {
     if (p.animate && p.form != &art::textForm())
         throw usage(std::string("--animate plays text in a terminal: not with --format ") +
                     std::string(p.form->name));
-    if (o.loops) {
-        long long n = 0;
-        if (!readWhole(*o.loops, n) || n < 1)
-            throw usage("--loops takes a whole number of at least 1");
-        p.loops = int(std::min<long long>(n, 1000000));
-    }
-    if (o.duration && !(readNumber(*o.duration, p.duration) && p.duration > 0))
-        throw usage("--duration takes a number of seconds above 0");
-}
-
-int gridSide(const std::optional<std::string>& value, const char* option) {
-    if (!value)
-        return 0;
-    long long n = 0;
-    if (!readWhole(*value, n) || n < 1 || n > limits::kMaxBufferSide)
-        throw usage(std::string(option) + " takes a whole number from 1 to " +
-                    std::to_string(limits::kMaxBufferSide));
-    return int(n);
+    if (o.loops)
+        p.loops = int(std::min<long long>(wholeOf(o.loops), 1000000));
+    if (o.duration)
+        p.duration = option_values::number(*o.duration).value_or(0);
 }
 
 // The converter's own sizing unless factors were asked for: the grid asked for; else, for a terminal,
 // as much of it as the picture's proportions allow, one line left for the prompt; else 80 characters
 // ($COLUMNS) a line.
 void applySize(Plan& p, const Options& o) {
-    const int columns = gridSide(o.columns, "--columns"), rows = gridSide(o.rows, "--rows");
+    const int columns = int(wholeOf(o.columns)), rows = int(wholeOf(o.rows));
     if (columns > 0 || rows > 0) {
         p.grid = Plan::Grid{columns, rows, false};
         return;
     }
     // chafa's -s WxH: the largest grid within it; with --stretch, all of it.
     if (o.fit) {
-        const size_t x = o.fit->find('x');
-        if (x == std::string::npos)
-            throw usage("-s takes WxH, the most characters a line by the most lines (for example 80x24)");
-        p.grid =
-            Plan::Grid{gridSide(o.fit->substr(0, x), "-s"), gridSide(o.fit->substr(x + 1), "-s"), !o.stretch};
+        const auto [w, h] = sidesOf(*o.fit);
+        p.grid = Plan::Grid{int(w), int(h), !o.stretch};
         return;
     }
     if (o.scale || o.settings)
@@ -300,8 +238,8 @@ void applySize(Plan& p, const Options& o) {
         return;
     }
     long long wide = 80;
-    if (const char* given = std::getenv("COLUMNS"); given && !(readWhole(given, wide) && wide >= 1))
-        wide = 80;
+    if (const char* given = std::getenv("COLUMNS"))
+        wide = option_values::whole(given).value_or(0) >= 1 ? *option_values::whole(given) : 80;
     p.grid = Plan::Grid{int(std::min<long long>(wide, limits::kMaxBufferSide)), 0, false};
 }
 
@@ -426,10 +364,8 @@ Plan makePlan(const Options& o) {
         table = tables::tableNamed(*o.table);
     if (o.chars)
         table = argumentText(*o.chars);
-    if (o.symbols) {
-        requireWord("--symbols", *o.symbols);
-        table = tables::tableNamed(*o.symbols == "block" ? "blocks" : *o.symbols);
-    }
+    if (o.symbols)
+        table = tables::tableNamed(wordMeant("--symbols", *o.symbols));
     const bool positional = o.mapping ? *o.mapping == "position" : !ownSizes;
     p.table = table ? *table : ownSizes && !positional ? tables::tableNamed("ascii") : tables::defaultTable();
     p.flipX = o.flipX;
@@ -439,15 +375,8 @@ Plan makePlan(const Options& o) {
     if (textcode::decode(p.font).size() > size_t(limits::kMaxFontNameLength))
         throw usage("the font name is longer than " + std::to_string(limits::kMaxFontNameLength) +
                     " characters; no font is named so");
-    if (o.size && !readNumber(*o.size, p.size)) {
-        // chafa's --size is the text's: here it is the font's.
-        const size_t x = o.size->find('x');
-        if (x != std::string::npos)
-            throw usage("--size is the font's size in points here; for a text of " + o.size->substr(0, x) +
-                        " x " + o.size->substr(x + 1) + " characters, -s " + *o.size + " or --columns " +
-                        o.size->substr(0, x) + " --rows " + o.size->substr(x + 1));
-        throw usage("--size takes a number of points");
-    }
+    if (o.size)
+        p.size = option_values::number(*o.size).value_or(p.size);
     // The size as the program's size box holds it: a non-negative number, capped at 99 for a run.
     if (!(p.size >= limits::kMinFontSize))
         throw usage("the font size must be at least 1 point");

@@ -1,0 +1,122 @@
+#include "option_values.h"
+
+#include "kernels/character_choice.h"
+#include "kernels/limits.h"
+#include "options.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace option_values {
+
+std::optional<double> number(const std::string& text) {
+    if (text.find_first_of("xX") != std::string::npos)
+        return std::nullopt;
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(begin, &end);
+    if (end == begin)
+        return std::nullopt;
+    while (*end == ' ' || *end == '\t')
+        ++end;
+    return *end == 0 ? std::optional(value) : std::nullopt;
+}
+
+std::optional<long long> whole(const std::string& text) {
+    if (text.empty() || text.size() > 10)
+        return std::nullopt;
+    for (char c : text)
+        if (c < '0' || c > '9')
+            return std::nullopt;
+    return std::stoll(text);
+}
+
+std::optional<long long> signedWhole(const std::string& text) {
+    const bool negative = !text.empty() && text[0] == '-';
+    const std::optional<long long> n =
+        whole(negative || (!text.empty() && text[0] == '+') ? text.substr(1) : text);
+    return n ? std::optional(negative ? -*n : *n) : std::nullopt;
+}
+
+std::optional<std::pair<std::string, std::string>> sides(const std::string& text) {
+    const size_t x = text.find('x');
+    if (x == std::string::npos)
+        return std::nullopt;
+    return std::pair(text.substr(0, x), text.substr(x + 1));
+}
+
+namespace {
+
+void wholeWithin(const char* option, const std::string& value, int lowest, int highest) {
+    const std::optional<long long> n = signedWhole(value);
+    if (!n || *n < lowest || *n > highest)
+        throw cli::usage(std::string(option) + " takes a whole number from " + std::to_string(lowest) +
+                         " to " + std::to_string(highest));
+}
+
+} // namespace
+
+void gridSide(const char* option, const std::string& value) {
+    const std::optional<long long> n = whole(value);
+    if (!n || *n < 1 || *n > limits::kMaxBufferSide)
+        throw cli::usage(std::string(option) + " takes a whole number from 1 to " +
+                         std::to_string(limits::kMaxBufferSide));
+}
+
+void gridSize(const char* option, const std::string& value) {
+    const auto wh = sides(value);
+    if (!wh)
+        throw cli::usage(std::string(option) +
+                         " takes WxH, the most characters a line by the most lines (for example 80x24)");
+    gridSide(option, wh->first);
+    gridSide(option, wh->second);
+}
+
+void factors(const char* option, const std::string& value) {
+    const auto hv = sides(value);
+    const std::optional<long long> h = hv ? whole(hv->first) : std::nullopt,
+                                   v = hv ? whole(hv->second) : std::nullopt;
+    if (!h || !v || hv->first.size() > 9 || hv->second.size() > 9 || *h < 1 || *v < 1)
+        throw cli::usage(std::string(option) +
+                         " takes HxV, two whole numbers of at least 1 (for example 8x16)");
+}
+
+void points(const char* option, const std::string& value) {
+    if (number(value))
+        return;
+    // chafa's --size is the text's: here it is the font's.
+    if (const auto wh = sides(value))
+        throw cli::usage(std::string(option) + " is the font's size in points here; for a text of " +
+                         wh->first + " x " + wh->second + " characters, -s " + value + " or --columns " +
+                         wh->first + " --rows " + wh->second);
+    throw cli::usage(std::string(option) + " takes a number of points");
+}
+
+void brightness(const char* option, const std::string& value) {
+    wholeWithin(option, value, -choice::kMaxBrightness, choice::kMaxBrightness);
+}
+
+void contrast(const char* option, const std::string& value) {
+    wholeWithin(option, value, -choice::kMaxContrast, choice::kMaxContrast);
+}
+
+void gamma(const char* option, const std::string& value) {
+    const std::optional<double> g = number(value);
+    if (!g || !(*g >= choice::kMinGamma && *g <= choice::kMaxGamma))
+        throw cli::usage(std::string(option) + " takes a number from 0.1 to 10");
+}
+
+void plays(const char* option, const std::string& value) {
+    const std::optional<long long> n = whole(value);
+    if (!n || *n < 1)
+        throw cli::usage(std::string(option) + " takes a whole number of at least 1");
+}
+
+void seconds(const char* option, const std::string& value) {
+    const std::optional<double> s = number(value);
+    if (!(s && *s > 0))
+        throw cli::usage(std::string(option) + " takes a number of seconds above 0");
+}
+
+} // namespace option_values

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+// The values options take besides words: numbers, whole numbers and sizes "WxH". Each option's row checks
+// its value with one of the checks below as the command line is read, raising a usage error that says what
+// the option takes; the plan then reads the value with the readers, knowing it is good.
+namespace option_values {
+
+// A number as the C library reads it, the whole text and nothing else (blanks after it aside); no
+// hexadecimal forms.
+std::optional<double> number(const std::string& text);
+// A whole number of at most ten digits, without a sign.
+std::optional<long long> whole(const std::string& text);
+// A whole number of at most ten digits, with an optional sign.
+std::optional<long long> signedWhole(const std::string& text);
+// "WxH": the texts before and after its first "x".
+std::optional<std::pair<std::string, std::string>> sides(const std::string& text);
+
+// The checks, one for each kind of value: `option` is the option's name in the message.
+void gridSide(const char* option, const std::string& value);   // 1 to the largest text side
+void gridSize(const char* option, const std::string& value);   // WxH, each a grid side
+void factors(const char* option, const std::string& value);    // HxV, whole numbers of at least 1
+void points(const char* option, const std::string& value);     // a number (the font's size)
+void brightness(const char* option, const std::string& value); // a whole number within its range
+void contrast(const char* option, const std::string& value);
+void gamma(const char* option, const std::string& value);
+void plays(const char* option, const std::string& value);   // how many times: at least 1
+void seconds(const char* option, const std::string& value); // a time above 0
+
+} // namespace option_values
