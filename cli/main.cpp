@@ -8,6 +8,7 @@
 #include "plan.h"
 #include "qt_bridge/qt_module_loader.h"
 #include "run.h"
+#include "surroundings.h"
 
 #include "kernels/version.h"
 
@@ -25,7 +26,8 @@ int main(int argc, char* argv[]) {
             return cli::writeStandardOutput(cli::helpText()) ? 0 : kUsage;
         if (options.version)
             return cli::writeStandardOutput("tessarine-convert " + version::text() + "\n") ? 0 : kUsage;
-        const cli::Plan plan = cli::makePlan(options);
+        surroundings::Process world;
+        const cli::Plan plan = cli::makePlan(options, world);
         cli::QtModule qt("tessarine-convert");
         std::optional<cli::OrderCache> cache;
         const std::optional<std::string> folder = cli::OrderCache::userFolder();

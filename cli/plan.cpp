@@ -5,7 +5,6 @@
 #include "kernels/limits.h"
 #include "kernels/text_encoding.h"
 #include "option_values.h"
-#include "output.h"
 #include "picture_input.h"
 #include "settings_source.h"
 #include "shipped_tables.h"
@@ -13,11 +12,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <map>
 #include <sys/stat.h>
@@ -146,14 +142,14 @@ void refusePictureNames(const Options& o) {
                 "; to write one under this name, add --format " + names);
 }
 
-void applyForm(Plan& p, const Options& o) {
+void applyForm(Plan& p, const Options& o, const Surroundings& world) {
     std::string colour = wordMeant("--color", o.color.value_or(o.fill ? "auto" : "none"));
     // img2txt's formats are text: ansi in 16 colours, unless --color says otherwise.
     const std::string format = o.format ? wordMeant("--format", *o.format) : std::string();
     if (o.format == "ansi" && !o.color)
         colour = "16";
     if (colour == "auto")
-        p.colours = paletteOfEnvironment(std::getenv("COLORTERM"), std::getenv("TERM"));
+        p.colours = paletteOfEnvironment(world.variable("COLORTERM"), world.variable("TERM"));
     else if (colour == "truecolor")
         p.colours = art::Palette::TrueColor;
     else if (colour == "256")
@@ -182,16 +178,16 @@ void applyForm(Plan& p, const Options& o) {
 // $COLORFGBG, else dark, as most terminals are and as jp2a, chafa and timg take it into a pipe); a page
 // (html, png) is light unless told. --scale and --settings keep the desktop program's dark text on a light
 // page. --invert flips whatever is in force.
-void applyBackground(Plan& p, const Options& o, bool ownSizes, bool toTerminal) {
+void applyBackground(Plan& p, const Options& o, bool ownSizes, bool toTerminal, Surroundings& world) {
     std::optional<Background> background;
     if (o.background) {
         background = *o.background == "dark" ? Background::Dark : Background::Light;
     } else if (ownSizes && p.form == &art::textForm() && !o.order) {
         // Two colours a cell set every cell's colours: the terminal's background never shows.
-        if (toTerminal && !p.twoColours && mayAskTerminal(std::getenv("TERM")))
-            background = askBackground(STDIN_FILENO, STDOUT_FILENO);
+        if (toTerminal && !p.twoColours && mayAskTerminal(world.variable("TERM")))
+            background = world.askBackground();
         if (!background)
-            background = backgroundOfColorFgBg(std::getenv("COLORFGBG"));
+            background = backgroundOfColorFgBg(world.variable("COLORFGBG"));
         if (!background)
             background = Background::Dark;
     }
@@ -201,9 +197,9 @@ void applyBackground(Plan& p, const Options& o, bool ownSizes, bool toTerminal) 
 
 // --animate plays text in a terminal: into a file or a pipe, frames one after another would be no picture,
 // and neither would pages or pictures one after another.
-void applyAnimation(Plan& p, const Options& o) {
+void applyAnimation(Plan& p, const Options& o, const Surroundings& world) {
     p.animate = o.animate && *o.animate == "on";
-    if (p.animate && ((o.output && *o.output != "-") || !::isatty(STDOUT_FILENO)))
+    if (p.animate && ((o.output && *o.output != "-") || !world.outputIsTerminal()))
         throw usage("--animate plays in a terminal: standard output is none (without it, the first frame is "
                     "written)");
     if (p.animate && p.form != &art::textForm())
@@ -218,7 +214,7 @@ void applyAnimation(Plan& p, const Options& o) {
 // The converter's own sizing unless factors were asked for: the grid asked for; else, for a terminal,
 // as much of it as the picture's proportions allow, one line left for the prompt; else 80 characters
 // ($COLUMNS) a line.
-void applySize(Plan& p, const Options& o) {
+void applySize(Plan& p, const Options& o, const Surroundings& world) {
     const int columns = int(wholeOf(o.columns)), rows = int(wholeOf(o.rows));
     if (columns > 0 || rows > 0) {
         p.grid = Plan::Grid{columns, rows, false};
@@ -233,19 +229,20 @@ void applySize(Plan& p, const Options& o) {
     if (o.scale || o.settings)
         return;
     const bool toStandardOutput = !o.output || *o.output == "-";
-    if (const std::optional<px::Size> terminal = terminalSize(STDOUT_FILENO); terminal && toStandardOutput) {
+    if (const std::optional<px::Size> terminal = world.terminalSize(); terminal && toStandardOutput) {
         p.grid = Plan::Grid{terminal->width, std::max(1, terminal->height - 1), !o.stretch};
         return;
     }
     long long wide = 80;
-    if (const char* given = std::getenv("COLUMNS"))
-        wide = option_values::whole(given).value_or(0) >= 1 ? *option_values::whole(given) : 80;
+    if (const char* given = world.variable("COLUMNS"))
+        if (const std::optional<long long> n = option_values::whole(given); n && *n >= 1)
+            wide = *n;
     p.grid = Plan::Grid{int(std::min<long long>(wide, limits::kMaxBufferSide)), 0, false};
 }
 
 // One job a picture, with its output's name; several pictures go into a folder, each as its base name
 // and the form's extension.
-void addJobs(Plan& p, const Options& o) {
+void addJobs(Plan& p, const Options& o, Surroundings& world) {
     if (o.pictures.empty())
         throw usage("no picture given (see --help)");
     // "-o -" is standard output, where several pictures are written one after another; so is a name of
@@ -255,12 +252,8 @@ void addJobs(Plan& p, const Options& o) {
         out.clear();
     // A name ending in "/" is a folder, whatever the number of pictures.
     const bool intoFolder = !out.empty() && (o.pictures.size() > 1 || isDirectory(out) || out.back() == '/');
-    if (intoFolder) {
-        std::error_code ec;
-        std::filesystem::create_directories(out, ec);
-        if (!isDirectory(out))
-            throw usage("cannot create folder " + out);
-    }
+    if (intoFolder && !world.makeFolder(out))
+        throw usage("cannot create folder " + out);
     if (std::count(o.pictures.begin(), o.pictures.end(), std::string(kStandardInput)) > 1)
         throw usage("standard input (-) can be read only once");
     std::map<std::string, std::string> names;
@@ -272,7 +265,7 @@ void addJobs(Plan& p, const Options& o) {
             job.output = (std::filesystem::path(out) / name).string();
             // The name stays with the picture that holds it: a later clash names that one.
             if (const auto taken = names.find(name); taken != names.end()) {
-                printError(picture, "output " + name + " is already written for " + taken->second);
+                world.report(picture, "output " + name + " is already written for " + taken->second);
                 job.refused = true;
             } else {
                 names[name] = picture;
@@ -285,7 +278,7 @@ void addJobs(Plan& p, const Options& o) {
             continue;
         if (job.picture == kStandardInput) {
             try {
-                job.source = picture_input::keepStandardInput();
+                job.source = world.keepStandardInput();
             } catch (const err::Error& e) {
                 job.inputError = e.description();
                 continue;
@@ -335,7 +328,7 @@ buffer::Factors gridFor(px::Size picture, const Plan::Grid& grid, double cellAsp
     return f;
 }
 
-Plan makePlan(const Options& o) {
+Plan makePlan(const Options& o, Surroundings& world) {
     Plan p;
     if (int(o.table.has_value()) + int(o.chars.has_value()) + int(o.symbols.has_value()) > 1)
         throw usage(o.table && o.chars ? "--table and --chars exclude each other"
@@ -383,16 +376,16 @@ Plan makePlan(const Options& o) {
     p.size = std::min(p.size, limits::kMaxFontSize);
     if (o.scale)
         applyScale(p, *o.scale);
-    applySize(p, o);
+    applySize(p, o, world);
     p.crlf = o.crlf;
     p.order = o.order;
     p.useCache = !o.noCache;
     applyArt(p, o);
-    applyForm(p, o);
-    applyAnimation(p, o);
-    const bool toTerminal = (!o.output || *o.output == "-") && ::isatty(STDOUT_FILENO);
-    applyBackground(p, o, ownSizes, toTerminal);
-    if (const std::optional<px::Size> cell = terminalCell(STDOUT_FILENO); cell && ownSizes && toTerminal)
+    applyForm(p, o, world);
+    applyAnimation(p, o, world);
+    const bool toTerminal = (!o.output || *o.output == "-") && world.outputIsTerminal();
+    applyBackground(p, o, ownSizes, toTerminal, world);
+    if (const std::optional<px::Size> cell = world.terminalCell(); cell && ownSizes && toTerminal)
         p.cellAspect = double(cell->height) / cell->width;
     if (p.table.empty())
         throw usage("the character table is empty");
@@ -402,7 +395,7 @@ Plan makePlan(const Options& o) {
     if (p.grid && !p.order)
         refuseLineBreakers(p.table);
     if (!p.order)
-        addJobs(p, o);
+        addJobs(p, o, world);
     return p;
 }
 
