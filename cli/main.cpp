@@ -32,7 +32,8 @@ int main(int argc, char* argv[]) {
         std::optional<cli::OrderCache> cache;
         const std::optional<std::string> folder = cli::OrderCache::userFolder();
         if (plan.useCache && folder)
-            cache.emplace(*folder, std::vector<std::string>{cli::qtModulePath()});
+            cache.emplace(*folder, std::vector<std::string>{cli::qtModulePath()},
+                          [&qt] { return qt.loaded().fontConfiguration(); });
         const cli::OrderCache* orders = cache ? &*cache : nullptr;
         status = plan.order ? cli::printOrder(plan, qt, orders) : cli::run(plan, qt, orders);
     } catch (const err::Error& e) {

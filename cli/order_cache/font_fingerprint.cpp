@@ -1,6 +1,7 @@
 #include "order_cache/font_fingerprint.h"
 
 #include "base/files.h"
+#include "kernels/errors.h"
 #include "kernels/hash.h"
 
 #include <algorithm>
@@ -18,109 +19,15 @@ namespace cli {
 namespace {
 
 using Hash = hashing::Fnv64;
+using Identities = std::vector<std::pair<std::string, std::string>>; // path, identity
 
-// The memo names some hundred files and folders; a configuration file is a few kilobytes.
+// The memo names some hundred files and folders.
 constexpr int64_t kMaxMemoBytes = 4 << 20;
-constexpr int64_t kMaxConfigBytes = 1 << 20;
+constexpr const char* kMemoVersion = "tessarine-fonts-memo 3";
 
 std::string env(const char* name) {
     const char* v = std::getenv(name);
     return v ? v : "";
-}
-
-std::string home() {
-    return env("HOME");
-}
-
-std::string xdgConfigHome() {
-    const std::string v = env("XDG_CONFIG_HOME");
-    return v.empty() ? home() + "/.config" : v;
-}
-
-std::string xdgDataHome() {
-    const std::string v = env("XDG_DATA_HOME");
-    return v.empty() ? home() + "/.local/share" : v;
-}
-
-std::string configDir() {
-    const std::string path = env("FONTCONFIG_PATH");
-    if (!path.empty())
-        return path.substr(0, path.find(':'));
-    return "/etc/fonts";
-}
-
-void addStat(Hash& hash, const std::string& path, struct stat* out = nullptr) {
-    hash.addField(path);
-    hash.addField(identityOf(path, out));
-}
-
-// "~" or "~/..." is the home folder, as fontconfig reads it.
-std::string homeExpanded(const std::string& path) {
-    if (path == "~" || path.rfind("~/", 0) == 0)
-        return home() + path.substr(1);
-    return path;
-}
-
-// An <include>'s file: under XDG_CONFIG_HOME for prefix "xdg", else the home folder for "~", an absolute
-// name as it is, and anything else relative to the configuration folder.
-std::string includeName(const std::string& path, const std::string& prefix) {
-    if (prefix == "xdg")
-        return xdgConfigHome() + "/" + path;
-    const std::string expanded = homeExpanded(path);
-    return expanded[0] == '/' ? expanded : configDir() + "/" + expanded;
-}
-
-// A <dir>'s folder: under XDG_DATA_HOME for prefix "xdg", beside the configuration file for "relative",
-// the home folder for "~", an absolute name as it is; anything else (prefix "cwd", "default" or none) is
-// relative to the folder the program runs in, kept as "./name" and resolved when the folder is read.
-std::string dirName(const std::string& path, const std::string& prefix, const std::string& configFolder) {
-    if (prefix == "xdg")
-        return xdgDataHome() + "/" + path;
-    if (prefix == "relative")
-        return configFolder + "/" + path;
-    const std::string expanded = homeExpanded(path);
-    return expanded.empty() || expanded[0] == '/' ? expanded : "./" + expanded;
-}
-
-std::string currentFolder() {
-    char here[4096];
-    return ::getcwd(here, sizeof here) ? std::string(here) : std::string(".");
-}
-
-struct Element {
-    std::string name, prefix, value;
-};
-
-// The <include> and <dir> elements of a configuration file: all a fingerprint needs to follow.
-std::vector<Element> elements(const std::string& text) {
-    std::vector<Element> out;
-    size_t at = 0;
-    while ((at = text.find('<', at)) != std::string::npos) {
-        const size_t close = text.find('>', at);
-        if (close == std::string::npos)
-            break;
-        const std::string tag = text.substr(at + 1, close - at - 1);
-        at = close + 1;
-        std::string name = tag.substr(0, tag.find_first_of(" \t\r\n/"));
-        if (name != "include" && name != "dir")
-            continue;
-        if (!tag.empty() && tag.back() == '/')
-            continue;
-        Element e;
-        e.name = name;
-        const size_t p = tag.find("prefix=\"");
-        if (p != std::string::npos)
-            e.prefix = tag.substr(p + 8, tag.find('"', p + 8) - p - 8);
-        const size_t end = text.find("</" + name, at);
-        if (end == std::string::npos)
-            break;
-        e.value = text.substr(at, end - at);
-        e.value.erase(0, e.value.find_first_not_of(" \t\r\n"));
-        e.value.erase(e.value.find_last_not_of(" \t\r\n") + 1);
-        at = end;
-        out.push_back(e);
-    }
-    return out;
 }
 
 std::string environment() {
@@ -132,44 +39,71 @@ std::string environment() {
     return out;
 }
 
-// Reading fontconfig's files (some fifty, ninety kilobytes) to find the font folders, and reading the
-// folders, costs more than the rest together. The files and folders that were read, the font folders they
-// named and every folder below those are kept in a memo; while every one of them is as it was, they are
+std::string currentFolder() {
+    char here[4096];
+    return ::getcwd(here, sizeof here) ? std::string(here) : std::string(".");
+}
+
+std::string folderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Where new configuration may appear that fontconfig's answer cannot name, because it is not there yet:
+// beside every file it read (an include that was missing, such as /etc/fonts/local.conf), and the places a
+// user's own configuration goes, which the usual rules include when they exist.
+std::vector<std::string> placesOf(const std::vector<std::string>& files) {
+    std::set<std::string> places;
+    for (const std::string& file : files)
+        places.insert(folderOf(file));
+    const std::string home = env("HOME"), configHome = env("XDG_CONFIG_HOME");
+    places.insert((configHome.empty() ? home + "/.config" : configHome) + "/fontconfig");
+    places.insert(home + "/.fonts.conf");
+    places.insert(home + "/.fonts.conf.d");
+    for (const std::string& file : files)
+        places.erase(file);
+    return {places.begin(), places.end()};
+}
+
+// fontconfig names a font folder given relative to the folder the program runs in as it finds it there: an
+// answer naming a folder by a relative name, or inside the current folder, holds only where it was given.
+bool namesCurrentFolder(const std::set<std::string>& folders, const std::string& here) {
+    return std::any_of(folders.begin(), folders.end(), [&](const std::string& folder) {
+        return folder.empty() || folder[0] != '/' || folder == here || folder.rfind(here + "/", 0) == 0;
+    });
+}
+
+// Asking fontconfig means loading the Qt bridge's module and reading fontconfig's files (some fifty), and
+// reading the font folders costs more than the rest together. The answer, the files and places it stands on
+// and every folder below the font folders are kept in a memo; while every one of them is as it was, they are
 // taken from there, each at the cost of one stat. Either way the fingerprint is worked out from the same
-// identities in the same order. The font files themselves are not looked at: a file added, removed or
-// renamed changes its folder, and the files a measurement used are checked with its entry (order_cache).
+// identities in the same order. The font files themselves are not looked at: a file added, removed or renamed
+// changes its folder, and the files a measurement used are checked with its entry (order_cache).
 class Fingerprint {
   public:
-    explicit Fingerprint(std::string memo) : memo_(std::move(memo)) {}
+    Fingerprint(const FontConfigurationSource& fonts, std::string memo, std::string* unkept)
+        : fonts_(fonts), memo_(std::move(memo)), unkept_(unkept) {}
 
-    std::string run() {
+    std::optional<std::string> run() {
         const std::string env = environment();
         const Recalled recalled = recall(env);
-        if (!recalled.configuration) {
-            std::string main = cli::env("FONTCONFIG_FILE");
-            if (main.empty())
-                main = configDir() + "/fonts.conf";
-            else if (main[0] != '/')
-                main = configDir() + "/" + main;
-            config(main);
-        }
+        if (!recalled.configuration && !ask())
+            return std::nullopt;
         if (!recalled.folders) {
             folders_.clear();
             for (const std::string& name : fontDirs_)
-                walk(resolved(name), 0);
+                walk(name, 0);
         }
         if (!recalled.configuration || !recalled.folders)
             remember(env);
-        hash_.addField(env);
-        for (const auto& [path, identity] : read_) {
-            hash_.addField(path);
-            hash_.addField(identity);
-        }
-        for (const auto& [path, identity] : folders_) {
-            hash_.addField(path);
-            hash_.addField(identity);
-        }
-        return hash_.hex();
+        Hash hash;
+        hash.addField(env);
+        for (const Identities* part : {&read_, &folders_})
+            for (const auto& [path, identity] : *part) {
+                hash.addField(path);
+                hash.addField(identity);
+            }
+        return hash.hex();
     }
 
   private:
@@ -177,9 +111,25 @@ class Fingerprint {
         bool configuration = false, folders = false;
     };
 
-    // A folder named relative to the folder the program runs in, resolved.
-    static std::string resolved(const std::string& name) {
-        return name.rfind("./", 0) == 0 ? currentFolder() + name.substr(1) : name;
+    // fontconfig's answer, and the identities of what it stands on.
+    bool ask() {
+        if (!fonts_)
+            return false;
+        FontConfiguration answer;
+        try {
+            answer = fonts_();
+        } catch (const err::Error&) {
+            return false;
+        }
+        read_.clear();
+        for (const std::string& file : answer.files)
+            read_.emplace_back(file, identityOf(file));
+        places_.clear();
+        for (const std::string& place : placesOf(answer.files))
+            places_.emplace_back(place, identityOf(place));
+        fontDirs_ = std::set<std::string>(answer.folders.begin(), answer.folders.end());
+        here_ = namesCurrentFolder(fontDirs_, currentFolder()) ? currentFolder() : std::string();
+        return true;
     }
 
     Recalled recall(const std::string& env) {
@@ -202,95 +152,72 @@ class Fingerprint {
             return true;
         };
         std::string line;
-        if (!getline(line) || line != "tessarine-fonts-memo 2")
+        if (!getline(line) || line != kMemoVersion)
             return out;
         std::string recorded;
         while (getline(line) && line != "--")
             recorded += line + "\n";
         if (recorded != env)
             return out;
-        std::vector<std::pair<std::string, std::string>> read, folders;
+        Identities read, places, folders;
         std::set<std::string> fontDirs;
+        std::string here;
         bool foldersHold = true;
         while (getline(line)) {
             if (line.size() < 3)
                 return out;
-            if (line[0] == 'c' || line[0] == 'w') {
-                // "c <identity>\t<path>" or "w <identity>\t<path>": the identity must still be the same.
+            const char kind = line[0];
+            if (kind == 'c' || kind == 'p' || kind == 'w') {
+                // "c <identity>\t<path>", a file read, "p ...", a place, or "w ...", a font folder: a file or
+                // place that is no longer as it was means asking again, a folder walking again.
                 const size_t tab = line.find('\t');
                 if (tab == std::string::npos)
                     return out;
                 const std::string path = line.substr(tab + 1), identity = identityOf(path);
                 const bool same = identity == line.substr(2, tab - 2);
-                if (line[0] == 'c' && !same)
+                if (kind != 'w' && !same)
                     return out;
-                foldersHold = foldersHold && (line[0] == 'c' || same);
-                (line[0] == 'c' ? read : folders).emplace_back(path, identity);
-            } else if (line[0] == 'd') {
+                foldersHold = foldersHold && same;
+                (kind == 'c' ? read : kind == 'p' ? places : folders).emplace_back(path, identity);
+            } else if (kind == 'd') {
                 fontDirs.insert(line.substr(2));
+            } else if (kind == 'h') {
+                here = line.substr(2);
             } else {
                 return out;
             }
         }
-        if (read.empty())
+        if (read.empty() || (!here.empty() && here != currentFolder()))
             return out;
         read_ = std::move(read);
+        places_ = std::move(places);
         fontDirs_ = std::move(fontDirs);
+        here_ = std::move(here);
         out.configuration = true;
-        // Folders named relative to where the program runs are walked anew wherever it runs.
-        out.folders = foldersHold && std::none_of(fontDirs_.begin(), fontDirs_.end(),
-                                                  [](const std::string& d) { return d.rfind("./", 0) == 0; });
+        out.folders = foldersHold;
         if (out.folders)
             folders_ = std::move(folders);
         return out;
     }
 
     void remember(const std::string& env) const {
-        if (memo_.empty())
+        if (memo_.empty() && !unkept_)
             return;
-        std::string text = "tessarine-fonts-memo 2\n" + env + "--\n";
+        std::string text = std::string(kMemoVersion) + "\n" + env + "--\n";
+        if (!here_.empty())
+            text += "h " + here_ + "\n";
         for (const auto& [path, identity] : read_)
             text += "c " + identity + "\t" + path + "\n";
+        for (const auto& [path, identity] : places_)
+            text += "p " + identity + "\t" + path + "\n";
         for (const std::string& dir : fontDirs_)
             text += "d " + dir + "\n";
         for (const auto& [path, identity] : folders_)
             text += "w " + identity + "\t" + path + "\n";
-        files::writePrivate(memo_, text); // a memo that cannot be kept is made again next time
-    }
-
-    void config(const std::string& path) {
-        if (!seen_.insert(path).second || seen_.size() > 2000)
-            return;
-        struct stat st {};
-        read_.emplace_back(path, identityOf(path, &st));
-        if (S_ISDIR(st.st_mode)) {
-            std::vector<std::string> names;
-            if (DIR* d = ::opendir(path.c_str())) {
-                while (dirent* e = ::readdir(d)) {
-                    const std::string n = e->d_name;
-                    if (n.size() > 5 && n.compare(n.size() - 5, 5, ".conf") == 0)
-                        names.push_back(n);
-                }
-                ::closedir(d);
-            }
-            std::sort(names.begin(), names.end());
-            for (const std::string& n : names)
-                config(path + "/" + n);
-            return;
-        }
-        if (!S_ISREG(st.st_mode))
-            return;
-        std::string text;
-        files::readFile(path, text, kMaxConfigBytes); // a configuration file too large is read as empty
-        const std::string folder = path.substr(0, path.rfind('/'));
-        for (const Element& e : elements(text)) {
-            if (e.value.empty())
-                continue;
-            if (e.name == "include")
-                config(includeName(e.value, e.prefix));
-            else
-                fontDirs_.insert(dirName(e.value, e.prefix, folder));
-        }
+        if (memo_.empty())
+            *unkept_ = std::move(text);
+        else
+            files::writePrivate(memo_, text); // a memo that cannot be kept is made again next time
     }
 
     // A font folder and every folder below it, by identity (its size, time of change and number, or that it
@@ -323,12 +250,14 @@ class Fingerprint {
             walk(folder, depth + 1);
     }
 
+    const FontConfigurationSource& fonts_;
     std::string memo_;
-    Hash hash_;
-    std::set<std::string> seen_;
-    std::vector<std::pair<std::string, std::string>> read_;    // configuration files and folders, as read
-    std::set<std::string> fontDirs_;                           // the font folders the configuration names
-    std::vector<std::pair<std::string, std::string>> folders_; // those and every folder below them
+    std::string* unkept_;
+    Identities read_;                // the configuration files and folders fontconfig read
+    Identities places_;              // where configuration may appear that it could not name
+    std::set<std::string> fontDirs_; // the font folders it names
+    std::string here_;               // the folder the program ran in, when the answer holds only there
+    Identities folders_;             // the font folders and every folder below them
 };
 
 } // namespace
@@ -346,8 +275,9 @@ std::string identityOf(const std::string& path, struct stat* out) {
     return text;
 }
 
-std::string fontFingerprint(const std::string& memo) {
-    return Fingerprint(memo).run();
+std::optional<std::string> fontFingerprint(const FontConfigurationSource& fonts, const std::string& memo,
+                                           std::string* unkept) {
+    return Fingerprint(fonts, memo, unkept).run();
 }
 
 } // namespace cli

@@ -163,6 +163,25 @@ class ModuleServices : public cli::QtServices {
                            glyphs::measuringFont(QString::fromStdString(font), size));
     }
 
+    cli::FontConfiguration fontConfiguration() override {
+        // A configuration of its own, read from the files as they are now, not the one this process loaded
+        // first; fontconfig follows its own rules (includes, prefixes, <reset-dirs/>, <remap-dir>).
+        cli::FontConfiguration out;
+        FcConfig* config = FcInitLoadConfig();
+        if (!config)
+            return out;
+        const auto take = [](FcStrList* list, std::vector<std::string>& into) {
+            while (FcChar8* s = list ? FcStrListNext(list) : nullptr)
+                into.emplace_back(reinterpret_cast<const char*>(s));
+            if (list)
+                FcStrListDone(list);
+        };
+        take(FcConfigGetConfigFiles(config), out.files);
+        take(FcConfigGetFontDirs(config), out.folders);
+        FcConfigDestroy(config);
+        return out;
+    }
+
   private:
     std::string name_;
     char platformOption_[10] = "-platform", platform_[10] = "offscreen";

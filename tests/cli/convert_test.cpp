@@ -1,6 +1,7 @@
 #include "core/glyph_measure.h"
 #include "core/text_files.h"
 #include "order_cache/order_cache.h"
+#include "qt_bridge/qt_module_loader.h"
 #include "support/fixture.h"
 #include "support/hostile.h"
 #include "support/pictures.h"
@@ -1168,8 +1169,10 @@ TEST_F(Converter, CacheIsUsedOnlyForWhatItWasMeasuredFor) {
     const std::u32string table = U"@. ";
     const std::string font = "DejaVu Sans Mono";
     // A poisoned entry, whole and valid but with the order reversed: black takes the space.
+    cli::QtModule bridge("tessarine-test");
     const cli::OrderCache cache(QFile::encodeName(path("cache/tessarine")).toStdString(),
-                                {module.toStdString()});
+                                {module.toStdString()},
+                                [&bridge] { return bridge.loaded().fontConfiguration(); });
     cli::Measurement poisoned;
     poisoned.chars = {U' ', U'.', U'@'};
     poisoned.levels = {9, 5, 0};
