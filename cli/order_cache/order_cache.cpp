@@ -313,4 +313,25 @@ bool OrderCache::store(const std::string& key, const Measurement& m) const {
     return true;
 }
 
+RememberedOrder::RememberedOrder(const OrderCache* cache, std::u32string table, std::string font, double size)
+    : cache_(cache), table_(std::move(table)), font_(std::move(font)), size_(size) {}
+
+std::optional<Measurement> RememberedOrder::find() {
+    if (!cache_ || !cache_->mayHold(table_, font_, size_))
+        return std::nullopt;
+    workOutKey();
+    return cache_->load(key_, table_, size_);
+}
+
+void RememberedOrder::workOutKey() {
+    if (cache_ && key_.empty())
+        key_ = cache_->key(table_, font_, size_);
+}
+
+void RememberedOrder::keep(const Measurement& m) {
+    workOutKey();
+    if (cache_)
+        cache_->store(key_, m);
+}
+
 } // namespace cli

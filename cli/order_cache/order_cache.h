@@ -63,4 +63,25 @@ class OrderCache {
     mutable std::string unkeptMemo_;
 };
 
+// A run's use of the cache for one table, font and size: the entry looked up, its key worked out ahead of a
+// measurement (on a helper thread, while Qt starts) so that keeping the measured order costs nothing more,
+// and the measured order kept. With no cache (null) nothing is remembered.
+class RememberedOrder {
+  public:
+    RememberedOrder(const OrderCache* cache, std::u32string table, std::string font, double size);
+    // The order as remembered, when it is; the fonts are fingerprinted only when an entry may be there.
+    std::optional<Measurement> find();
+    // The key, worked out now unless it is known.
+    void workOutKey();
+    // Keeps a measured order for later runs.
+    void keep(const Measurement& m);
+
+  private:
+    const OrderCache* cache_;
+    std::u32string table_;
+    std::string font_;
+    double size_;
+    std::string key_;
+};
+
 } // namespace cli
