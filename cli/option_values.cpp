@@ -1,43 +1,11 @@
 #include "option_values.h"
 
+#include "base/numbers.h"
 #include "kernels/character_choice.h"
 #include "kernels/limits.h"
 #include "options.h"
 
-#include <cerrno>
-#include <cstdlib>
-
 namespace option_values {
-
-std::optional<double> number(const std::string& text) {
-    if (text.find_first_of("xX") != std::string::npos)
-        return std::nullopt;
-    const char* begin = text.c_str();
-    char* end = nullptr;
-    errno = 0;
-    const double value = std::strtod(begin, &end);
-    if (end == begin)
-        return std::nullopt;
-    while (*end == ' ' || *end == '\t')
-        ++end;
-    return *end == 0 ? std::optional(value) : std::nullopt;
-}
-
-std::optional<long long> whole(const std::string& text) {
-    if (text.empty() || text.size() > 10)
-        return std::nullopt;
-    for (char c : text)
-        if (c < '0' || c > '9')
-            return std::nullopt;
-    return std::stoll(text);
-}
-
-std::optional<long long> signedWhole(const std::string& text) {
-    const bool negative = !text.empty() && text[0] == '-';
-    const std::optional<long long> n =
-        whole(negative || (!text.empty() && text[0] == '+') ? text.substr(1) : text);
-    return n ? std::optional(negative ? -*n : *n) : std::nullopt;
-}
 
 std::optional<std::pair<std::string, std::string>> sides(const std::string& text) {
     const size_t x = text.find('x');
@@ -49,7 +17,7 @@ std::optional<std::pair<std::string, std::string>> sides(const std::string& text
 namespace {
 
 void wholeWithin(const char* option, const std::string& value, int lowest, int highest) {
-    const std::optional<long long> n = signedWhole(value);
+    const std::optional<long long> n = numbers::readSignedWhole(value);
     if (!n || *n < lowest || *n > highest)
         throw cli::usage(std::string(option) + " takes a whole number from " + std::to_string(lowest) +
                          " to " + std::to_string(highest));
@@ -58,7 +26,7 @@ void wholeWithin(const char* option, const std::string& value, int lowest, int h
 } // namespace
 
 void gridSide(const char* option, const std::string& value) {
-    const std::optional<long long> n = whole(value);
+    const std::optional<long long> n = numbers::readWhole(value);
     if (!n || *n < 1 || *n > limits::kMaxBufferSide)
         throw cli::usage(std::string(option) + " takes a whole number from 1 to " +
                          std::to_string(limits::kMaxBufferSide));
@@ -75,15 +43,15 @@ void gridSize(const char* option, const std::string& value) {
 
 void factors(const char* option, const std::string& value) {
     const auto hv = sides(value);
-    const std::optional<long long> h = hv ? whole(hv->first) : std::nullopt,
-                                   v = hv ? whole(hv->second) : std::nullopt;
+    const std::optional<long long> h = hv ? numbers::readWhole(hv->first) : std::nullopt,
+                                   v = hv ? numbers::readWhole(hv->second) : std::nullopt;
     if (!h || !v || hv->first.size() > 9 || hv->second.size() > 9 || *h < 1 || *v < 1)
         throw cli::usage(std::string(option) +
                          " takes HxV, two whole numbers of at least 1 (for example 8x16)");
 }
 
 void points(const char* option, const std::string& value) {
-    if (number(value))
+    if (numbers::readNumber(value))
         return;
     // chafa's --size is the text's: here it is the font's.
     if (const auto wh = sides(value))
@@ -102,19 +70,19 @@ void contrast(const char* option, const std::string& value) {
 }
 
 void gamma(const char* option, const std::string& value) {
-    const std::optional<double> g = number(value);
+    const std::optional<double> g = numbers::readNumber(value);
     if (!g || !(*g >= choice::kMinGamma && *g <= choice::kMaxGamma))
         throw cli::usage(std::string(option) + " takes a number from 0.1 to 10");
 }
 
 void plays(const char* option, const std::string& value) {
-    const std::optional<long long> n = whole(value);
+    const std::optional<long long> n = numbers::readWhole(value);
     if (!n || *n < 1)
         throw cli::usage(std::string(option) + " takes a whole number of at least 1");
 }
 
 void seconds(const char* option, const std::string& value) {
-    const std::optional<double> s = number(value);
+    const std::optional<double> s = numbers::readNumber(value);
     if (!(s && *s > 0))
         throw cli::usage(std::string(option) + " takes a number of seconds above 0");
 }

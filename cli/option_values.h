@@ -2,21 +2,13 @@
 
 #include <optional>
 #include <string>
-#include <string_view>
 #include <utility>
 
 // The values options take besides words: numbers, whole numbers and sizes "WxH". Each option's row checks
 // its value with one of the checks below as the command line is read, raising a usage error that says what
-// the option takes; the plan then reads the value with the readers, knowing it is good.
+// the option takes; the plan then reads the value (base/numbers.h's readers), knowing it is good.
 namespace option_values {
 
-// A number as the C library reads it, the whole text and nothing else (blanks after it aside); no
-// hexadecimal forms.
-std::optional<double> number(const std::string& text);
-// A whole number of at most ten digits, without a sign.
-std::optional<long long> whole(const std::string& text);
-// A whole number of at most ten digits, with an optional sign.
-std::optional<long long> signedWhole(const std::string& text);
 // "WxH": the texts before and after its first "x".
 std::optional<std::pair<std::string, std::string>> sides(const std::string& text);
 

@@ -1,12 +1,12 @@
 #include "options.h"
 
+#include "base/words.h"
 #include "kernels/character_choice.h"
 #include "kernels/output_forms.h"
 #include "option_values.h"
 #include "shipped_tables.h"
 
 #include <algorithm>
-#include <cstring>
 #include <exception>
 
 namespace cli {
@@ -36,28 +36,23 @@ const OptionRule kRules[] = {
      .text = &Options::columns,
      .help = "Exactly N characters a line; the lines follow the picture's proportions in the character cell, "
              "unless --rows is given too.",
-     .aliases = {"--width", "-W"},
-     .check = option_values::gridSide},
+     .check = option_values::gridSide,
+     .aliases = {"--width", "-W"}},
     {.longName = "rows",
      .value = "N",
      .text = &Options::rows,
      .help = "Exactly N lines; with --columns, exactly that grid.",
-     .aliases = {"--height", "-H"},
-     .check = option_values::gridSide},
-    {.longName = nullptr,
-     .shortName = 's',
-     .value = "WxH",
-     .text = &Options::fit,
-     .help = "The largest grid within W characters by H lines that keeps the picture's proportions.",
-     .check = option_values::gridSize},
+     .check = option_values::gridSide,
+     .aliases = {"--height", "-H"}},
+    {nullptr, 's', "WxH", &Options::fit, nullptr,
+     "The largest grid within W characters by H lines that keeps the picture's proportions.",
+     option_values::gridSize},
     {"stretch", 0, nullptr, nullptr, &Options::stretch,
      "Fill the size given (-s, or the terminal) exactly, the proportions set aside."},
-    {.longName = "scale",
-     .value = "HxV",
-     .text = &Options::scale,
-     .help = "Picture pixels per character, horizontally x vertically, whole numbers of at least 1, with the "
-             "desktop program's arithmetic (which leaves out the picture's last four blocks each way).",
-     .check = option_values::factors},
+    {"scale", 0, "HxV", &Options::scale, nullptr,
+     "Picture pixels per character, horizontally x vertically, whole numbers of at least 1, with the "
+     "desktop program's arithmetic (which leaves out the picture's last four blocks each way).",
+     option_values::factors},
     {"table", 0, "FILE|NAME", &Options::table, nullptr,
      "Character table file, its first line the table, or a table shipped with the program by name: "
      "{tables}. ascii (every printable ASCII character) is the default, classic (the desktop program's "
@@ -71,12 +66,9 @@ const OptionRule kRules[] = {
     {"font", 0, "NAME", &Options::font, nullptr,
      "Font to measure the characters in: by default the font system's monospace font, the font a terminal "
      "shows (\"Courier New\" with --scale or --settings)."},
-    {.longName = "size",
-     .value = "POINTS",
-     .text = &Options::size,
-     .help =
-         "Font size in points (default 10; 8 with --scale or --settings; sizes above 99 are capped at 99).",
-     .check = option_values::points},
+    {"size", 0, "POINTS", &Options::size, nullptr,
+     "Font size in points (default 10; 8 with --scale or --settings; sizes above 99 are capped at 99).",
+     option_values::points},
     {"settings", 0, "FILE", &Options::settings, nullptr,
      "Take table, font, size and factors from a Tessarine.ini, as the desktop program does."},
     {"crlf", 0, nullptr, nullptr, &Options::crlf,
@@ -115,21 +107,14 @@ const OptionRule kRules[] = {
      .help = "auto stretches the picture's brightness between its 1st and 99th percentile first (default "
              "none).",
      .words = {"auto", "none"}},
-    {.longName = "brightness",
-     .value = "N",
-     .text = &Options::brightness,
-     .help = "Brightness added, in hundredths of the range: -100 to 100 (default 0).",
-     .check = option_values::brightness},
-    {.longName = "contrast",
-     .value = "N",
-     .text = &Options::contrast,
-     .help = "Contrast: -100 (flat grey) to 100 (twice the spread around middle grey) (default 0).",
-     .check = option_values::contrast},
-    {.longName = "gamma",
-     .value = "G",
-     .text = &Options::gamma,
-     .help = "Gamma, 0.1 to 10: above 1 lightens the middle greys, below 1 darkens them (default 1).",
-     .check = option_values::gamma},
+    {"brightness", 0, "N", &Options::brightness, nullptr,
+     "Brightness added, in hundredths of the range: -100 to 100 (default 0).", option_values::brightness},
+    {"contrast", 0, "N", &Options::contrast, nullptr,
+     "Contrast: -100 (flat grey) to 100 (twice the spread around middle grey) (default 0).",
+     option_values::contrast},
+    {"gamma", 0, "G", &Options::gamma, nullptr,
+     "Gamma, 0.1 to 10: above 1 lightens the middle greys, below 1 darkens them (default 1).",
+     option_values::gamma},
     {"score", 0, nullptr, nullptr, &Options::score,
      "After each text, print its likeness to the picture on standard error: detail (structural "
      "similarity) and tone (correlation of the cells' greys), each from -1 to 1, 1 the closest, the text "
@@ -170,16 +155,9 @@ const OptionRule kRules[] = {
              "Without it, an animation's first frame.",
      .defaultValue = "on",
      .words = {"on", "off"}},
-    {.longName = "loops",
-     .value = "N",
-     .text = &Options::loops,
-     .help = "Play an animation N times at most.",
-     .check = option_values::plays},
-    {.longName = "duration",
-     .value = "SECONDS",
-     .text = &Options::duration,
-     .help = "Play an animation for so many seconds at most.",
-     .check = option_values::seconds},
+    {"loops", 0, "N", &Options::loops, nullptr, "Play an animation N times at most.", option_values::plays},
+    {"duration", 0, "SECONDS", &Options::duration, nullptr, "Play an animation for so many seconds at most.",
+     option_values::seconds},
     {.longName = "help",
      .shortName = 'h',
      .flag = &Options::help,
@@ -222,22 +200,6 @@ const OptionRule* ruleNamed(const std::string& name) {
     return nullptr;
 }
 
-// Edits (a character inserted, removed, changed, or two swapped) from one word to another.
-size_t distance(const std::string& a, const std::string& b) {
-    std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
-    for (size_t i = 0; i <= a.size(); ++i)
-        d[i][0] = i;
-    for (size_t j = 0; j <= b.size(); ++j)
-        d[0][j] = j;
-    for (size_t i = 1; i <= a.size(); ++i)
-        for (size_t j = 1; j <= b.size(); ++j) {
-            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] != b[j - 1])});
-            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
-                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
-        }
-    return d[a.size()][b.size()];
-}
-
 std::string unknownOption(const std::string& shown) {
     for (const PeerName& p : kPeerNames)
         if (shown == p.name)
@@ -247,17 +209,9 @@ std::string unknownOption(const std::string& shown) {
         for (const std::string& n : namesOf(rule))
             if ((n.size() > 2) == (shown.size() > 2)) // long names for a long one, short for a short one
                 names.push_back(n);
-    if (const std::optional<std::string> near = nearestWord(shown, names))
+    if (const std::optional<std::string> near = words::nearest(shown, names))
         return "unknown option " + shown + "; did you mean " + *near + "?";
     return "unknown option " + shown + " (see --help)";
-}
-
-// "a, b or c".
-template <typename Words> std::string listed(const Words& words) {
-    std::string out;
-    for (size_t i = 0; i < words.size(); ++i)
-        out += (i == 0 ? "" : i + 1 == words.size() ? " or " : ", ") + std::string(words[i]);
-    return out;
 }
 
 // The name an option's messages give it: its long name, else its short one.
@@ -273,8 +227,8 @@ void checkValue(const OptionRule& rule, const std::string& value) {
     const std::vector<std::string> words = optionWords(rule);
     if (words.empty() || std::find(words.begin(), words.end(), value) != words.end())
         return;
-    const std::optional<std::string> near = nearestWord(value, words);
-    throw usage(name + " takes " + listed(words) + (near ? "; did you mean " + *near + "?" : ""));
+    const std::optional<std::string> near = words::nearest(value, words);
+    throw usage(name + " takes " + words::listed(words) + (near ? "; did you mean " + *near + "?" : ""));
 }
 
 // "text (the default), html (a web page) or png (...)".
@@ -291,50 +245,13 @@ std::string formsText() {
 
 // "{tables}": the shipped tables' names.
 std::string tablesText() {
-    return listed(tables::shippedNames());
-}
-
-// Words filled into lines of at most `width` characters, starting at `column`; every line after the first
-// is indented by `indent`.
-std::string wrapped(const std::string& text, size_t column, size_t indent, size_t width) {
-    std::string out;
-    size_t at = 0;
-    bool first = true;
-    while (at < text.size()) {
-        const size_t end = std::min(text.find(' ', at), text.size());
-        const std::string word = text.substr(at, end - at);
-        at = end + 1;
-        if (!first && column + 1 + word.size() > width) {
-            out += "\n" + std::string(indent, ' ');
-            column = indent;
-        } else if (!first) {
-            out += " ";
-            ++column;
-        }
-        out += word;
-        column += word.size();
-        first = false;
-    }
-    return out;
+    return words::listed({tables::shippedNames().begin(), tables::shippedNames().end()});
 }
 
 } // namespace
 
 err::Error usage(const std::string& message) {
     return err::Error(err::InvalidArgument, message, err::Kind::Usage);
-}
-
-std::optional<std::string> nearestWord(const std::string& typed, const std::vector<std::string>& words) {
-    std::optional<std::string> best;
-    size_t bestDistance = std::clamp<size_t>(typed.size() / 3, 1, 2) + 1;
-    for (const std::string& w : words) {
-        const bool begins =
-            typed.size() >= 3 && w.size() > typed.size() && w.compare(0, typed.size(), typed) == 0;
-        const size_t d = begins ? 1 : distance(typed, w);
-        if (d < bestDistance)
-            best = w, bestDistance = d;
-    }
-    return best;
 }
 
 std::span<const OptionRule> optionRules() {
@@ -452,13 +369,13 @@ std::string helpText() {
             help += " (also " + also + ")";
         }
         if (name.size() + 2 > kColumn)
-            options +=
-                name + "\n" + std::string(kColumn, ' ') + wrapped(help, kColumn, kColumn, kWidth) + "\n";
+            options += name + "\n" + std::string(kColumn, ' ') +
+                       words::wrapped(help, kColumn, kColumn, kWidth) + "\n";
         else
             options += name + std::string(kColumn - name.size(), ' ') +
-                       wrapped(help, kColumn, kColumn, kWidth) + "\n";
+                       words::wrapped(help, kColumn, kColumn, kWidth) + "\n";
     }
-    const auto paragraph = [](const std::string& text) { return wrapped(text, 0, 0, kWidth) + "\n"; };
+    const auto paragraph = [](const std::string& text) { return words::wrapped(text, 0, 0, kWidth) + "\n"; };
     return "Usage: tessarine-convert [options] PICTURE...\n\n" +
            paragraph("Turns pictures into text art, as the Tessarine desktop program does: every character "
                      "stands for one block of the picture, chosen by the ink it leaves in the given font. "

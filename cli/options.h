@@ -53,6 +53,9 @@ struct OptionRule {
     std::optional<std::string> Options::*text = nullptr; // where a value goes
     bool Options::*flag = nullptr;                       // or a switch
     const char* help = nullptr;                          // null: not listed
+    // For a value of another kind than words (a number, a size): its check, run as the command line is read
+    // (option_values.h); it raises a usage error naming `option`.
+    void (*check)(const char* option, const std::string& value) = nullptr;
     // For an option whose value may be left out: the value then. Such a value is given after "=", or as
     // the next argument when that is one of `words` (--color 256), so a picture is never taken for it.
     const char* defaultValue = nullptr;
@@ -64,15 +67,23 @@ struct OptionRule {
     std::vector<const char*> words = {};
     std::vector<std::string_view> (*vocabulary)() = nullptr;
     std::vector<WordAlias> wordAliases = {};
-    // For a value of another kind (a number, a size): its check, run as the command line is read
-    // (option_values.h); it raises a usage error naming `option`.
-    void (*check)(const char* option, const std::string& value) = nullptr;
     // For a switch that others give a value: what to say when one comes.
     const char* valueRefused = nullptr;
 };
 
 // Every option the converter knows, in the order --help lists them.
 std::span<const OptionRule> optionRules();
+
+// Reads the command line, checking each value by its row as it comes; raises a usage error for the first
+// that is wrong (a value's only when neither --help nor --version is asked for).
+Options parseOptions(const std::vector<std::string>& arguments);
+
+// Every word a rule's value may be, in the order its messages list them: each word followed by its aliases.
+std::vector<std::string> optionWords(const OptionRule& rule);
+
+// The word of its row a checked value stands for: the value itself, or the word its alias means
+// (--format ansi is text, --symbols block the table blocks).
+std::string wordMeant(const char* option, const std::string& value);
 
 // Reads the command line, checking each value by its row as it comes; raises a usage error for the first
 // that is wrong (a value's only when neither --help nor --version is asked for).

@@ -1,6 +1,8 @@
 #include "plan.h"
 
 #include "base/files.h"
+#include "base/numbers.h"
+#include "base/words.h"
 #include "kernels/errors.h"
 #include "kernels/limits.h"
 #include "kernels/text_encoding.h"
@@ -79,13 +81,13 @@ std::optional<std::u32string> applySettings(Plan& p, const std::string& path) {
 
 // The values below were checked as the command line was read (option_values.h): here they are only read.
 long long wholeOf(const std::optional<std::string>& text) {
-    return text ? option_values::whole(*text).value_or(0) : 0;
+    return text ? numbers::readWhole(*text).value_or(0) : 0;
 }
 
 std::pair<long long, long long> sidesOf(const std::string& text) {
     const auto wh = option_values::sides(text);
-    return wh ? std::pair(option_values::whole(wh->first).value_or(0),
-                          option_values::whole(wh->second).value_or(0))
+    return wh ? std::pair(numbers::readWhole(wh->first).value_or(0),
+                          numbers::readWhole(wh->second).value_or(0))
               : std::pair(0LL, 0LL);
 }
 
@@ -102,11 +104,11 @@ void applyArt(Plan& p, const Options& o) {
         p.art.mapping = choice::mappingNamed(*o.mapping).value_or(p.art.mapping);
     p.art.levels.automatic = o.levels && *o.levels == "auto";
     if (o.brightness)
-        p.art.levels.brightness = int(option_values::signedWhole(*o.brightness).value_or(0));
+        p.art.levels.brightness = int(numbers::readSignedWhole(*o.brightness).value_or(0));
     if (o.contrast)
-        p.art.levels.contrast = int(option_values::signedWhole(*o.contrast).value_or(0));
+        p.art.levels.contrast = int(numbers::readSignedWhole(*o.contrast).value_or(0));
     if (o.gamma)
-        p.art.levels.gamma = option_values::number(*o.gamma).value_or(p.art.levels.gamma);
+        p.art.levels.gamma = numbers::readNumber(*o.gamma).value_or(p.art.levels.gamma);
     if (o.dither && p.art.mapping == choice::Mapping::Position)
         throw usage("--dither works with --mapping ink or shape");
     p.art.dither = o.dither;
@@ -131,15 +133,13 @@ void refusePictureNames(const Options& o) {
     if (std::find(std::begin(kPictureSuffixes), std::end(kPictureSuffixes), lower) ==
         std::end(kPictureSuffixes))
         return;
-    std::string forms, names;
-    const auto all = art::outputForms();
-    for (size_t i = 0; i < all.size(); ++i) {
-        const std::string joint = i == 0 ? "" : i + 1 == all.size() ? " or " : ", ";
-        forms += joint + std::string(all[i].name) + " (NAME" + std::string(all[i].extension) + ")";
-        names += joint + std::string(all[i].name);
+    std::vector<std::string> forms, names;
+    for (const art::OutputForm& form : art::outputForms()) {
+        forms.push_back(std::string(form.name) + " (NAME" + std::string(form.extension) + ")");
+        names.emplace_back(form.name);
     }
-    throw usage("-o " + *o.output + ": tessarine-convert writes " + forms + ", not " + lower.substr(1) +
-                "; to write one under this name, add --format " + names);
+    throw usage("-o " + *o.output + ": tessarine-convert writes " + words::listed(forms) + ", not " +
+                lower.substr(1) + "; to write one under this name, add --format " + words::listed(names));
 }
 
 void applyForm(Plan& p, const Options& o, const Surroundings& world) {
@@ -208,7 +208,7 @@ void applyAnimation(Plan& p, const Options& o, const Surroundings& world) {
     if (o.loops)
         p.loops = int(std::min<long long>(wholeOf(o.loops), 1000000));
     if (o.duration)
-        p.duration = option_values::number(*o.duration).value_or(0);
+        p.duration = numbers::readNumber(*o.duration).value_or(0);
 }
 
 // The converter's own sizing unless factors were asked for: the grid asked for; else, for a terminal,
@@ -235,7 +235,7 @@ void applySize(Plan& p, const Options& o, const Surroundings& world) {
     }
     long long wide = 80;
     if (const char* given = world.variable("COLUMNS"))
-        if (const std::optional<long long> n = option_values::whole(given); n && *n >= 1)
+        if (const std::optional<long long> n = numbers::readWhole(given); n && *n >= 1)
             wide = *n;
     p.grid = Plan::Grid{int(std::min<long long>(wide, limits::kMaxBufferSide)), 0, false};
 }
@@ -369,7 +369,7 @@ Plan makePlan(const Options& o, Surroundings& world) {
         throw usage("the font name is longer than " + std::to_string(limits::kMaxFontNameLength) +
                     " characters; no font is named so");
     if (o.size)
-        p.size = option_values::number(*o.size).value_or(p.size);
+        p.size = numbers::readNumber(*o.size).value_or(p.size);
     // The size as the program's size box holds it: a non-negative number, capped at 99 for a run.
     if (!(p.size >= limits::kMinFontSize))
         throw usage("the font size must be at least 1 point");
