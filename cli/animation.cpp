@@ -1,14 +1,13 @@
 #include "animation.h"
 
-#include "base/signals.h"
 #include "output.h"
 #include "terminal/screen.h"
 
 #include <algorithm>
-#include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <thread>
-#include <unistd.h>
 
 namespace cli {
 
@@ -16,13 +15,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::atomic<bool>& playing() {
-    static std::atomic<bool> p{false};
-    return p;
-}
-
 // Plays one picture until it is done or `until` has passed; false when the time is up.
-bool play(const Plan& plan, const Job& job, QtServices& qt, const Provided& provided,
+bool play(const Plan& plan, const Job& job, QtServices& qt, const Provided& provided, screen::InPlace& canvas,
           Clock::time_point until) {
     std::unique_ptr<Frames> frames = qt.frames(job.source);
     // The size is fixed by the first frame and kept for all.
@@ -42,9 +36,12 @@ bool play(const Plan& plan, const Job& job, QtServices& qt, const Provided& prov
             const std::string text = textOf(plan, job, assemble(plan, layout, std::move(images)), provided);
             // Each frame over the lines of the one before.
             const std::string back = lines > 0 ? screen::linesUp(lines) : std::string(screen::kHideCursor);
-            playing() = true;
-            if (!writeStandardOutput(back + text))
+            if (const int error = canvas.draw(back + text); error == ECANCELED) {
+                return false;
+            } else if (error) {
+                printError("standard output", std::strerror(error));
                 throw err::Error(err::PathFileAccess, {}, err::Kind::Reported);
+            }
             lines = std::count(text.begin(), text.end(), '\n');
             due += std::chrono::milliseconds(delay < 20 ? 100 : delay);
             if (due > until)
@@ -58,10 +55,7 @@ bool play(const Plan& plan, const Job& job, QtServices& qt, const Provided& prov
 } // namespace
 
 int animate(const Plan& plan, QtServices& qt, const Provided& provided) {
-    atSignalEnd([] {
-        if (playing())
-            (void)!::write(STDOUT_FILENO, screen::kRestore.data(), screen::kRestore.size());
-    });
+    screen::InPlace canvas;
     const Clock::time_point until = plan.duration > 0
                                         ? Clock::now() + std::chrono::milliseconds(long(plan.duration * 1000))
                                         : Clock::time_point::max();
@@ -74,7 +68,7 @@ int animate(const Plan& plan, QtServices& qt, const Provided& provided) {
         try {
             if (!job.inputError.empty())
                 throw err::Error(err::PathFileAccess, job.inputError);
-            if (!play(plan, job, qt, provided, until))
+            if (!play(plan, job, qt, provided, canvas, until))
                 break;
         } catch (const err::Error& e) {
             if (e.kind() != err::Kind::Reported)
@@ -82,8 +76,8 @@ int animate(const Plan& plan, QtServices& qt, const Provided& provided) {
             ++failed;
         }
     }
-    if (playing().exchange(false))
-        writeStandardOutput(screen::kRestore);
+    if (const int error = canvas.restore())
+        printError("standard output", std::strerror(error));
     return failed == 0 ? 0 : failed == int(plan.jobs.size()) ? 2 : 1;
 }
 
