@@ -22,25 +22,40 @@ namespace {
 
 constexpr int kUsage = 2;
 
-// Starts Qt on this thread. Alongside the module's loading, a helper makes the font system ready (Qt's
-// first measurement would otherwise wait for it) and then, before a measurement (`measured`), works out
-// the order's cache key.
-QtServices& startQt(QtModule& qt, RememberedOrder* measured) {
-    std::promise<void> fontsReady;
-    std::thread helper([&] {
-        warmFontSystem();
-        fontsReady.set_value();
-        if (measured)
-            measured->workOutKey();
-    });
-    struct Joiner {
-        std::thread& t;
-        ~Joiner() { t.join(); }
-    } joiner{helper};
-    QtServices& services = qt.started();
-    fontsReady.get_future().wait(); // before Qt asks fontconfig for its fonts
-    return services;
-}
+// Qt started on this thread. Alongside, a helper makes the font system ready (Qt's first measurement would
+// otherwise wait for it) and then, when the table is to be measured (`measured`), works out the order's cache
+// key while the measurement runs, so that keeping the order afterwards costs nothing more.
+class QtStart {
+  public:
+    // Raises as QtModule::started does.
+    QtStart(QtModule& qt, RememberedOrder* measured) {
+        helper_ = std::thread([this, measured] {
+            warmFontSystem();
+            fontsReady_.set_value();
+            if (measured)
+                measured->workOutKey();
+        });
+        try {
+            services_ = &qt.started();
+        } catch (...) {
+            helper_.join();
+            throw;
+        }
+        fontsReady_.get_future().wait(); // before Qt asks fontconfig for its fonts
+    }
+    ~QtStart() { finish(); }
+    QtServices& services() const { return *services_; }
+    // The helper done, the key worked out: before the order is kept.
+    void finish() {
+        if (helper_.joinable())
+            helper_.join();
+    }
+
+  private:
+    std::promise<void> fontsReady_;
+    std::thread helper_;
+    QtServices* services_ = nullptr;
+};
 
 // A word when the font asked for is not installed: the font system measured in another.
 void reportFont(const Plan& plan, const Measurement& m) {
@@ -63,7 +78,9 @@ int printOrder(const Plan& plan, QtModule& qt, const OrderCache* cache) {
     std::optional<Measurement> m = orders.find();
     try {
         if (!m) {
-            m = startQt(qt, &orders).measure(plan.table, plan.font, plan.size);
+            QtStart start(qt, &orders);
+            m = start.services().measure(plan.table, plan.font, plan.size);
+            start.finish();
             orders.keep(*m);
         }
     } catch (const err::Error& e) {
@@ -94,9 +111,10 @@ struct Promises {
 // and draws the glyphs when the form needs them, each promise kept (or broken with the reason) in turn.
 void serveWorkers(const Plan& plan, QtModule& qt, RememberedOrder& orders, bool known, Promises& p) {
     QtServices* services = nullptr;
+    std::optional<QtStart> start;
     std::exception_ptr notStarted;
     try {
-        services = &startQt(qt, known ? nullptr : &orders);
+        services = &start.emplace(qt, known ? nullptr : &orders).services();
         p.started.set_value(services);
     } catch (const err::Error&) {
         notStarted = std::current_exception();
@@ -109,6 +127,7 @@ void serveWorkers(const Plan& plan, QtModule& qt, RememberedOrder& orders, bool 
             const Measurement m = services->measure(plan.table, plan.font, plan.size);
             p.measured.set_value(m); // the pictures need not wait for the order to be remembered
             reportFont(plan, m);
+            start->finish();
             orders.keep(m);
         } catch (const err::Error& e) {
             printError({}, e.description());
@@ -136,9 +155,11 @@ int play(const Plan& plan, QtModule& qt, const OrderCache* cache) {
     Provided provided{promises.measured.get_future().share(), promises.started.get_future().share(),
                       promises.glyphs.get_future().share()};
     try {
-        QtServices& services = startQt(qt, m ? nullptr : &orders);
+        QtStart start(qt, m ? nullptr : &orders);
+        QtServices& services = start.services();
         if (!m) {
             m = services.measure(plan.table, plan.font, plan.size);
+            start.finish();
             orders.keep(*m);
         }
         reportFont(plan, *m);
