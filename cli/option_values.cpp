@@ -5,16 +5,19 @@
 #include "kernels/limits.h"
 #include "options.h"
 
+#include <optional>
+
 namespace option_values {
 
+namespace {
+
+// "WxH": the texts before and after its first "x".
 std::optional<std::pair<std::string, std::string>> sides(const std::string& text) {
     const size_t x = text.find('x');
     if (x == std::string::npos)
         return std::nullopt;
     return std::pair(text.substr(0, x), text.substr(x + 1));
 }
-
-namespace {
 
 void wholeWithin(const char* option, const std::string& value, int lowest, int highest) {
     const std::optional<long long> n = numbers::readSignedWhole(value);
@@ -24,6 +27,13 @@ void wholeWithin(const char* option, const std::string& value, int lowest, int h
 }
 
 } // namespace
+
+std::pair<long long, long long> wholeSides(const std::string& text) {
+    const auto wh = sides(text);
+    return wh ? std::pair(numbers::readWhole(wh->first).value_or(0),
+                          numbers::readWhole(wh->second).value_or(0))
+              : std::pair(0LL, 0LL);
+}
 
 void gridSide(const char* option, const std::string& value) {
     const std::optional<long long> n = numbers::readWhole(value);

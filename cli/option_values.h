@@ -1,6 +1,5 @@
 #pragma once
 
-#include <optional>
 #include <string>
 #include <utility>
 
@@ -9,8 +8,8 @@
 // the option takes; the plan then reads the value (base/numbers.h's readers), knowing it is good.
 namespace option_values {
 
-// "WxH": the texts before and after its first "x".
-std::optional<std::pair<std::string, std::string>> sides(const std::string& text);
+// "WxH" as its two whole numbers (0 for a side that is none).
+std::pair<long long, long long> wholeSides(const std::string& text);
 
 // The checks, one for each kind of value: `option` is the option's name in the message.
 void gridSide(const char* option, const std::string& value);   // 1 to the largest text side

@@ -233,14 +233,10 @@ void checkValue(const OptionRule& rule, const std::string& value) {
 
 // "text (the default), html (a web page) or png (...)".
 std::string formsText() {
-    std::string out;
-    const auto forms = art::outputForms();
-    for (size_t i = 0; i < forms.size(); ++i) {
-        if (i > 0)
-            out += i + 1 == forms.size() ? " or " : ", ";
-        out += std::string(forms[i].name) + " " + std::string(forms[i].description);
-    }
-    return out;
+    std::vector<std::string> forms;
+    for (const art::OutputForm& form : art::outputForms())
+        forms.push_back(std::string(form.name) + " " + std::string(form.description));
+    return words::listed(forms);
 }
 
 // "{tables}": the shipped tables' names.

@@ -10,7 +10,6 @@
 #include "picture_input.h"
 #include "settings_source.h"
 #include "shipped_tables.h"
-#include "terminal/terminal.h"
 
 #include <algorithm>
 #include <cctype>
@@ -84,15 +83,8 @@ long long wholeOf(const std::optional<std::string>& text) {
     return text ? numbers::readWhole(*text).value_or(0) : 0;
 }
 
-std::pair<long long, long long> sidesOf(const std::string& text) {
-    const auto wh = option_values::sides(text);
-    return wh ? std::pair(numbers::readWhole(wh->first).value_or(0),
-                          numbers::readWhole(wh->second).value_or(0))
-              : std::pair(0LL, 0LL);
-}
-
 void applyScale(Plan& p, const std::string& scale) {
-    const auto [h, v] = sidesOf(scale);
+    const auto [h, v] = option_values::wholeSides(scale);
     p.factors.h = double(h);
     p.factors.v = double(v);
     p.factors.scaled = !(h == 1 && v == 1);
@@ -222,7 +214,7 @@ void applySize(Plan& p, const Options& o, const Surroundings& world) {
     }
     // chafa's -s WxH: the largest grid within it; with --stretch, all of it.
     if (o.fit) {
-        const auto [w, h] = sidesOf(*o.fit);
+        const auto [w, h] = option_values::wholeSides(*o.fit);
         p.grid = Plan::Grid{int(w), int(h), !o.stretch};
         return;
     }
