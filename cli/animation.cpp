@@ -1,13 +1,13 @@
 #include "animation.h"
 
 #include "output.h"
-#include "signals.h"
+#include "terminal/screen.h"
 
 #include <algorithm>
-#include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <thread>
-#include <unistd.h>
 
 namespace cli {
 
@@ -15,15 +15,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::atomic<bool>& playing() {
-    static std::atomic<bool> p{false};
-    return p;
-}
-
-constexpr char kShowCursor[] = "\x1b[0m\x1b[?25h";
-
 // Plays one picture until it is done or `until` has passed; false when the time is up.
-bool play(const Plan& plan, const Job& job, QtServices& qt, const Provided& provided,
+bool play(const Plan& plan, const Job& job, QtServices& qt, const Provided& provided, screen::InPlace& canvas,
           Clock::time_point until) {
     std::unique_ptr<Frames> frames = qt.frames(job.source);
     // The size is fixed by the first frame and kept for all.
@@ -42,10 +35,13 @@ bool play(const Plan& plan, const Job& job, QtServices& qt, const Provided& prov
         while (frames->next(targetsFor(layout.sizings, images), delay)) {
             const std::string text = textOf(plan, job, assemble(plan, layout, std::move(images)), provided);
             // Each frame over the lines of the one before.
-            const std::string back = lines > 0 ? "\x1b[" + std::to_string(lines) + "A\r" : "\x1b[?25l";
-            playing() = true;
-            if (!writeStandardOutput(back + text))
+            const std::string back = lines > 0 ? screen::linesUp(lines) : std::string(screen::kHideCursor);
+            if (const int error = canvas.draw(back + text); error == ECANCELED) {
+                return false;
+            } else if (error) {
+                printError("standard output", std::strerror(error));
                 throw err::Error(err::PathFileAccess, {}, err::Kind::Reported);
+            }
             lines = std::count(text.begin(), text.end(), '\n');
             due += std::chrono::milliseconds(delay < 20 ? 100 : delay);
             if (due > until)
@@ -59,10 +55,7 @@ bool play(const Plan& plan, const Job& job, QtServices& qt, const Provided& prov
 } // namespace
 
 int animate(const Plan& plan, QtServices& qt, const Provided& provided) {
-    atSignalEnd([] {
-        if (playing())
-            (void)!::write(STDOUT_FILENO, kShowCursor, sizeof kShowCursor - 1);
-    });
+    screen::InPlace canvas;
     const Clock::time_point until = plan.duration > 0
                                         ? Clock::now() + std::chrono::milliseconds(long(plan.duration * 1000))
                                         : Clock::time_point::max();
@@ -75,7 +68,7 @@ int animate(const Plan& plan, QtServices& qt, const Provided& provided) {
         try {
             if (!job.inputError.empty())
                 throw err::Error(err::PathFileAccess, job.inputError);
-            if (!play(plan, job, qt, provided, until))
+            if (!play(plan, job, qt, provided, canvas, until))
                 break;
         } catch (const err::Error& e) {
             if (e.kind() != err::Kind::Reported)
@@ -83,8 +76,8 @@ int animate(const Plan& plan, QtServices& qt, const Provided& provided) {
             ++failed;
         }
     }
-    if (playing().exchange(false))
-        writeStandardOutput(kShowCursor);
+    if (const int error = canvas.restore())
+        printError("standard output", std::strerror(error));
     return failed == 0 ? 0 : failed == int(plan.jobs.size()) ? 2 : 1;
 }
 

@@ -2,7 +2,7 @@
 
 #include "picture_job.h"
 #include "plan.h"
-#include "qt_services.h"
+#include "qt_bridge/qt_services.h"
 
 // Pictures played in the terminal (--animate): each frame of an animated picture is converted as a still
 // is, and drawn over the lines of the frame before.

@@ -1,15 +1,32 @@
 #include "options.h"
 
+#include "base/words.h"
+#include "kernels/character_choice.h"
 #include "kernels/output_forms.h"
+#include "option_values.h"
+#include "shipped_tables.h"
 
 #include <algorithm>
-#include <cstring>
+#include <exception>
 
 namespace cli {
 
 namespace {
 
-// "{forms}" in a help text stands for the output forms, each with its description.
+// The words of the tables that define them.
+std::vector<std::string_view> formNames() {
+    std::vector<std::string_view> names;
+    for (const art::OutputForm& form : art::outputForms())
+        names.push_back(form.name);
+    return names;
+}
+
+std::vector<std::string_view> mappingNames() {
+    return {choice::kMappingNames.begin(), choice::kMappingNames.end()};
+}
+
+// "{forms}" in a help text stands for the output forms, each with its description, "{tables}" for the
+// shipped tables' names.
 const OptionRule kRules[] = {
     {"output", 'o', "FILE|DIR", &Options::output, nullptr,
      "Write to FILE (one picture; - is standard output) or into folder DIR (a name ending in /), each "
@@ -19,35 +36,40 @@ const OptionRule kRules[] = {
      .text = &Options::columns,
      .help = "Exactly N characters a line; the lines follow the picture's proportions in the character cell, "
              "unless --rows is given too.",
+     .check = option_values::gridSide,
      .aliases = {"--width", "-W"}},
     {.longName = "rows",
      .value = "N",
      .text = &Options::rows,
      .help = "Exactly N lines; with --columns, exactly that grid.",
+     .check = option_values::gridSide,
      .aliases = {"--height", "-H"}},
     {nullptr, 's', "WxH", &Options::fit, nullptr,
-     "The largest grid within W characters by H lines that keeps the picture's proportions."},
+     "The largest grid within W characters by H lines that keeps the picture's proportions.",
+     option_values::gridSize},
     {"stretch", 0, nullptr, nullptr, &Options::stretch,
      "Fill the size given (-s, or the terminal) exactly, the proportions set aside."},
     {"scale", 0, "HxV", &Options::scale, nullptr,
      "Picture pixels per character, horizontally x vertically, whole numbers of at least 1, with the "
-     "desktop program's arithmetic (which leaves out the picture's last four blocks each way)."},
+     "desktop program's arithmetic (which leaves out the picture's last four blocks each way).",
+     option_values::factors},
     {"table", 0, "FILE|NAME", &Options::table, nullptr,
-     "Character table file, its first line the table, or a table shipped with the program by name: ascii "
-     "(every printable ASCII character; the default), classic (the desktop program's twelve characters; "
-     "the default with --mapping position, --scale or --settings), ramp-70, ramp-10, blocks (eighths, "
-     "halves, quadrants and lines; the default with --color), blocks-shaded (with shades) or braille."},
+     "Character table file, its first line the table, or a table shipped with the program by name: "
+     "{tables}. ascii (every printable ASCII character) is the default, blocks (eighths, halves, quadrants "
+     "and lines; blocks-shaded has shades) the default with --color, classic (the desktop program's twelve "
+     "characters) the default with --mapping position, --scale or --settings."},
     {.longName = "symbols",
      .value = "ascii|block|braille",
      .text = &Options::symbols,
      .help = "chafa's classes of symbols, as the tables ascii, blocks and braille.",
-     .words = {"ascii", "block", "braille"}},
+     .wordAliases = {{"ascii", "ascii"}, {"block", "blocks"}, {"braille", "braille"}}},
     {"chars", 0, "TEXT", &Options::chars, nullptr, "The character table given directly."},
     {"font", 0, "NAME", &Options::font, nullptr,
      "Font to measure the characters in: by default the font system's monospace font, the font a terminal "
      "shows (\"Courier New\" with --scale or --settings)."},
     {"size", 0, "POINTS", &Options::size, nullptr,
-     "Font size in points (default 10; 8 with --scale or --settings; sizes above 99 are capped at 99)."},
+     "Font size in points (default 10; 8 with --scale or --settings; sizes above 99 are capped at 99).",
+     option_values::points},
     {"settings", 0, "FILE", &Options::settings, nullptr,
      "Take table, font, size and factors from a Tessarine.ini, as the desktop program does."},
     {"crlf", 0, nullptr, nullptr, &Options::crlf,
@@ -77,7 +99,7 @@ const OptionRule kRules[] = {
              "darkness within the block; the default), ink (the character whose ink is nearest the block's "
              "darkness) or position (by its place in the table sorted by ink, as the desktop program does; "
              "the default with --scale or --settings).",
-     .words = {"shape", "ink", "position"}},
+     .vocabulary = mappingNames},
     {"dither", 0, nullptr, nullptr, &Options::dither,
      "With ink and shape: carry the darkness a character could not reach on to the blocks around it."},
     {.longName = "levels",
@@ -87,11 +109,13 @@ const OptionRule kRules[] = {
              "none).",
      .words = {"auto", "none"}},
     {"brightness", 0, "N", &Options::brightness, nullptr,
-     "Brightness added, in hundredths of the range: -100 to 100 (default 0)."},
+     "Brightness added, in hundredths of the range: -100 to 100 (default 0).", option_values::brightness},
     {"contrast", 0, "N", &Options::contrast, nullptr,
-     "Contrast: -100 (flat grey) to 100 (twice the spread around middle grey) (default 0)."},
+     "Contrast: -100 (flat grey) to 100 (twice the spread around middle grey) (default 0).",
+     option_values::contrast},
     {"gamma", 0, "G", &Options::gamma, nullptr,
-     "Gamma, 0.1 to 10: above 1 lightens the middle greys, below 1 darkens them (default 1)."},
+     "Gamma, 0.1 to 10: above 1 lightens the middle greys, below 1 darkens them (default 1).",
+     option_values::gamma},
     {"score", 0, nullptr, nullptr, &Options::score,
      "After each text, print its likeness to the picture on standard error: detail (structural "
      "similarity) and tone (correlation of the cells' greys), each from -1 to 1, 1 the closest, the text "
@@ -107,7 +131,8 @@ const OptionRule kRules[] = {
          "together; with position, each character is in its block's average colour.",
      .defaultValue = "auto",
      .aliases = {"--colors"},
-     .words = {"auto", "truecolor", "full", "256", "16", "none"}},
+     .words = {"auto", "truecolor", "256", "16", "none"},
+     .wordAliases = {{"full", "truecolor"}}},
     {"fg-only", 0, nullptr, nullptr, &Options::fgOnly,
      "With --color: one colour a cell, the character's, on the terminal's own background."},
     {.longName = "fill",
@@ -120,7 +145,8 @@ const OptionRule kRules[] = {
      .text = &Options::format,
      .help = "{forms}; also chosen by -o NAME.html or -o NAME.png (img2txt's ansi is text with --color 16, "
              "utf8 text).",
-     .words = {"text", "html", "png", "ansi", "utf8"}},
+     .vocabulary = formNames,
+     .wordAliases = {{"ansi", "text"}, {"utf8", "text"}}},
     {.longName = "animate",
      .value = "on|off",
      .text = &Options::animate,
@@ -130,8 +156,9 @@ const OptionRule kRules[] = {
              "Without it, an animation's first frame.",
      .defaultValue = "on",
      .words = {"on", "off"}},
-    {"loops", 0, "N", &Options::loops, nullptr, "Play an animation N times at most."},
-    {"duration", 0, "SECONDS", &Options::duration, nullptr, "Play an animation for so many seconds at most."},
+    {"loops", 0, "N", &Options::loops, nullptr, "Play an animation N times at most.", option_values::plays},
+    {"duration", 0, "SECONDS", &Options::duration, nullptr, "Play an animation for so many seconds at most.",
+     option_values::seconds},
     {.longName = "help",
      .shortName = 'h',
      .flag = &Options::help,
@@ -174,22 +201,6 @@ const OptionRule* ruleNamed(const std::string& name) {
     return nullptr;
 }
 
-// Edits (a character inserted, removed, changed, or two swapped) from one word to another.
-size_t distance(const std::string& a, const std::string& b) {
-    std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
-    for (size_t i = 0; i <= a.size(); ++i)
-        d[i][0] = i;
-    for (size_t j = 0; j <= b.size(); ++j)
-        d[0][j] = j;
-    for (size_t i = 1; i <= a.size(); ++i)
-        for (size_t j = 1; j <= b.size(); ++j) {
-            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] != b[j - 1])});
-            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
-                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
-        }
-    return d[a.size()][b.size()];
-}
-
 std::string unknownOption(const std::string& shown) {
     for (const PeerName& p : kPeerNames)
         if (shown == p.name)
@@ -199,53 +210,39 @@ std::string unknownOption(const std::string& shown) {
         for (const std::string& n : namesOf(rule))
             if ((n.size() > 2) == (shown.size() > 2)) // long names for a long one, short for a short one
                 names.push_back(n);
-    if (const std::optional<std::string> near = nearestWord(shown, names))
+    if (const std::optional<std::string> near = words::nearest(shown, names))
         return "unknown option " + shown + "; did you mean " + *near + "?";
     return "unknown option " + shown + " (see --help)";
 }
 
-// "a, b or c".
-std::string listed(const std::vector<const char*>& words) {
-    std::string out;
-    for (size_t i = 0; i < words.size(); ++i)
-        out += (i == 0 ? "" : i + 1 == words.size() ? " or " : ", ") + std::string(words[i]);
-    return out;
+// The name an option's messages give it: its long name, else its short one.
+std::string nameOf(const OptionRule& rule) {
+    return rule.longName ? std::string("--") + rule.longName : std::string("-") + rule.shortName;
+}
+
+// A value checked by its row: one of its words, or of the kind its check takes.
+void checkValue(const OptionRule& rule, const std::string& value) {
+    const std::string name = nameOf(rule);
+    if (rule.check)
+        rule.check(name.c_str(), value);
+    const std::vector<std::string> words = optionWords(rule);
+    if (words.empty() || std::find(words.begin(), words.end(), value) != words.end())
+        return;
+    const std::optional<std::string> near = words::nearest(value, words);
+    throw usage(name + " takes " + words::listed(words) + (near ? "; did you mean " + *near + "?" : ""));
 }
 
 // "text (the default), html (a web page) or png (...)".
 std::string formsText() {
-    std::string out;
-    const auto forms = art::outputForms();
-    for (size_t i = 0; i < forms.size(); ++i) {
-        if (i > 0)
-            out += i + 1 == forms.size() ? " or " : ", ";
-        out += std::string(forms[i].name) + " " + std::string(forms[i].description);
-    }
-    return out;
+    std::vector<std::string> forms;
+    for (const art::OutputForm& form : art::outputForms())
+        forms.push_back(std::string(form.name) + " " + std::string(form.description));
+    return words::listed(forms);
 }
 
-// Words filled into lines of at most `width` characters, starting at `column`; every line after the first
-// is indented by `indent`.
-std::string wrapped(const std::string& text, size_t column, size_t indent, size_t width) {
-    std::string out;
-    size_t at = 0;
-    bool first = true;
-    while (at < text.size()) {
-        const size_t end = std::min(text.find(' ', at), text.size());
-        const std::string word = text.substr(at, end - at);
-        at = end + 1;
-        if (!first && column + 1 + word.size() > width) {
-            out += "\n" + std::string(indent, ' ');
-            column = indent;
-        } else if (!first) {
-            out += " ";
-            ++column;
-        }
-        out += word;
-        column += word.size();
-        first = false;
-    }
-    return out;
+// "{tables}": the shipped tables' names.
+std::string tablesText() {
+    return words::listed({tables::shippedNames().begin(), tables::shippedNames().end()});
 }
 
 } // namespace
@@ -254,27 +251,41 @@ err::Error usage(const std::string& message) {
     return err::Error(err::InvalidArgument, message, err::Kind::Usage);
 }
 
-std::optional<std::string> nearestWord(const std::string& typed, const std::vector<std::string>& words) {
-    std::optional<std::string> best;
-    size_t bestDistance = std::clamp<size_t>(typed.size() / 3, 1, 2) + 1, bestEdits = 0;
-    for (const std::string& w : words) {
-        const bool begins =
-            typed.size() >= 3 && w.size() > typed.size() && w.compare(0, typed.size(), typed) == 0;
-        // A word the typed one begins counts as one edit away; of two such, the one fewer edits away wins.
-        const size_t edits = distance(typed, w), d = begins ? 1 : edits;
-        if (d < bestDistance || (best && d == bestDistance && edits < bestEdits))
-            best = w, bestDistance = d, bestEdits = edits;
-    }
-    return best;
-}
-
 std::span<const OptionRule> optionRules() {
     return kRules;
+}
+
+std::vector<std::string> optionWords(const OptionRule& rule) {
+    std::vector<std::string> own(rule.words.begin(), rule.words.end());
+    if (rule.vocabulary)
+        for (std::string_view word : rule.vocabulary())
+            own.emplace_back(word);
+    std::vector<std::string> all;
+    for (const std::string& word : own) {
+        all.push_back(word);
+        for (const WordAlias& alias : rule.wordAliases)
+            if (word == alias.means)
+                all.emplace_back(alias.word);
+    }
+    for (const WordAlias& alias : rule.wordAliases)
+        if (std::find(own.begin(), own.end(), alias.means) == own.end())
+            all.emplace_back(alias.word);
+    return all;
+}
+
+std::string wordMeant(const char* option, const std::string& value) {
+    if (const OptionRule* rule = ruleNamed(option))
+        for (const WordAlias& alias : rule->wordAliases)
+            if (value == alias.word)
+                return alias.means;
+    return value;
 }
 
 Options parseOptions(const std::vector<std::string>& arguments) {
     Options o;
     bool optionsEnd = false;
+    // A wrong value is reported once the whole line is read: --help and --version still answer.
+    std::exception_ptr wrongValue;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
         if (optionsEnd || a == "-" || a.size() < 2 || a[0] != '-') {
@@ -307,9 +318,9 @@ Options parseOptions(const std::vector<std::string>& arguments) {
         // An optional value comes after "=", or next when it is one of the option's words: a picture
         // named so is written ./256.
         if (!inlineValue && rule->defaultValue) {
-            const bool word =
-                i + 1 < arguments.size() && std::any_of(rule->words.begin(), rule->words.end(),
-                                                        [&](const char* w) { return arguments[i + 1] == w; });
+            const std::vector<std::string> words = optionWords(*rule);
+            const bool word = i + 1 < arguments.size() &&
+                              std::find(words.begin(), words.end(), arguments[i + 1]) != words.end();
             inlineValue = word ? arguments[++i] : std::string(rule->defaultValue);
         }
         if (!inlineValue) {
@@ -317,20 +328,17 @@ Options parseOptions(const std::vector<std::string>& arguments) {
                 throw usage(shown + " needs a value");
             inlineValue = arguments[++i];
         }
+        try {
+            checkValue(*rule, *inlineValue);
+        } catch (const err::Error&) {
+            if (!wrongValue)
+                wrongValue = std::current_exception();
+        }
         o.*(rule->text) = *inlineValue;
     }
+    if (wrongValue && !o.help && !o.version)
+        std::rethrow_exception(wrongValue);
     return o;
-}
-
-void requireWord(const char* option, const std::string& value) {
-    const OptionRule* rule = ruleNamed(option);
-    if (!rule || rule->words.empty() ||
-        std::any_of(rule->words.begin(), rule->words.end(), [&](const char* w) { return value == w; }))
-        return;
-    const std::optional<std::string> near =
-        nearestWord(value, std::vector<std::string>(rule->words.begin(), rule->words.end()));
-    throw usage(std::string(option) + " takes " + listed(rule->words) +
-                (near ? "; did you mean " + *near + "?" : ""));
 }
 
 std::string helpText() {
@@ -349,6 +357,8 @@ std::string helpText() {
         std::string help = rule.help;
         if (const size_t forms = help.find("{forms}"); forms != std::string::npos)
             help.replace(forms, 7, formsText());
+        if (const size_t names = help.find("{tables}"); names != std::string::npos)
+            help.replace(names, 8, tablesText());
         if (!rule.aliases.empty()) {
             std::string also;
             for (const char* alias : rule.aliases)
@@ -356,13 +366,13 @@ std::string helpText() {
             help += " (also " + also + ")";
         }
         if (name.size() + 2 > kColumn)
-            options +=
-                name + "\n" + std::string(kColumn, ' ') + wrapped(help, kColumn, kColumn, kWidth) + "\n";
+            options += name + "\n" + std::string(kColumn, ' ') +
+                       words::wrapped(help, kColumn, kColumn, kWidth) + "\n";
         else
             options += name + std::string(kColumn - name.size(), ' ') +
-                       wrapped(help, kColumn, kColumn, kWidth) + "\n";
+                       words::wrapped(help, kColumn, kColumn, kWidth) + "\n";
     }
-    const auto paragraph = [](const std::string& text) { return wrapped(text, 0, 0, kWidth) + "\n"; };
+    const auto paragraph = [](const std::string& text) { return words::wrapped(text, 0, 0, kWidth) + "\n"; };
     return "Usage: tessarine-convert [options] PICTURE...\n\n" +
            paragraph("Turns pictures into text art, as the Tessarine desktop program does: every character "
                      "stands for one block of the picture, chosen by the ink it leaves in the given font. "

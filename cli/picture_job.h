@@ -1,7 +1,7 @@
 #pragma once
 
 #include "plan.h"
-#include "qt_services.h"
+#include "qt_bridge/qt_services.h"
 
 #include "kernels/memory_limit.h"
 

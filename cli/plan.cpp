@@ -1,28 +1,20 @@
 #include "plan.h"
 
 #include "base/files.h"
-#include "base/install_layout.h"
 #include "base/numbers.h"
-#include "base/settings_lines.h"
-#include "base/text_files.h"
+#include "base/words.h"
 #include "kernels/errors.h"
-#include "kernels/gif_blocks.h"
-#include "kernels/jpeg_decoder.h"
 #include "kernels/limits.h"
-#include "kernels/memory_limit.h"
-#include "kernels/rounding.h"
 #include "kernels/text_encoding.h"
-#include "output.h"
+#include "option_values.h"
+#include "picture_input.h"
+#include "settings_source.h"
 #include "shipped_tables.h"
-#include "terminal.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <map>
 #include <sys/stat.h>
@@ -32,100 +24,12 @@ namespace cli {
 
 namespace {
 
-const char kBuiltInTable[] = {
-#include "default_table.inc"
-};
-
 // A table given on the command line: UTF-8, or single bytes when it is not valid UTF-8.
 std::u32string argumentText(const std::string& bytes) {
     std::u32string text;
     if (textcode::decodeUtf8(bytes, text))
         return text;
     return textcode::decode(bytes);
-}
-
-// What a settings file says of the table, the font, its size and the factors, read as the desktop program
-// reads it: line by line, the table file read when its line is applied.
-struct SettingsFile {
-    std::optional<std::u32string> table;
-    std::optional<std::string> font;
-    std::optional<double> size, h, v;
-};
-
-class SettingsReader : public ini::Target {
-  public:
-    SettingsFile settings;
-
-    void apply(ini::Key key, const std::string& value) override {
-        switch (key) {
-        case ini::Key::AsciiTableFile:
-            settings.table = files::readFirstLine(value);
-            break;
-        case ini::Key::Font:
-            settings.font = value;
-            break;
-        case ini::Key::FontSize: // the size box's non-negative number
-            settings.size = std::fabs(numbers::val(value));
-            break;
-        case ini::Key::XScale: // the scale window's fields
-            settings.h = numbers::strictToDouble(value);
-            break;
-        case ini::Key::YScale:
-            settings.v = numbers::strictToDouble(value);
-            break;
-        default:
-            break;
-        }
-    }
-};
-
-SettingsFile readSettings(const std::string& path) {
-    std::vector<std::string> lines;
-    try {
-        lines = ini::readLines(path);
-    } catch (const err::Error& e) {
-        throw usage(path + ": " + e.description());
-    }
-    SettingsReader reader;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        ini::Line line;
-        try {
-            line = ini::parseLine(lines[i]);
-        } catch (const err::Error&) {
-            throw usage(path + ": line " + std::to_string(i + 1) + " has no \"=\"");
-        }
-        try {
-            ini::applyLine(lines[i], reader);
-        } catch (const err::Error& e) {
-            throw usage(path + ": " + line.key + ": " + e.description());
-        }
-    }
-    return reader.settings;
-}
-
-// A number as the C library reads it, the whole text and nothing else; no hexadecimal forms.
-bool readNumber(const std::string& text, double& value) {
-    if (text.find_first_of("xX") != std::string::npos)
-        return false;
-    const char* begin = text.c_str();
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtod(begin, &end);
-    if (end == begin)
-        return false;
-    while (*end == ' ' || *end == '\t')
-        ++end;
-    return *end == 0;
-}
-
-bool readWhole(const std::string& text, long long& value) {
-    if (text.empty() || text.size() > 10)
-        return false;
-    for (char c : text)
-        if (c < '0' || c > '9')
-            return false;
-    value = std::stoll(text);
-    return true;
 }
 
 std::string baseName(const std::string& path) {
@@ -146,119 +50,6 @@ bool isDirectory(const std::string& path) {
     return std::filesystem::is_directory(path, ec);
 }
 
-// Whether a file's first bytes can start a picture of a format the converter or Qt's readers read:
-// standard input that cannot is refused at once rather than kept.
-bool mayStartPicture(std::string_view head) {
-    using namespace std::string_view_literals; // the signatures hold NUL bytes
-    static constexpr std::string_view kSignatures[] = {
-        "\xFF\xD8\xFF"sv, "\x89PNG"sv, "GIF8"sv,  "BM"sv,   "RIFF"sv, "II*"sv,  "MM\0*"sv, "\0\0\1\0"sv,
-        "\0\0\2\0"sv,     "P1"sv,      "P2"sv,    "P3"sv,   "P4"sv,   "P5"sv,   "P6"sv,    "P7"sv,
-        "#define"sv,      "/* XPM"sv,  "<?xml"sv, "<svg"sv, "icns"sv, "DDS "sv, "8BPS"sv,  "\0\0\0\x0CjP"sv};
-    for (std::string_view signature : kSignatures)
-        if (head.substr(0, signature.size()) == signature)
-            return true;
-    // HEIF and AVIF name their brand after a box size; TGA has no signature, only plausible first bytes.
-    if (head.size() >= 8 && head.substr(4, 4) == "ftyp")
-        return true;
-    return head.size() >= 3 && (head[1] == 0 || head[1] == 1) &&
-           "\1\2\3\x09\x0A\x0B"sv.find(head[2]) != std::string_view::npos;
-}
-
-// A JPEG stream longer than this is asked for its size: a picture cannot take more bytes a pixel than
-// kMaxJpegBytesPerPixel (noise at the finest quality, unsubsampled, takes about four), so what goes on
-// past that is no part of it.
-constexpr int64_t kJpegSizeCheckBytes = int64_t(64) << 20;
-constexpr int64_t kMaxJpegBytesPerPixel = 16;
-
-// How much of the JPEG stream begun in `spool` can belong to its picture; raises 481 when what is there
-// holds no JPEG header. Leaves `spool` at its end, to be written on.
-int64_t jpegStreamLimit(std::FILE* spool) {
-    std::fflush(spool);
-    std::rewind(spool);
-    const jpeg::Info info = jpeg::readHeader(spool);
-    std::fseek(spool, 0, SEEK_END);
-    return kJpegSizeCheckBytes + kMaxJpegBytesPerPixel * info.width * info.height;
-}
-
-// Standard input copied to a file of its own that nobody else can see (it is gone when the converter
-// ends), so that it reads like any picture file; returns its path. No more is kept than decoding may
-// take memory (for a JPEG, than its announced size can take), and nothing that cannot start a picture.
-std::string spoolStandardInput() {
-    std::FILE* spool = std::tmpfile();
-    const auto failed = [](const char* what) {
-        return err::Error(err::PathFileAccess, std::string(what) + std::strerror(errno));
-    };
-    if (!spool)
-        throw failed("cannot keep standard input: ");
-    const int64_t budget = int64_t(memlimit::pictureAllocationLimitMB()) << 20;
-    int64_t limit = budget;
-    bool jpegStream = false;
-    bool sizeChecked = false;
-    int64_t kept = 0;
-    char chunk[1 << 16];
-    size_t got;
-    std::optional<gif::BlockWalker> gifBlocks;
-    while ((got = std::fread(chunk, 1, sizeof chunk, stdin)) > 0) {
-        if (kept == 0) {
-            if (!mayStartPicture(std::string_view(chunk, got)))
-                throw err::Error(err::InvalidPicture, "Invalid picture (standard input holds no picture)");
-            jpegStream = jpeg::looksLikeJpeg(std::string_view(chunk, got));
-            if (gif::looksLikeGif(std::string_view(chunk, got)))
-                gifBlocks.emplace();
-        }
-        // A GIF is refused at its first wrong byte, and ends at its trailer.
-        if (gifBlocks) {
-            if (gifBlocks->feed(std::string_view(chunk, got)) == gif::BlockWalker::Verdict::Invalid)
-                throw err::Error(err::InvalidPicture);
-            if (gifBlocks->verdict() == gif::BlockWalker::Verdict::Whole)
-                got = size_t(gifBlocks->consumed() - kept);
-        }
-        if (jpegStream && !sizeChecked && kept >= kJpegSizeCheckBytes) {
-            sizeChecked = true;
-            limit = std::min(budget, jpegStreamLimit(spool));
-        }
-        kept += int64_t(got);
-        if (kept > limit && limit < budget)
-            throw err::Error(err::InvalidPicture, "Invalid picture (standard input goes on past " +
-                                                      std::to_string(limit >> 20) +
-                                                      " MB, more than its picture can take)");
-        if (kept > limit)
-            throw err::Error(err::OutOfMemory,
-                             "Out of memory (standard input goes on past " +
-                                 std::to_string(memlimit::pictureAllocationLimitMB()) + " MB)",
-                             err::Kind::TooLarge);
-        if (std::fwrite(chunk, 1, got, spool) != got)
-            throw failed("cannot keep standard input: ");
-        if (gifBlocks && gifBlocks->verdict() == gif::BlockWalker::Verdict::Whole)
-            break;
-    }
-    if (std::ferror(stdin) || std::fflush(spool) != 0)
-        throw failed("cannot read standard input: ");
-    return "/proc/self/fd/" + std::to_string(fileno(spool)); // kept open for the rest of the run
-}
-
-// Qt's readers decode what is no JPEG, and JPEG colour spaces the kernels do not turn into RGB. A JPEG
-// whose header cannot be read is the kernels' to refuse.
-bool decodedByQt(const std::string& source) {
-    if (!jpeg::looksLikeJpeg(files::head(source, 3)))
-        return true;
-    try {
-        return !jpeg::readHeader(files::openForReading(source).get()).convertible;
-    } catch (const err::Error&) {
-        return false;
-    }
-}
-
-// A file whose first blocks already say it is not the picture it starts as is refused while planning,
-// before any font is measured for it: a GIF's first 64 KB are walked (the rest when it is decoded).
-bool startsAsItsFormatGoesOn(const std::string& source) {
-    const std::string head = files::head(source, 64 * 1024);
-    if (!gif::looksLikeGif(head))
-        return true;
-    gif::BlockWalker walker;
-    return walker.feed(head) != gif::BlockWalker::Verdict::Invalid;
-}
-
 // At the converter's own sizes the text is an exact grid: a character that breaks or moves a line (a
 // line feed, a tab, any control character, a line or paragraph separator) would break it. The desktop
 // program's sizes keep its table as it is, whatever it holds.
@@ -274,7 +65,7 @@ void refuseLineBreakers(const std::u32string& table) {
 
 // Takes the font, size and factors a settings file gives; returns its table, when it names one.
 std::optional<std::u32string> applySettings(Plan& p, const std::string& path) {
-    const SettingsFile s = readSettings(path);
+    const settings_source::Settings s = settings_source::read(path);
     if (s.font)
         p.font = *s.font;
     if (s.size)
@@ -287,48 +78,29 @@ std::optional<std::u32string> applySettings(Plan& p, const std::string& path) {
     return s.table;
 }
 
+// The values below were checked as the command line was read (option_values.h): here they are only read.
+long long wholeOf(const std::optional<std::string>& text) {
+    return text ? numbers::readWhole(*text).value_or(0) : 0;
+}
+
 void applyScale(Plan& p, const std::string& scale) {
-    const size_t x = scale.find('x');
-    long long h = 0, v = 0;
-    if (x == std::string::npos || !readWhole(scale.substr(0, x), h) || !readWhole(scale.substr(x + 1), v) ||
-        scale.substr(0, x).size() > 9 || scale.substr(x + 1).size() > 9 || h < 1 || v < 1)
-        throw usage("--scale takes HxV, two whole numbers of at least 1 (for example 8x16)");
+    const auto [h, v] = option_values::wholeSides(scale);
     p.factors.h = double(h);
     p.factors.v = double(v);
     p.factors.scaled = !(h == 1 && v == 1);
 }
 
-// A whole number within a range, as --brightness and --contrast take it.
-int wholeIn(const std::optional<std::string>& text, const char* option, int lowest, int highest) {
-    if (!text)
-        return 0;
-    long long n = 0;
-    const bool negative = !text->empty() && (*text)[0] == '-';
-    const std::string digits = negative || (!text->empty() && (*text)[0] == '+') ? text->substr(1) : *text;
-    if (!readWhole(digits, n) || (negative ? -n : n) < lowest || (negative ? -n : n) > highest)
-        throw usage(std::string(option) + " takes a whole number from " + std::to_string(lowest) + " to " +
-                    std::to_string(highest));
-    return int(negative ? -n : n);
-}
-
 // The mapping, the levels and dithering.
 void applyArt(Plan& p, const Options& o) {
-    if (o.mapping) {
-        requireWord("--mapping", *o.mapping);
-        p.art.mapping = *choice::mappingNamed(*o.mapping);
-    }
-    if (o.levels)
-        requireWord("--levels", *o.levels);
+    if (o.mapping)
+        p.art.mapping = choice::mappingNamed(*o.mapping).value_or(p.art.mapping);
     p.art.levels.automatic = o.levels && *o.levels == "auto";
-    p.art.levels.brightness =
-        wholeIn(o.brightness, "--brightness", -choice::kMaxBrightness, choice::kMaxBrightness);
-    p.art.levels.contrast = wholeIn(o.contrast, "--contrast", -choice::kMaxContrast, choice::kMaxContrast);
-    if (o.gamma) {
-        double g = 0;
-        if (!readNumber(*o.gamma, g) || !(g >= choice::kMinGamma && g <= choice::kMaxGamma))
-            throw usage("--gamma takes a number from 0.1 to 10");
-        p.art.levels.gamma = g;
-    }
+    if (o.brightness)
+        p.art.levels.brightness = int(numbers::readSignedWhole(*o.brightness).value_or(0));
+    if (o.contrast)
+        p.art.levels.contrast = int(numbers::readSignedWhole(*o.contrast).value_or(0));
+    if (o.gamma)
+        p.art.levels.gamma = numbers::readNumber(*o.gamma).value_or(p.art.levels.gamma);
     if (o.dither && p.art.mapping == choice::Mapping::Position)
         throw usage("--dither works with --mapping ink or shape");
     p.art.dither = o.dither;
@@ -353,32 +125,24 @@ void refusePictureNames(const Options& o) {
     if (std::find(std::begin(kPictureSuffixes), std::end(kPictureSuffixes), lower) ==
         std::end(kPictureSuffixes))
         return;
-    std::string forms, names;
-    const auto all = art::outputForms();
-    for (size_t i = 0; i < all.size(); ++i) {
-        const std::string joint = i == 0 ? "" : i + 1 == all.size() ? " or " : ", ";
-        forms += joint + std::string(all[i].name) + " (NAME" + std::string(all[i].extension) + ")";
-        names += joint + std::string(all[i].name);
+    std::vector<std::string> forms, names;
+    for (const art::OutputForm& form : art::outputForms()) {
+        forms.push_back(std::string(form.name) + " (NAME" + std::string(form.extension) + ")");
+        names.emplace_back(form.name);
     }
-    throw usage("-o " + *o.output + ": tessarine-convert writes " + forms + ", not " + lower.substr(1) +
-                "; to write one under this name, add --format " + names);
+    throw usage("-o " + *o.output + ": tessarine-convert writes " + words::listed(forms) + ", not " +
+                lower.substr(1) + "; to write one under this name, add --format " + words::listed(names));
 }
 
-void applyForm(Plan& p, const Options& o) {
-    std::string colour = o.color.value_or(o.fill ? "auto" : "none");
-    requireWord("--color", colour);
-    // img2txt's formats: ansi is the text in 16 colours, utf8 the text.
-    std::string format = o.format.value_or("");
-    if (o.format)
-        requireWord("--format", format);
-    if (format == "ansi" || format == "utf8") {
-        if (format == "ansi" && !o.color)
-            colour = "16";
-        format = "text";
-    }
+void applyForm(Plan& p, const Options& o, const Surroundings& world) {
+    std::string colour = wordMeant("--color", o.color.value_or(o.fill ? "auto" : "none"));
+    // img2txt's formats are text: ansi in 16 colours, unless --color says otherwise.
+    const std::string format = o.format ? wordMeant("--format", *o.format) : std::string();
+    if (o.format == "ansi" && !o.color)
+        colour = "16";
     if (colour == "auto")
-        p.colours = paletteOfEnvironment(std::getenv("COLORTERM"), std::getenv("TERM"));
-    else if (colour == "truecolor" || colour == "full")
+        p.colours = paletteOfEnvironment(world.variable("COLORTERM"), world.variable("TERM"));
+    else if (colour == "truecolor")
         p.colours = art::Palette::TrueColor;
     else if (colour == "256")
         p.colours = art::Palette::Xterm256;
@@ -406,17 +170,16 @@ void applyForm(Plan& p, const Options& o) {
 // $COLORFGBG, else dark, as most terminals are and as jp2a, chafa and timg take it into a pipe); a page
 // (html, png) is light unless told. --scale and --settings keep the desktop program's dark text on a light
 // page. --invert flips whatever is in force.
-void applyBackground(Plan& p, const Options& o, bool ownSizes, bool toTerminal) {
+void applyBackground(Plan& p, const Options& o, bool ownSizes, bool toTerminal, Surroundings& world) {
     std::optional<Background> background;
     if (o.background) {
-        requireWord("--background", *o.background);
         background = *o.background == "dark" ? Background::Dark : Background::Light;
     } else if (ownSizes && p.form == &art::textForm() && !o.order) {
         // Two colours a cell set every cell's colours: the terminal's background never shows.
-        if (toTerminal && !p.twoColours && mayAskTerminal(std::getenv("TERM")))
-            background = askBackground(STDIN_FILENO, STDOUT_FILENO);
+        if (toTerminal && !p.twoColours && mayAskTerminal(world.variable("TERM")))
+            background = world.askBackground();
         if (!background)
-            background = backgroundOfColorFgBg(std::getenv("COLORFGBG"));
+            background = backgroundOfColorFgBg(world.variable("COLORFGBG"));
         if (!background)
             background = Background::Dark;
     }
@@ -426,70 +189,52 @@ void applyBackground(Plan& p, const Options& o, bool ownSizes, bool toTerminal) 
 
 // --animate plays text in a terminal: into a file or a pipe, frames one after another would be no picture,
 // and neither would pages or pictures one after another.
-void applyAnimation(Plan& p, const Options& o) {
-    if (o.animate)
-        requireWord("--animate", *o.animate);
+void applyAnimation(Plan& p, const Options& o, const Surroundings& world) {
     p.animate = o.animate && *o.animate == "on";
-    if (p.animate && ((o.output && *o.output != "-") || !::isatty(STDOUT_FILENO)))
+    if (p.animate && ((o.output && *o.output != "-") || !world.outputIsTerminal()))
         throw usage("--animate plays in a terminal: standard output is none (without it, the first frame is "
                     "written)");
     if (p.animate && p.form != &art::textForm())
         throw usage(std::string("--animate plays text in a terminal: not with --format ") +
                     std::string(p.form->name));
-    if (o.loops) {
-        long long n = 0;
-        if (!readWhole(*o.loops, n) || n < 1)
-            throw usage("--loops takes a whole number of at least 1");
-        p.loops = int(std::min<long long>(n, 1000000));
-    }
-    if (o.duration && !(readNumber(*o.duration, p.duration) && p.duration > 0))
-        throw usage("--duration takes a number of seconds above 0");
-}
-
-int gridSide(const std::optional<std::string>& value, const char* option) {
-    if (!value)
-        return 0;
-    long long n = 0;
-    if (!readWhole(*value, n) || n < 1 || n > limits::kMaxBufferSide)
-        throw usage(std::string(option) + " takes a whole number from 1 to " +
-                    std::to_string(limits::kMaxBufferSide));
-    return int(n);
+    if (o.loops)
+        p.loops = int(std::min<long long>(wholeOf(o.loops), 1000000));
+    if (o.duration)
+        p.duration = numbers::readNumber(*o.duration).value_or(0);
 }
 
 // The converter's own sizing unless factors were asked for: the grid asked for; else, for a terminal,
 // as much of it as the picture's proportions allow, one line left for the prompt; else 80 characters
 // ($COLUMNS) a line.
-void applySize(Plan& p, const Options& o) {
-    const int columns = gridSide(o.columns, "--columns"), rows = gridSide(o.rows, "--rows");
+void applySize(Plan& p, const Options& o, const Surroundings& world) {
+    const int columns = int(wholeOf(o.columns)), rows = int(wholeOf(o.rows));
     if (columns > 0 || rows > 0) {
         p.grid = Plan::Grid{columns, rows, false};
         return;
     }
     // chafa's -s WxH: the largest grid within it; with --stretch, all of it.
     if (o.fit) {
-        const size_t x = o.fit->find('x');
-        if (x == std::string::npos)
-            throw usage("-s takes WxH, the most characters a line by the most lines (for example 80x24)");
-        p.grid =
-            Plan::Grid{gridSide(o.fit->substr(0, x), "-s"), gridSide(o.fit->substr(x + 1), "-s"), !o.stretch};
+        const auto [w, h] = option_values::wholeSides(*o.fit);
+        p.grid = Plan::Grid{int(w), int(h), !o.stretch};
         return;
     }
     if (o.scale || o.settings)
         return;
     const bool toStandardOutput = !o.output || *o.output == "-";
-    if (const std::optional<px::Size> terminal = terminalSize(STDOUT_FILENO); terminal && toStandardOutput) {
+    if (const std::optional<px::Size> terminal = world.terminalSize(); terminal && toStandardOutput) {
         p.grid = Plan::Grid{terminal->width, std::max(1, terminal->height - 1), !o.stretch};
         return;
     }
     long long wide = 80;
-    if (const char* given = std::getenv("COLUMNS"); given && !(readWhole(given, wide) && wide >= 1))
-        wide = 80;
+    if (const char* given = world.variable("COLUMNS"))
+        if (const std::optional<long long> n = numbers::readWhole(given); n && *n >= 1)
+            wide = *n;
     p.grid = Plan::Grid{int(std::min<long long>(wide, limits::kMaxBufferSide)), 0, false};
 }
 
 // One job a picture, with its output's name; several pictures go into a folder, each as its base name
 // and the form's extension.
-void addJobs(Plan& p, const Options& o) {
+void addJobs(Plan& p, const Options& o, Surroundings& world) {
     if (o.pictures.empty())
         throw usage("no picture given (see --help)");
     // "-o -" is standard output, where several pictures are written one after another; so is a name of
@@ -499,12 +244,8 @@ void addJobs(Plan& p, const Options& o) {
         out.clear();
     // A name ending in "/" is a folder, whatever the number of pictures.
     const bool intoFolder = !out.empty() && (o.pictures.size() > 1 || isDirectory(out) || out.back() == '/');
-    if (intoFolder) {
-        std::error_code ec;
-        std::filesystem::create_directories(out, ec);
-        if (!isDirectory(out))
-            throw usage("cannot create folder " + out);
-    }
+    if (intoFolder && !world.makeFolder(out))
+        throw usage("cannot create folder " + out);
     if (std::count(o.pictures.begin(), o.pictures.end(), std::string(kStandardInput)) > 1)
         throw usage("standard input (-) can be read only once");
     std::map<std::string, std::string> names;
@@ -516,7 +257,7 @@ void addJobs(Plan& p, const Options& o) {
             job.output = (std::filesystem::path(out) / name).string();
             // The name stays with the picture that holds it: a later clash names that one.
             if (const auto taken = names.find(name); taken != names.end()) {
-                printError(picture, "output " + name + " is already written for " + taken->second);
+                world.report(picture, "output " + name + " is already written for " + taken->second);
                 job.refused = true;
             } else {
                 names[name] = picture;
@@ -529,14 +270,14 @@ void addJobs(Plan& p, const Options& o) {
             continue;
         if (job.picture == kStandardInput) {
             try {
-                job.source = spoolStandardInput();
+                job.source = world.keepStandardInput();
             } catch (const err::Error& e) {
                 job.inputError = e.description();
                 continue;
             }
         }
-        job.viaQt = decodedByQt(job.source);
-        if (job.viaQt && !startsAsItsFormatGoesOn(job.source))
+        job.viaQt = picture_input::decodedByQt(job.source);
+        if (job.viaQt && !picture_input::startsAsItsFormatGoesOn(job.source))
             job.inputError = err::description(err::InvalidPicture);
     }
     // Nothing is written over a picture the run reads.
@@ -554,16 +295,6 @@ bool Plan::needsQt() const {
         return true;
     return std::any_of(jobs.begin(), jobs.end(),
                        [](const Job& job) { return !job.refused && job.inputError.empty() && job.viaQt; });
-}
-
-std::u32string defaultTable() {
-    const std::string shipped = layout::dataFile(layout::programFolder(), "default-table.txt");
-    try {
-        return files::readFirstLine(shipped);
-    } catch (const err::Error&) {
-        return textcode::decode(
-            textcode::firstLineBytes(std::string_view(kBuiltInTable, sizeof kBuiltInTable)));
-    }
 }
 
 buffer::Factors gridFor(px::Size picture, const Plan::Grid& grid, double cellAspect) {
@@ -589,7 +320,7 @@ buffer::Factors gridFor(px::Size picture, const Plan::Grid& grid, double cellAsp
     return f;
 }
 
-Plan makePlan(const Options& o) {
+Plan makePlan(const Options& o, Surroundings& world) {
     Plan p;
     if (int(o.table.has_value()) + int(o.chars.has_value()) + int(o.symbols.has_value()) > 1)
         throw usage(o.table && o.chars ? "--table and --chars exclude each other"
@@ -618,12 +349,10 @@ Plan makePlan(const Options& o) {
         table = tables::tableNamed(*o.table);
     if (o.chars)
         table = argumentText(*o.chars);
-    if (o.symbols) {
-        requireWord("--symbols", *o.symbols);
-        table = tables::tableNamed(*o.symbols == "block" ? "blocks" : *o.symbols);
-    }
+    if (o.symbols)
+        table = tables::tableNamed(wordMeant("--symbols", *o.symbols));
     const bool positional = o.mapping ? *o.mapping == "position" : !ownSizes;
-    p.table = table ? *table : ownSizes && !positional ? tables::tableNamed("ascii") : defaultTable();
+    p.table = table ? *table : ownSizes && !positional ? tables::tableNamed("ascii") : tables::defaultTable();
     p.flipX = o.flipX;
     p.flipY = o.flipY;
     if (o.font)
@@ -631,34 +360,27 @@ Plan makePlan(const Options& o) {
     if (textcode::decode(p.font).size() > size_t(limits::kMaxFontNameLength))
         throw usage("the font name is longer than " + std::to_string(limits::kMaxFontNameLength) +
                     " characters; no font is named so");
-    if (o.size && !readNumber(*o.size, p.size)) {
-        // chafa's --size is the text's: here it is the font's.
-        const size_t x = o.size->find('x');
-        if (x != std::string::npos)
-            throw usage("--size is the font's size in points here; for a text of " + o.size->substr(0, x) +
-                        " x " + o.size->substr(x + 1) + " characters, -s " + *o.size + " or --columns " +
-                        o.size->substr(0, x) + " --rows " + o.size->substr(x + 1));
-        throw usage("--size takes a number of points");
-    }
+    if (o.size)
+        p.size = numbers::readNumber(*o.size).value_or(p.size);
     // The size as the program's size box holds it: a non-negative number, capped at 99 for a run.
     if (!(p.size >= limits::kMinFontSize))
         throw usage("the font size must be at least 1 point");
     p.size = std::min(p.size, limits::kMaxFontSize);
     if (o.scale)
         applyScale(p, *o.scale);
-    applySize(p, o);
+    applySize(p, o, world);
     p.crlf = o.crlf;
     p.order = o.order;
     p.useCache = !o.noCache;
     applyArt(p, o);
-    applyForm(p, o);
+    applyForm(p, o, world);
     // Two colours a cell draw best in block elements: at the converter's own sizes they are its table then.
     if (ownSizes && p.twoColours && !o.table && !o.chars && !o.symbols)
         p.table = tables::tableNamed("blocks");
-    applyAnimation(p, o);
-    const bool toTerminal = (!o.output || *o.output == "-") && ::isatty(STDOUT_FILENO);
-    applyBackground(p, o, ownSizes, toTerminal);
-    if (const std::optional<px::Size> cell = terminalCell(STDOUT_FILENO); cell && ownSizes && toTerminal)
+    applyAnimation(p, o, world);
+    const bool toTerminal = (!o.output || *o.output == "-") && world.outputIsTerminal();
+    applyBackground(p, o, ownSizes, toTerminal, world);
+    if (const std::optional<px::Size> cell = world.terminalCell(); cell && ownSizes && toTerminal)
         p.cellAspect = double(cell->height) / cell->width;
     if (p.table.empty())
         throw usage("the character table is empty");
@@ -668,7 +390,7 @@ Plan makePlan(const Options& o) {
     if (p.grid && !p.order)
         refuseLineBreakers(p.table);
     if (!p.order)
-        addJobs(p, o);
+        addJobs(p, o, world);
     return p;
 }
 

@@ -5,6 +5,7 @@
 #include "kernels/output_forms.h"
 #include "kernels/pixels.h"
 #include "options.h"
+#include "terminal/terminal.h"
 
 #include <optional>
 #include <string>
@@ -12,8 +13,9 @@
 
 // What a converter run will do, decided before anything is converted: the table, font, size and factors
 // every picture is converted with, the form of the output, and for each picture where it is read from,
-// whether Qt must decode it, and where its output goes. Made from the options, the settings file and the
-// default table, without Qt.
+// whether Qt must decode it, and where its output goes. Made from the options (checked as they were read),
+// its inputs (the settings file, the shipped tables, the pictures' first bytes) and what it asks of its
+// surroundings, without Qt: the plan combines them.
 namespace cli {
 
 // The name a picture read from standard input goes by.
@@ -68,15 +70,35 @@ struct Plan {
     bool needsQt() const;
 };
 
+// What making a plan asks of the world around the converter: its environment, the terminal standard output
+// is, standard input, and the folder an output goes into. Making a plan asks nothing else and changes nothing
+// else, so its rules can be tried with a stand-in; the program's own (surroundings.h) asks the real terminal,
+// and it is asked only when the answer can change the text.
+class Surroundings {
+  public:
+    virtual ~Surroundings() = default;
+    // An environment variable ($TERM, $COLORTERM, $COLORFGBG, $COLUMNS); null when unset.
+    virtual const char* variable(const char* name) const = 0;
+    // Whether standard output is a terminal; its size in characters and lines, and its character cell in
+    // pixels, when it tells them.
+    virtual bool outputIsTerminal() const = 0;
+    virtual std::optional<px::Size> terminalSize() const = 0;
+    virtual std::optional<px::Size> terminalCell() const = 0;
+    // The terminal's background, asked of the terminal itself (askBackground in terminal/terminal.h).
+    virtual std::optional<Background> askBackground() = 0;
+    // Standard input kept in a file of its own: its path. Raises the picture's error.
+    virtual std::string keepStandardInput() = 0;
+    // An output folder made, with the folders above it; false when there is no folder there afterwards.
+    virtual bool makeFolder(const std::string& path) = 0;
+    // A picture refused while planning (its output's name is another's), said at once.
+    virtual void report(const std::string& picture, const std::string& reason) = 0;
+};
+
 // Raises a usage error for anything the converter cannot act on; errors of single pictures are the run's.
-Plan makePlan(const Options& options);
+Plan makePlan(const Options& options, Surroundings& surroundings);
 
 // The grid for a picture, its proportions kept through the font's character cell (height over width)
 // where the grid leaves a side open: at least one character each way.
 buffer::Factors gridFor(px::Size picture, const Plan::Grid& grid, double cellAspect);
-
-// The table the converter uses when none is given: default-table.txt beside the executable or, installed,
-// in share/tessarine; else the one built in.
-std::u32string defaultTable();
 
 } // namespace cli

@@ -5,13 +5,13 @@
 #include "kernels/text_encoding.h"
 #include "output.h"
 #include "picture_job.h"
+#include "terminal/progress.h"
 #include "worker_pool.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <future>
-#include <mutex>
 #include <optional>
 #include <thread>
 #include <unistd.h>
@@ -22,71 +22,40 @@ namespace {
 
 constexpr int kUsage = 2;
 
-// A batch's progress on a terminal's standard error.
-class Progress {
+// Qt started on this thread. Alongside, a helper makes the font system ready (Qt's first measurement would
+// otherwise wait for it) and then, when the table is to be measured (`measured`), works out the order's cache
+// key while the measurement runs, so that keeping the order afterwards costs nothing more.
+class QtStart {
   public:
-    Progress(int total, bool enabled) : total_(total), enabled_(enabled) { draw(); }
-    void step() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++done_;
-        draw();
+    // Raises as QtModule::started does.
+    QtStart(QtModule& qt, RememberedOrder* measured) {
+        helper_ = std::thread([this, measured] {
+            warmFontSystem();
+            fontsReady_.set_value();
+            if (measured)
+                measured->workOutKey();
+        });
+        try {
+            services_ = &qt.started();
+        } catch (...) {
+            helper_.join();
+            throw;
+        }
+        fontsReady_.get_future().wait(); // before Qt asks fontconfig for its fonts
     }
-    ~Progress() {
-        if (enabled_)
-            std::fprintf(stderr, "\n");
+    ~QtStart() { finish(); }
+    QtServices& services() const { return *services_; }
+    // The helper done, the key worked out: before the order is kept.
+    void finish() {
+        if (helper_.joinable())
+            helper_.join();
     }
 
   private:
-    void draw() {
-        if (!enabled_)
-            return;
-        const int width = 30, filled = total_ ? done_ * width / total_ : width;
-        std::fprintf(stderr, "\r[%s%s] %d/%d", std::string(size_t(filled), '#').c_str(),
-                     std::string(size_t(width - filled), '.').c_str(), done_, total_);
-        std::fflush(stderr);
-    }
-    int total_, done_ = 0;
-    bool enabled_;
-    std::mutex mutex_;
+    std::promise<void> fontsReady_;
+    std::thread helper_;
+    QtServices* services_ = nullptr;
 };
-
-// The order of the plan's table as remembered, when it is; `key` gets the cache key when it was needed.
-std::optional<Measurement> remembered(const Plan& plan, const OrderCache* cache, std::string& key) {
-    if (!cache || !cache->mayHold(plan.table, plan.font, plan.size))
-        return std::nullopt;
-    key = cache->key(plan.table, plan.font, plan.size);
-    return cache->load(key, plan.table, plan.size);
-}
-
-// Starts Qt on this thread. Alongside the module's loading, a helper makes the font system ready (Qt's
-// first measurement would otherwise wait for it) and then works out the cache key, so that remembering
-// a measured order afterwards costs nothing more.
-QtServices& startQt(const Plan& plan, QtModule& qt, const OrderCache* cache, std::string& key,
-                    bool measuring) {
-    std::promise<void> fontsReady;
-    std::thread helper([&] {
-        warmFontSystem();
-        fontsReady.set_value();
-        if (measuring && cache && key.empty())
-            key = cache->key(plan.table, plan.font, plan.size);
-    });
-    struct Joiner {
-        std::thread& t;
-        ~Joiner() { t.join(); }
-    } joiner{helper};
-    QtServices& services = qt.started();
-    fontsReady.get_future().wait(); // before Qt asks fontconfig for its fonts
-    return services;
-}
-
-// Remembers a measured order for later runs.
-void remember(const Plan& plan, const OrderCache* cache, std::string& key, const Measurement& m) {
-    if (!cache)
-        return;
-    if (key.empty())
-        key = cache->key(plan.table, plan.font, plan.size);
-    cache->store(key, m);
-}
 
 // A word when the font asked for is not installed: the font system measured in another.
 void reportFont(const Plan& plan, const Measurement& m) {
@@ -105,12 +74,14 @@ std::string describe(char32_t c, bool printable) {
 } // namespace
 
 int printOrder(const Plan& plan, QtModule& qt, const OrderCache* cache) {
-    std::string key;
-    std::optional<Measurement> m = remembered(plan, cache, key);
+    RememberedOrder orders(cache, plan.table, plan.font, plan.size);
+    std::optional<Measurement> m = orders.find();
     try {
         if (!m) {
-            m = startQt(plan, qt, cache, key, true).measure(plan.table, plan.font, plan.size);
-            remember(plan, cache, key, *m);
+            QtStart start(qt, &orders);
+            m = start.services().measure(plan.table, plan.font, plan.size);
+            start.finish();
+            orders.keep(*m);
         }
     } catch (const err::Error& e) {
         printError({}, e.description());
@@ -138,12 +109,12 @@ struct Promises {
 
 // On the main thread while the workers convert: starts Qt, measures the table unless its order is known,
 // and draws the glyphs when the form needs them, each promise kept (or broken with the reason) in turn.
-void serveWorkers(const Plan& plan, QtModule& qt, const OrderCache* cache, std::string& key, bool known,
-                  Promises& p) {
+void serveWorkers(const Plan& plan, QtModule& qt, RememberedOrder& orders, bool known, Promises& p) {
     QtServices* services = nullptr;
+    std::optional<QtStart> start;
     std::exception_ptr notStarted;
     try {
-        services = &startQt(plan, qt, cache, key, !known);
+        services = &start.emplace(qt, known ? nullptr : &orders).services();
         p.started.set_value(services);
     } catch (const err::Error&) {
         notStarted = std::current_exception();
@@ -156,7 +127,8 @@ void serveWorkers(const Plan& plan, QtModule& qt, const OrderCache* cache, std::
             const Measurement m = services->measure(plan.table, plan.font, plan.size);
             p.measured.set_value(m); // the pictures need not wait for the order to be remembered
             reportFont(plan, m);
-            remember(plan, cache, key, m);
+            start->finish();
+            orders.keep(m);
         } catch (const err::Error& e) {
             printError({}, e.description());
             p.measured.set_exception(
@@ -177,16 +149,18 @@ void serveWorkers(const Plan& plan, QtModule& qt, const OrderCache* cache, std::
 } // namespace
 
 int play(const Plan& plan, QtModule& qt, const OrderCache* cache) {
-    std::string key;
-    std::optional<Measurement> m = remembered(plan, cache, key);
+    RememberedOrder orders(cache, plan.table, plan.font, plan.size);
+    std::optional<Measurement> m = orders.find();
     Promises promises;
     Provided provided{promises.measured.get_future().share(), promises.started.get_future().share(),
                       promises.glyphs.get_future().share()};
     try {
-        QtServices& services = startQt(plan, qt, cache, key, !m);
+        QtStart start(qt, m ? nullptr : &orders);
+        QtServices& services = start.services();
         if (!m) {
             m = services.measure(plan.table, plan.font, plan.size);
-            remember(plan, cache, key, *m);
+            start.finish();
+            orders.keep(*m);
         }
         reportFont(plan, *m);
         promises.measured.set_value(*m);
@@ -216,7 +190,7 @@ int run(const Plan& plan, QtModule& qt, const OrderCache* cache) {
     InOrder standardOutput(jobs);
     const bool toFiles =
         std::all_of(plan.jobs.begin(), plan.jobs.end(), [](const Job& j) { return !j.output.empty(); });
-    Progress progress(jobs, toFiles && jobs > 1 && isatty(STDERR_FILENO));
+    progress::Bar progress(jobs, toFiles && jobs > 1 && isatty(STDERR_FILENO));
     WorkerPool pool(jobs, workers, [&](int i) {
         const Job& job = plan.jobs[size_t(i)];
         std::optional<std::string> output = convertPicture(plan, job, provided);
@@ -229,14 +203,14 @@ int run(const Plan& plan, QtModule& qt, const OrderCache* cache) {
         progress.step();
     });
     // The order, if remembered, is found while the first pictures decode.
-    std::string key;
-    const std::optional<Measurement> known = anything ? remembered(plan, cache, key) : std::nullopt;
+    RememberedOrder orders(cache, plan.table, plan.font, plan.size);
+    const std::optional<Measurement> known = anything ? orders.find() : std::nullopt;
     if (known) {
         promises.measured.set_value(*known);
         reportFont(plan, *known);
     }
     if (anything && (!known || plan.needsQt()))
-        serveWorkers(plan, qt, cache, key, known.has_value(), promises);
+        serveWorkers(plan, qt, orders, known.has_value(), promises);
     pool.wait();
     const int lost = failed + standardOutput.unwritten();
     return lost == 0 ? 0 : lost == jobs ? kUsage : 1;

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "order_cache.h"
+#include "order_cache/order_cache.h"
 #include "plan.h"
-#include "qt_module_loader.h"
+#include "qt_bridge/qt_module_loader.h"
 
 // Carrying out a plan. Pictures decode on worker threads from the start, JPEG files through the kernels.
 // The table's order comes from the cache when an earlier run measured it in the same font, size and

@@ -3,12 +3,12 @@
 #include "base/files.h"
 #include "base/install_layout.h"
 #include "base/text_files.h"
+#include "base/words.h"
 #include "kernels/errors.h"
 #include "kernels/limits.h"
 #include "kernels/text_encoding.h"
 #include "options.h"
 
-#include <algorithm>
 #include <array>
 #include <sys/stat.h>
 #include <vector>
@@ -24,6 +24,11 @@ struct BuiltIn {
 // resources/tables/*.txt, made into {name, bytes} rows when the program is built (sorted by name).
 constexpr BuiltIn kBuiltIn[] = {
 #include "shipped_tables.inc"
+};
+
+// resources/default-table.txt, made into bytes when the program is built.
+const char kDefaultTable[] = {
+#include "default_table.inc"
 };
 
 constexpr auto kNames = [] {
@@ -50,13 +55,6 @@ std::u32string readTable(const std::string& path) {
     }
 }
 
-std::string listed() {
-    std::string out;
-    for (std::string_view name : kNames)
-        out += (out.empty() ? "" : ", ") + std::string(name);
-    return out;
-}
-
 } // namespace
 
 std::span<const std::string_view> shippedNames() {
@@ -77,11 +75,23 @@ std::u32string tableNamed(const std::string& named) {
     for (const BuiltIn& table : kBuiltIn)
         if (table.name == name)
             return textcode::decode(textcode::firstLineBytes(table.bytes));
-    const std::optional<std::string> near =
-        cli::nearestWord(named, std::vector<std::string>(kNames.begin(), kNames.end()));
+    std::vector<std::string> names(kNames.begin(), kNames.end());
+    const std::optional<std::string> near = words::nearest(named, names);
+    std::string all;
+    for (const std::string& name : names)
+        all += (all.empty() ? "" : ", ") + name;
     throw cli::usage(named + ": no such file, nor a shipped table" +
-                     (near ? "; did you mean " + *near + "?" : "") + " (the shipped tables: " + listed() +
-                     ")");
+                     (near ? "; did you mean " + *near + "?" : "") + " (the shipped tables: " + all + ")");
+}
+
+std::u32string defaultTable() {
+    const std::string shipped = layout::dataFile(layout::programFolder(), "default-table.txt");
+    try {
+        return files::readFirstLine(shipped);
+    } catch (const err::Error&) {
+        return textcode::decode(
+            textcode::firstLineBytes(std::string_view(kDefaultTable, sizeof kDefaultTable)));
+    }
 }
 
 } // namespace tables

@@ -17,4 +17,8 @@ std::span<const std::string_view> shippedNames();
 // name that is neither, the nearest shipped table and all of them.
 std::u32string tableNamed(const std::string& named);
 
+// The table the converter uses when none is given at the desktop program's sizes (classic):
+// default-table.txt beside the executable or, installed, in share/tessarine; else the one built in.
+std::u32string defaultTable();
+
 } // namespace tables

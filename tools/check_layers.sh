@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# Fails when a source file includes a header from a layer above its own. The layers, bottom up:
+# Fails when a source file includes a header from a layer above its own, or when headers include each other
+# in a circle. The layers, bottom up:
 #   kernels <- base (neither includes Qt) <- core <- ui <- app,   and   cli -> base -> kernels.
-# The converter sees neither ui nor, but for its Qt module (cli/qt_module.cpp), core or Qt.
 # Inside ui: platform <- state <- shell_links <- windows <- main_window.
-# Tests follow the same rule: tests/kernels see only the kernels, tests/core nothing of ui.
+# Inside the converter: qt_bridge <- terminal <- order_cache <- the front end (the files directly in cli/).
+# The converter sees no ui, and no core or Qt but in the Qt bridge's module (cli/qt_bridge/qt_module.cpp);
+# its libraries see only their own folder and the libraries below them.
+# Tests follow the same rule: tests/kernels see only the kernels, tests/core nothing of ui, tests/base
+# the plain layer, tests/cli/terminal and tests/cli/order_cache their library.
 #   tools/check_layers.sh [SOURCE_DIR]
 set -uo pipefail
 root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
@@ -19,6 +23,11 @@ rank_of_ui_part() {
     platform) echo 0 ;; state) echo 1 ;; shell_links) echo 2 ;; windows) echo 3 ;; main_window) echo 4 ;; *) echo 9 ;;
     esac
 }
+rank_of_cli_part() {
+    case "$1" in
+    qt_bridge) echo 0 ;; terminal) echo 1 ;; order_cache) echo 2 ;; front) echo 3 ;; *) echo 9 ;;
+    esac
+}
 
 # The layer of a file, and for files of ui its part.
 layer_of() {
@@ -28,7 +37,7 @@ layer_of() {
     src/core/* | tests/core/*) echo core ;;
     src/ui/* | tests/ui/*) echo ui ;;
     app/*) echo app ;;
-    cli/*) echo cli ;;
+    cli/* | tests/cli/terminal/* | tests/cli/order_cache/*) echo cli ;;
     tests/cli/*) echo app ;; # the converter's tests compare it with the desktop program
     bench/*) echo bench ;;
     *) echo other ;;
@@ -38,6 +47,16 @@ ui_part_of() {
     local rest=${1#src/ui/}
     [ "$rest" = "$1" ] && { echo main_window; return; } # ui tests may use every part
     echo "${rest%%/*}"
+}
+
+# The converter's part a file of the cli layer belongs to.
+cli_part_of() {
+    case "$1" in
+    cli/qt_bridge/*) echo qt_bridge ;;
+    cli/terminal/* | tests/cli/terminal/*) echo terminal ;;
+    cli/order_cache/* | tests/cli/order_cache/*) echo order_cache ;;
+    *) echo front ;;
+    esac
 }
 
 status=0
@@ -69,16 +88,32 @@ while IFS= read -r file; do
             report "$where" "$layer includes Qt ($target)"
             continue
         fi
-        if [ "$layer" = cli ] && [ "$file" != cli/qt_module.cpp ]; then
+        if [ "$layer" = cli ] && [ "$file" != cli/qt_bridge/qt_module.cpp ]; then
             if $qt || [[ "$target" == core/* ]]; then
                 report "$where" "the converter includes $target, which only its Qt module may"
                 continue
             fi
         fi
         top=${target%%/*}
-        [ "$top" = "$target" ] && continue
+        if [ "$top" = "$target" ]; then
+            # A library of the converter reaches a header by its bare name only in its own folder.
+            if [ "$delimiter" = '"' ] && [ "$layer" = cli ] && [ "$(cli_part_of "$file")" != front ] &&
+                [ ! -f "$(dirname "$file")/$target" ]; then
+                report "$where" "includes \"$target\", which is not in its own folder"
+            fi
+            continue
+        fi
         case "$top" in
         kernels | base | core | ui) ;;
+        qt_bridge | terminal | order_cache)
+            if [ "$own" -lt 4 ]; then
+                report "$where" "$layer includes $target from the converter, a layer above it"
+            elif [ "$layer" = cli ] &&
+                [ "$(rank_of_cli_part "$top")" -gt "$(rank_of_cli_part "$(cli_part_of "$file")")" ]; then
+                report "$where" "cli/$(cli_part_of "$file") includes $target from cli/$top, a part above it"
+            fi
+            continue
+            ;;
         support)
             if [ "$layer" = kernels ] || [ "$layer" = base ] ||
                 { [ "$layer" = core ] && [ "$target" = support/fixture.h ]; }; then
@@ -104,5 +139,26 @@ while IFS= read -r file; do
     done <"$file"
 done < <(find src app cli tests bench -type f \( -name '*.h' -o -name '*.cpp' \) 2>/dev/null | sort)
 
-[ $status -eq 0 ] && echo "layering: every include points downward"
+# Headers that include each other in a circle, each include resolved as the compiler finds it: by a
+# library's root name, or beside the file that includes it (for the converter's front end, also in cli/).
+sources=$(find src app cli tests bench -type f \( -name '*.h' -o -name '*.cpp' \) 2>/dev/null | sort)
+# shellcheck disable=SC2086 # the file names hold no spaces
+edges=$(awk -v list="$sources" '
+    BEGIN { n = split(list, all, "\n"); for (i = 1; i <= n; i++) known[all[i]] = 1 }
+    /^[[:space:]]*#[[:space:]]*include[[:space:]]*"/ {
+        t = $0; sub(/^[^"]*"/, "", t); sub(/".*/, "", t)
+        top = t; sub(/\/.*/, "", top)
+        dir = FILENAME; sub(/\/[^\/]*$/, "", dir)
+        if (top == t) { h = dir "/" t; if (!(h in known) && FILENAME ~ /^(tests\/)?cli\//) h = "cli/" t }
+        else if (top ~ /^(kernels|base|core|ui)$/) h = "src/" t
+        else if (top ~ /^(qt_bridge|terminal|order_cache)$/) h = "cli/" t
+        else if (top == "support") { h = t; sub(/^support\//, "tests/support/", h) }
+        else next
+        if (h in known) print FILENAME, h
+    }' $sources)
+if ! loops=$(tsort <<<"$edges" 2>&1 >/dev/null); then
+    report "include circle" "$(grep -v 'input contains a loop' <<<"$loops" | sed 's/^tsort: //' | tr '\n' ' ')"
+fi
+
+[ $status -eq 0 ] && echo "layering: every include points downward, and no headers include each other in a circle"
 exit $status

@@ -301,4 +301,30 @@ std::string formatSingle(double value, std::string_view decimalMark) {
     return formatDigits(double(float(value)), 7, decimalMark);
 }
 
+std::optional<double> readNumber(const std::string& text) {
+    if (text.find_first_of("xX") != std::string::npos)
+        return std::nullopt;
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    const double value = std::strtod(begin, &end);
+    if (end == begin)
+        return std::nullopt;
+    while (*end == ' ' || *end == '\t')
+        ++end;
+    return *end == 0 ? std::optional(value) : std::nullopt;
+}
+
+std::optional<long long> readWhole(const std::string& text) {
+    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    return std::stoll(text);
+}
+
+std::optional<long long> readSignedWhole(const std::string& text) {
+    const bool negative = !text.empty() && text[0] == '-';
+    const std::optional<long long> n =
+        readWhole(negative || (!text.empty() && text[0] == '+') ? text.substr(1) : text);
+    return n ? std::optional(negative ? -*n : *n) : std::nullopt;
+}
+
 } // namespace numbers

@@ -39,6 +39,13 @@ std::optional<double> readUserNumber(std::string_view text);
 // and, failing that, as the C locale writes it; else error 13, or 6 for a number too large.
 double strictToDouble(std::string_view text, const LocaleReader& locale = readUserNumber);
 
+// A command line's numbers, the whole text as the C library reads it in the C locale (blanks after it
+// aside), no hexadecimal form: nothing when it is not one.
+std::optional<double> readNumber(const std::string& text);
+// A whole number of at most ten digits, without a sign, or with one (readSignedWhole).
+std::optional<long long> readWhole(const std::string& text);
+std::optional<long long> readSignedWhole(const std::string& text);
+
 // Nearest whole number, an exact half to the even neighbour (2.5 -> 2, 3.5 -> 4).
 double roundHalfEven(double value);
 

@@ -33,7 +33,10 @@ double radians(double degrees) {
 } // namespace
 
 double ciede2000(px::Pixel first, px::Pixel second) {
-    const Lab x = lab(first), y = lab(second);
+    return ciede2000(lab(first), lab(second));
+}
+
+double ciede2000(const Lab& x, const Lab& y) {
     const double c1 = std::hypot(x.a, x.b), c2 = std::hypot(y.a, y.b), cm = (c1 + c2) / 2;
     const double g = 0.5 * (1 - std::sqrt(std::pow(cm, 7) / (std::pow(cm, 7) + std::pow(25.0, 7))));
     const double a1 = (1 + g) * x.a, a2 = (1 + g) * y.a;

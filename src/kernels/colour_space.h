@@ -14,6 +14,7 @@ Lab lab(px::Pixel p);
 // The difference of two colours by CIEDE2000: 0 the same, about 1 just noticeable, above 10 plainly
 // another colour.
 double ciede2000(px::Pixel a, px::Pixel b);
+double ciede2000(const Lab& a, const Lab& b);
 
 // The squared distance of two colours in CIELAB: a cheap perceptual nearness, for finding a palette's
 // nearest colour.

@@ -1,12 +1,15 @@
 #include "options.h"
 
+#include "kernels/character_choice.h"
 #include "kernels/output_forms.h"
+#include "shipped_tables.h"
 
 #include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <vector>
 
@@ -147,6 +150,84 @@ TEST(Options, EveryRowIsInTheHelpTheManualAndTheCompletion) {
         EXPECT_TRUE(named(manual, name)) << name << " is missing from the manual page";
     }
     EXPECT_NE(completion.find("compgen -W '" + words + "'"), std::string::npos) << words;
+}
+
+// An option's words come from the table that defines them, and a peer's word stands for one of them: a form,
+// a mapping or a shipped table added to its table is an option's word at once, and a copy of a vocabulary
+// that falls behind its table is caught here. The help's name for the value names exactly its words.
+TEST(Options, EveryOptionsWordsAreItsTables) {
+    const auto rule = [](const char* name) {
+        for (const cli::OptionRule& r : cli::optionRules())
+            if (r.longName && name == std::string("--") + r.longName)
+                return r;
+        ADD_FAILURE() << name;
+        return cli::OptionRule{};
+    };
+    const auto words = [&](const char* name) {
+        const std::vector<std::string> all = cli::optionWords(rule(name));
+        return std::set<std::string>(all.begin(), all.end());
+    };
+    std::set<std::string> forms = {"ansi", "utf8"}; // img2txt's, both text
+    for (const art::OutputForm& form : art::outputForms())
+        forms.emplace(form.name);
+    EXPECT_EQ(words("--format"), forms);
+    EXPECT_EQ(words("--mapping"),
+              std::set<std::string>(choice::kMappingNames.begin(), choice::kMappingNames.end()));
+    const auto shipped = tables::shippedNames();
+    for (const cli::OptionRule& r : cli::optionRules()) {
+        const std::string name = r.longName ? std::string("--") + r.longName : std::string("-") + r.shortName;
+        for (const cli::WordAlias& alias : r.wordAliases) {
+            const std::vector<std::string> own = cli::optionWords(r);
+            const bool ofTheRow = std::count(own.begin(), own.end(), alias.means) > 0;
+            const bool aTable = std::find(shipped.begin(), shipped.end(), alias.means) != shipped.end();
+            EXPECT_TRUE(ofTheRow || (name == "--symbols" && aTable)) << name << " " << alias.word;
+            EXPECT_EQ(cli::wordMeant(name.c_str(), alias.word), alias.means) << name;
+        }
+        // "shape|ink|position": the words, each once.
+        if (r.value && std::string(r.value).find('|') != std::string::npos && !cli::optionWords(r).empty()) {
+            std::set<std::string> shown;
+            std::stringstream value(r.value);
+            for (std::string word; std::getline(value, word, '|');)
+                shown.insert(word);
+            const std::vector<std::string> all = cli::optionWords(r);
+            EXPECT_EQ(shown, std::set<std::string>(all.begin(), all.end())) << name;
+        }
+    }
+    // --table's help names the shipped tables, all of them.
+    std::string listing;
+    for (size_t i = 0; i < shipped.size(); ++i)
+        listing += (i == 0 ? "" : i + 1 == shipped.size() ? " or " : ", ") + std::string(shipped[i]);
+    const std::string help = std::regex_replace(cli::helpText(), std::regex("\\s+"), " ");
+    EXPECT_NE(help.find("by name: " + listing + "."), std::string::npos) << listing;
+}
+
+// Values are checked as the command line is read, against their rows: a word that is none of the row's gets
+// the nearest suggested, a number out of its range says what the option takes; --help still answers.
+TEST(Options, ValuesAreCheckedAsTheyAreRead) {
+    EXPECT_EQ(refusal({"--mapping", "shaep"}), "--mapping takes position, ink or shape; did you mean shape?");
+    EXPECT_EQ(refusal({"--format", "htm"}),
+              "--format takes text, ansi, utf8, html or png; did you mean html?");
+    EXPECT_EQ(refusal({"--symbols", "blocks"}),
+              "--symbols takes ascii, block or braille; did you mean block?");
+    EXPECT_EQ(refusal({"--colors=ful"}),
+              "--color takes auto, truecolor, full, 256, 16 or none; did you mean full?");
+    EXPECT_EQ(refusal({"-W", "0"}), "--columns takes a whole number from 1 to 32767");
+    EXPECT_EQ(refusal({"-s", "80"}),
+              "-s takes WxH, the most characters a line by the most lines (for example 80x24)");
+    EXPECT_EQ(refusal({"-s", "80x0"}), "-s takes a whole number from 1 to 32767");
+    EXPECT_EQ(refusal({"--scale", "8x"}),
+              "--scale takes HxV, two whole numbers of at least 1 (for example 8x16)");
+    EXPECT_EQ(refusal({"--size", "80x24"}), "--size is the font's size in points here; for a text of 80 x 24 "
+                                            "characters, -s 80x24 or --columns 80 --rows 24");
+    EXPECT_EQ(refusal({"--brightness", "+101"}), "--brightness takes a whole number from -100 to 100");
+    EXPECT_EQ(refusal({"--gamma", "0x1"}), "--gamma takes a number from 0.1 to 10");
+    EXPECT_EQ(refusal({"--loops", "0"}), "--loops takes a whole number of at least 1");
+    EXPECT_EQ(refusal({"--duration", "-1"}), "--duration takes a number of seconds above 0");
+    EXPECT_EQ(refusal({"--mapping", "curve", "--bogus"}), "unknown option --bogus (see --help)");
+    EXPECT_TRUE(parse({"--mapping", "curve", "--help"}).help);
+    EXPECT_EQ(cli::wordMeant("--format", "ansi"), "text");
+    EXPECT_EQ(cli::wordMeant("--symbols", "block"), "blocks");
+    EXPECT_EQ(cli::wordMeant("--color", "256"), "256");
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "signals.h"
+#include "base/signals.h"
 
 #include "base/files.h"
 

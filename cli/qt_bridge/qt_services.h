@@ -10,10 +10,10 @@
 #include <vector>
 
 // What the converter needs Qt for, behind one narrow interface: fonts (measuring a table, a font's
-// character cell, drawing glyphs) and pictures that Qt's readers decode (BMP, GIF, and JPEG colour spaces
-// the kernels cannot convert). Everything else the converter does without Qt. The module
-// tessarine-convert-qt.so carries it out, sharing the converter's C++ runtime; failures are raised as the
-// program's error.
+// character cell, drawing glyphs, and fontconfig's configuration for the order cache's fingerprint) and
+// pictures that Qt's readers decode (BMP, GIF, and JPEG colour spaces the kernels cannot convert). Everything
+// else the converter does without Qt. The module tessarine-convert-qt.so carries it out, sharing the
+// converter's C++ runtime; failures are raised as the program's error.
 namespace cli {
 
 struct Measurement {
@@ -27,6 +27,12 @@ struct Measurement {
     // The font files the glyphs were drawn from: the matched font, and the fallback fonts that drew the
     // characters it lacks. An order remembered holds while they are as they were.
     std::vector<std::string> fontFiles;
+};
+
+// What fontconfig's configuration reads and names, as it reads it now: what a measurement's fonts come from.
+struct FontConfiguration {
+    std::vector<std::string> files;   // the configuration files and folders read, in the order read
+    std::vector<std::string> folders; // the font folders they name
 };
 
 // An animated picture's frames, read one at a time by Qt's reader, which composes each as the file's
@@ -60,11 +66,13 @@ class QtServices {
     virtual std::unique_ptr<Frames> frames(const std::string& path) = 0;
     // The glyphs a result's picture is composed of, drawn in the font the table is measured in.
     virtual art::Glyphs drawGlyphs(const std::u32string& chars, const std::string& font, double size) = 0;
+    // fontconfig's configuration, read afresh; needs no start(), from any thread.
+    virtual FontConfiguration fontConfiguration() = 0;
 };
 
 // The module exports one function of this name and type: a new instance of its services, or null when
 // the interface it was built with is not `version`. Raise the version whenever this header changes.
-constexpr int kQtServicesVersion = 9;
+constexpr int kQtServicesVersion = 10;
 constexpr const char* kQtServicesFactory = "tessarine_qt_services";
 using QtServicesFactory = QtServices* (*)(int version);
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "qt_services.h"
+#include "order_cache/font_fingerprint.h"
+#include "qt_bridge/qt_services.h"
 
 #include <optional>
 #include <string>
@@ -11,7 +12,8 @@
 // table, font and size needs neither Qt nor the font system. An entry's key covers everything the measurement
 // depends on: the table, the font name, the size, the program's and Qt's versions, and the fingerprint of the
 // installed fonts and their configuration; an entry holds its whole key and a checksum, and is used only when
-// both match. Entries are written to a file of their own and then moved into place, so readers never see half
+// both match; when the fonts cannot be fingerprinted (fontconfig could not be asked), nothing is read or
+// written. Entries are written to a file of their own and then moved into place, so readers never see half
 // an entry and two converters writing the same one at once leave a whole one. Only folders that the user owns
 // and nobody else may write are used, and an entry is believed only when it fits its table: no other user can
 // decide what a conversion prints.
@@ -19,9 +21,10 @@ namespace cli {
 
 class OrderCache {
   public:
-    // The folder the cache lives in, and the files besides the program's own libraries whose change may
-    // change a measurement (the Qt module).
-    explicit OrderCache(std::string folder, std::vector<std::string> measuringFiles = {});
+    // The folder the cache lives in, the files besides the program's own libraries whose change may change a
+    // measurement (the Qt module), and where the font configuration is asked when it must be (fontconfig,
+    // through the Qt bridge).
+    OrderCache(std::string folder, std::vector<std::string> measuringFiles, FontConfigurationSource fonts);
 
     // The user's cache folder: $XDG_CACHE_HOME/tessarine or $HOME/.cache/tessarine (absolute names only);
     // nothing when neither is set.
@@ -50,8 +53,35 @@ class OrderCache {
     // then is the font memo read or written there.
     bool ownFolder() const;
 
+    std::string memoPath() const { return folder_ + "/fonts.memo"; }
+
     std::string folder_;
     std::vector<std::string> measuringFiles_;
+    FontConfigurationSource fonts_;
+    // The font memo made while the cache folder was not there yet, kept once an entry has made it: so the
+    // run after the first one asks fontconfig nothing.
+    mutable std::string unkeptMemo_;
+};
+
+// A run's use of the cache for one table, font and size: the entry looked up, its key worked out ahead of a
+// measurement (on a helper thread, while Qt starts) so that keeping the measured order costs nothing more,
+// and the measured order kept. With no cache (null) nothing is remembered.
+class RememberedOrder {
+  public:
+    RememberedOrder(const OrderCache* cache, std::u32string table, std::string font, double size);
+    // The order as remembered, when it is; the fonts are fingerprinted only when an entry may be there.
+    std::optional<Measurement> find();
+    // The key, worked out now unless it is known.
+    void workOutKey();
+    // Keeps a measured order for later runs.
+    void keep(const Measurement& m);
+
+  private:
+    const OrderCache* cache_;
+    std::u32string table_;
+    std::string font_;
+    double size_;
+    std::string key_;
 };
 
 } // namespace cli

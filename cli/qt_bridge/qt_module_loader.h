@@ -1,6 +1,6 @@
 #pragma once
 
-#include "qt_services.h"
+#include "qt_bridge/qt_services.h"
 
 #include <memory>
 #include <mutex>
@@ -17,15 +17,19 @@ class QtModule {
   public:
     explicit QtModule(std::string programName) : programName_(std::move(programName)) {}
 
-    // The services, the module loaded and Qt started on the first call: on the main thread. Raises 75
-    // naming the module and the reason when it cannot be loaded or Qt cannot start, on every call.
+    // The services of the module, loaded on the first call, Qt not started: for what needs no application
+    // (fontconfig's configuration), from any thread. Raises 75 naming the module and the reason when it
+    // cannot be loaded, on every call.
+    QtServices& loaded();
+    // The services with Qt started on the first call: on the main thread. Raises as loaded() does, and when
+    // Qt cannot start.
     QtServices& started();
 
   private:
     std::string programName_;
-    std::once_flag once_;
+    std::once_flag loadOnce_, startOnce_;
     std::unique_ptr<QtServices> services_;
-    std::string error_;
+    std::string loadError_, startError_;
 };
 
 // Loads the font configuration and its caches (fontconfig), which Qt's first measurement would otherwise

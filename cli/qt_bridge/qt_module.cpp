@@ -1,6 +1,6 @@
 // tessarine-convert's Qt module: fonts and Qt's picture readers, carried out by the core library. Loaded
 // by the converter only when it needs one of them (qt_services.h).
-#include "qt_services.h"
+#include "qt_bridge/qt_services.h"
 
 #include "kernels/errors.h"
 #include "kernels/memory_limit.h"
@@ -168,6 +168,25 @@ class ModuleServices : public cli::QtServices {
         const std::vector<char32_t> list(chars.begin(), chars.end());
         art::Glyphs out = art::glyphs(list, glyphs::measuringFont(QString::fromStdString(font), size));
         art::drawBlockElements(out, list); // as a terminal draws them, filling their cells
+        return out;
+    }
+
+    cli::FontConfiguration fontConfiguration() override {
+        // A configuration of its own, read from the files as they are now, not the one this process loaded
+        // first; fontconfig follows its own rules (includes, prefixes, <reset-dirs/>, <remap-dir>).
+        cli::FontConfiguration out;
+        FcConfig* config = FcInitLoadConfig();
+        if (!config)
+            return out;
+        const auto take = [](FcStrList* list, std::vector<std::string>& into) {
+            while (FcChar8* s = list ? FcStrListNext(list) : nullptr)
+                into.emplace_back(reinterpret_cast<const char*>(s));
+            if (list)
+                FcStrListDone(list);
+        };
+        take(FcConfigGetConfigFiles(config), out.files);
+        take(FcConfigGetFontDirs(config), out.folders);
+        FcConfigDestroy(config);
         return out;
     }
 

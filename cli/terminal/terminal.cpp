@@ -1,6 +1,6 @@
-#include "terminal.h"
+#include "terminal/terminal.h"
 
-#include "signals.h"
+#include "base/signals.h"
 
 #include <atomic>
 #include <cerrno>

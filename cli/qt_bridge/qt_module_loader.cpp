@@ -1,4 +1,4 @@
-#include "qt_module_loader.h"
+#include "qt_bridge/qt_module_loader.h"
 
 #include "base/install_layout.h"
 #include "kernels/errors.h"
@@ -50,36 +50,43 @@ bool wholeSharedObject(const std::string& path) {
 
 } // namespace
 
-QtServices& QtModule::started() {
-    std::call_once(once_, [this] {
+QtServices& QtModule::loaded() {
+    std::call_once(loadOnce_, [this] {
         const std::string path = qtModulePath();
         if (!wholeSharedObject(path)) {
-            error_ = "cannot load the Qt module " + path + ": the file is damaged or cut short";
+            loadError_ = "cannot load the Qt module " + path + ": the file is damaged or cut short";
             return;
         }
         void* handle = ::dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
         if (!handle) {
             const char* why = ::dlerror();
-            error_ = "cannot load the Qt module " + path + ": " + (why ? why : "unknown reason");
+            loadError_ = "cannot load the Qt module " + path + ": " + (why ? why : "unknown reason");
             return;
         }
         const auto factory = reinterpret_cast<QtServicesFactory>(::dlsym(handle, kQtServicesFactory));
         services_.reset(factory ? factory(kQtServicesVersion) : nullptr);
-        if (!services_) {
-            error_ = "the Qt module " + path + " does not belong to this tessarine-convert";
-            return;
-        }
+        if (!services_)
+            loadError_ = "the Qt module " + path + " does not belong to this tessarine-convert";
+    });
+    if (!loadError_.empty())
+        throw err::Error(err::PathFileAccess, loadError_);
+    return *services_;
+}
+
+QtServices& QtModule::started() {
+    QtServices& services = loaded();
+    std::call_once(startOnce_, [&] {
         try {
-            services_->start(programName_);
+            services.start(programName_);
         } catch (const err::Error& e) {
-            error_ = e.description();
+            startError_ = e.description();
         } catch (const std::exception& e) {
-            error_ = std::string("Qt cannot start: ") + e.what();
+            startError_ = std::string("Qt cannot start: ") + e.what();
         }
     });
-    if (!error_.empty())
-        throw err::Error(err::PathFileAccess, error_);
-    return *services_;
+    if (!startError_.empty())
+        throw err::Error(err::PathFileAccess, startError_);
+    return services;
 }
 
 void warmFontSystem() {

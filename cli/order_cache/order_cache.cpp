@@ -1,6 +1,4 @@
-#include "order_cache.h"
-
-#include "font_fingerprint.h"
+#include "order_cache/order_cache.h"
 
 #include "base/files.h"
 #include "kernels/glyph_pattern.h"
@@ -24,6 +22,13 @@ namespace {
 
 // An entry holds its key and a line a character: far less than this.
 constexpr int64_t kMaxEntryBytes = 1 << 20;
+
+// The end of a key whose fonts could not be fingerprinted: no entry is read or written for it.
+constexpr std::string_view kUnknownFonts = "|fonts unknown";
+
+bool fontsKnown(const std::string& key) {
+    return !key.ends_with(kUnknownFonts);
+}
 
 std::string hexBytes(const std::string& s) {
     std::string out;
@@ -117,8 +122,9 @@ std::string number(double v) {
 
 } // namespace
 
-OrderCache::OrderCache(std::string folder, std::vector<std::string> measuringFiles)
-    : folder_(std::move(folder)), measuringFiles_(std::move(measuringFiles)) {
+OrderCache::OrderCache(std::string folder, std::vector<std::string> measuringFiles,
+                       FontConfigurationSource fonts)
+    : folder_(std::move(folder)), measuringFiles_(std::move(measuringFiles)), fonts_(std::move(fonts)) {
     for (const char* path : {TESSARINE_MEASURING_LIBRARIES})
         measuringFiles_.emplace_back(path);
 }
@@ -162,10 +168,13 @@ std::string subject(const std::u32string& table, const std::string& font, double
 } // namespace
 
 std::string OrderCache::key(const std::u32string& table, const std::string& font, double size) const {
+    const bool own = ownFolder();
+    const std::optional<std::string> fonts =
+        fontFingerprint(fonts_, own ? memoPath() : std::string(), own ? nullptr : &unkeptMemo_);
     return subject(table, font, size) +
            "|tessarine-order 5|program " TESSARINE_VERSION "|qt " TESSARINE_QT_VERSION "|libraries " +
-           hashing::fnv64Hex(identity(measuringFiles_)) + "|fonts " +
-           fontFingerprint(ownFolder() ? folder_ + "/fonts.memo" : std::string());
+           hashing::fnv64Hex(identity(measuringFiles_)) +
+           (fonts ? "|fonts " + *fonts : std::string(kUnknownFonts));
 }
 
 std::string OrderCache::entryPath(const std::string& key) const {
@@ -191,7 +200,7 @@ bool OrderCache::mayHold(const std::u32string& table, const std::string& font, d
 std::optional<Measurement> OrderCache::load(const std::string& key, const std::u32string& table,
                                             double size) const {
     std::string text;
-    if (!ordersFolder(false) || !files::readFile(entryPath(key), text, kMaxEntryBytes))
+    if (!fontsKnown(key) || !ordersFolder(false) || !files::readFile(entryPath(key), text, kMaxEntryBytes))
         return std::nullopt;
     // The checksum covers everything before its own line.
     const size_t sumAt = text.rfind("sum ");
@@ -261,7 +270,7 @@ std::optional<Measurement> OrderCache::load(const std::string& key, const std::u
 
 bool OrderCache::store(const std::string& key, const Measurement& m) const {
     std::error_code ec;
-    if (!ordersFolder(true))
+    if (!fontsKnown(key) || !ordersFolder(true))
         return false;
     std::string text = key + "\n" + "count " + std::to_string(m.chars.size()) + "\n" + "aspect " +
                        number(m.cellAspect) + "\n" + "family " + (m.fontInstalled ? "1 " : "0 ") +
@@ -289,6 +298,9 @@ bool OrderCache::store(const std::string& key, const Measurement& m) const {
     const std::string target = entryPath(key);
     if (files::writePrivate(target, text) != 0)
         return false;
+    if (!unkeptMemo_.empty() && ownFolder())
+        files::writePrivate(memoPath(), unkeptMemo_);
+    unkeptMemo_.clear();
     // Entries for the same subject made for other fonts or programs will not be used again.
     const std::string name = std::filesystem::path(target).filename().string();
     const std::string prefix = name.substr(0, name.find('-') + 1);
@@ -299,6 +311,27 @@ bool OrderCache::store(const std::string& key, const Measurement& m) const {
             std::filesystem::remove(entry.path(), ec);
     }
     return true;
+}
+
+RememberedOrder::RememberedOrder(const OrderCache* cache, std::u32string table, std::string font, double size)
+    : cache_(cache), table_(std::move(table)), font_(std::move(font)), size_(size) {}
+
+std::optional<Measurement> RememberedOrder::find() {
+    if (!cache_ || !cache_->mayHold(table_, font_, size_))
+        return std::nullopt;
+    workOutKey();
+    return cache_->load(key_, table_, size_);
+}
+
+void RememberedOrder::workOutKey() {
+    if (cache_ && key_.empty())
+        key_ = cache_->key(table_, font_, size_);
+}
+
+void RememberedOrder::keep(const Measurement& m) {
+    workOutKey();
+    if (cache_)
+        cache_->store(key_, m);
 }
 
 } // namespace cli

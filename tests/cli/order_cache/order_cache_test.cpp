@@ -1,5 +1,8 @@
-#include "font_fingerprint.h"
-#include "order_cache.h"
+#include "order_cache/font_fingerprint.h"
+#include "order_cache/order_cache.h"
+#include "qt_bridge/qt_module_loader.h"
+
+#include "kernels/errors.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -60,6 +63,23 @@ std::string read(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// fontconfig's configuration, asked as the converter asks it: through the Qt bridge's module.
+cli::FontConfiguration askFontconfig() {
+    static cli::QtModule* bridge = [] {
+        ::setenv("TESSARINE_QT_MODULE", TESSARINE_QT_MODULE_FILE, 1);
+        return new cli::QtModule("tessarine-order-cache-test");
+    }();
+    return bridge->loaded().fontConfiguration();
+}
+
+std::string fingerprint(const std::string& memo = {}) {
+    return cli::fontFingerprint(askFontconfig, memo).value_or("(not made)");
+}
+
+cli::OrderCache cacheIn(const std::string& folder, std::vector<std::string> measuringFiles = {}) {
+    return cli::OrderCache(folder, std::move(measuringFiles), askFontconfig);
+}
+
 // The table sample() measures.
 const std::u32string kTable = U"@\U0001F600. ";
 
@@ -79,7 +99,7 @@ cli::Measurement sample() {
 
 TEST(OrderCache, WhatIsStoredComesBackWhole) {
     TempFolder dir;
-    const cli::OrderCache cache(dir.path());
+    const cli::OrderCache cache = cacheIn(dir.path());
     const std::string key = cache.key(kTable, "Courier New", 8);
     EXPECT_FALSE(cache.load(key, kTable, 8)) << "nothing stored yet";
     ASSERT_TRUE(cache.store(key, sample()));
@@ -104,7 +124,7 @@ TEST(OrderCache, WhatIsStoredComesBackWhole) {
 
 TEST(OrderCache, KeyCoversTableFontSizeAndFonts) {
     TempFolder dir;
-    const cli::OrderCache cache(dir.path());
+    const cli::OrderCache cache = cacheIn(dir.path());
     const std::string key = cache.key(U"@. ", "Courier New", 8);
     EXPECT_EQ(cache.key(U"@. ", "Courier New", 8), key) << "the same inputs give the same key";
     for (const std::string& other :
@@ -114,7 +134,7 @@ TEST(OrderCache, KeyCoversTableFontSizeAndFonts) {
         EXPECT_NE(other, key);
     // The files a measurement runs through are part of it.
     write(dir.path("module.so"), "one");
-    const cli::OrderCache withModule(dir.path(), {dir.path("module.so")});
+    const cli::OrderCache withModule = cacheIn(dir.path(), {dir.path("module.so")});
     const std::string before = withModule.key(U"@. ", "Courier New", 8);
     write(dir.path("module.so"), "a rebuilt module");
     EXPECT_NE(withModule.key(U"@. ", "Courier New", 8), before);
@@ -122,7 +142,7 @@ TEST(OrderCache, KeyCoversTableFontSizeAndFonts) {
 
 TEST(OrderCache, DamagedEntriesAreIgnored) {
     TempFolder dir;
-    const cli::OrderCache cache(dir.path());
+    const cli::OrderCache cache = cacheIn(dir.path());
     const std::string key = cache.key(kTable, "Courier New", 8);
     ASSERT_TRUE(cache.store(key, sample()));
     const std::string whole = read(cache.entryPath(key));
@@ -152,7 +172,7 @@ TEST(OrderCache, DamagedEntriesAreIgnored) {
 
 TEST(OrderCache, WritersAtOnceLeaveAWholeEntry) {
     TempFolder dir;
-    const cli::OrderCache cache(dir.path());
+    const cli::OrderCache cache = cacheIn(dir.path());
     const std::string key = cache.key(kTable, "Courier New", 8);
     std::vector<std::thread> writers;
     for (int i = 0; i < 8; ++i)
@@ -175,14 +195,26 @@ TEST(OrderCache, WritersAtOnceLeaveAWholeEntry) {
 }
 
 TEST(OrderCache, UnwritableFolderIsNoError) {
-    const cli::OrderCache cache("/proc/no-such-place");
+    const cli::OrderCache cache = cacheIn("/proc/no-such-place");
     EXPECT_FALSE(cache.store(cache.key(U"@", "Courier New", 8), sample()));
+}
+
+// Fonts that cannot be fingerprinted (the bridge's module cannot be loaded) leave nothing to trust.
+TEST(OrderCache, NothingIsRememberedForFontsThatCannotBeFingerprinted) {
+    TempFolder dir;
+    const cli::OrderCache blind(dir.path(), {}, []() -> cli::FontConfiguration {
+        throw err::Error(err::PathFileAccess, "cannot load the Qt module");
+    });
+    const std::string key = blind.key(kTable, "Courier New", 8);
+    EXPECT_FALSE(blind.store(key, sample()));
+    EXPECT_FALSE(blind.load(key, kTable, 8));
+    EXPECT_FALSE(fs::exists(dir.path("orders")));
 }
 
 // A whole entry, its checksum right, is still only believed when it fits the table it is for.
 TEST(OrderCache, EntriesThatDoNotFitTheirTableAreIgnored) {
     TempFolder dir;
-    const cli::OrderCache cache(dir.path());
+    const cli::OrderCache cache = cacheIn(dir.path());
     const std::string key = cache.key(kTable, "Courier New", 8);
     const auto with = [](auto change) {
         cli::Measurement m = sample();
@@ -218,7 +250,7 @@ TEST(OrderCache, EntriesThatDoNotFitTheirTableAreIgnored) {
 // first decides nothing.
 TEST(OrderCache, FoldersOthersControlAreNotUsed) {
     TempFolder dir;
-    const cli::OrderCache cache(dir.path("cache"));
+    const cli::OrderCache cache = cacheIn(dir.path("cache"));
     const std::string key = cache.key(kTable, "Courier New", 8);
     ASSERT_TRUE(cache.store(key, sample()));
     EXPECT_EQ(fs::status(dir.path("cache")).permissions() & fs::perms::all, fs::perms::owner_all);
@@ -236,6 +268,7 @@ TEST(OrderCache, FoldersOthersControlAreNotUsed) {
     // The font memo is neither read nor written in a folder others may write, nor ever through a link: a
     // link planted in its place leaves the file it points to as it was.
     write(dir.path("victim"), "the victim's");
+    fs::remove(dir.path("cache/fonts.memo")); // the memo the first entry left, replaced by a link
     fs::create_symlink(dir.path("victim"), dir.path("cache/fonts.memo"));
     fs::permissions(dir.path("cache"), fs::perms::all);
     cache.key(kTable, "Courier New", 8);
@@ -260,28 +293,28 @@ TEST(FontFingerprint, ChangesWithTheConfigurationAndTheFonts) {
                                       "</dir>\n  <include ignore_missing=\"yes\">" + dir.path("extra.conf") +
                                       "</include>\n</fontconfig>\n");
     Environment config("FONTCONFIG_FILE", dir.path("fonts.conf"));
-    const std::string first = cli::fontFingerprint();
-    EXPECT_EQ(cli::fontFingerprint(), first) << "nothing changed";
+    const std::string first = fingerprint();
+    EXPECT_EQ(fingerprint(), first) << "nothing changed";
 
     write(dir.path("fonts/sub/new.ttf"), "a font");
-    const std::string withFont = cli::fontFingerprint();
+    const std::string withFont = fingerprint();
     EXPECT_NE(withFont, first) << "a font added in a folder below a font folder";
 
     // A font replaced as installers replace files: written beside it, then renamed over it.
     write(dir.path("fonts/sub/new.ttf.part"), "the same font, a newer version");
     fs::rename(dir.path("fonts/sub/new.ttf.part"), dir.path("fonts/sub/new.ttf"));
-    const std::string changed = cli::fontFingerprint();
+    const std::string changed = fingerprint();
     EXPECT_NE(changed, withFont) << "a font replaced";
 
     fs::create_directories(dir.path("more"));
     write(dir.path("extra.conf"), "<fontconfig><dir>" + dir.path("more") + "</dir></fontconfig>");
-    const std::string included = cli::fontFingerprint();
+    const std::string included = fingerprint();
     EXPECT_NE(included, changed) << "an included file appeared";
     write(dir.path("more/other.otf"), "another font");
-    EXPECT_NE(cli::fontFingerprint(), included) << "a font in a folder an included file names";
+    EXPECT_NE(fingerprint(), included) << "a font in a folder an included file names";
 
     Environment elsewhere("FONTCONFIG_FILE", dir.path("extra.conf"));
-    EXPECT_NE(cli::fontFingerprint(), included) << "the configuration file itself";
+    EXPECT_NE(fingerprint(), included) << "the configuration file itself";
 }
 
 // A font rewritten in place (its name, file number and folder unchanged) and a font in each kind of
@@ -299,18 +332,18 @@ TEST(FontFingerprint, EveryFontFolderForm) {
         data("XDG_DATA_HOME", dir.path("data"));
     const fs::path before = fs::current_path();
     fs::current_path(dir.path("work"));
-    std::string last = cli::fontFingerprint();
+    std::string last = fingerprint();
     for (const char* font : {"home/.fonts/a.ttf", "data/fonts/b.ttf", "conf/near/c.ttf", "work/here/d.ttf"}) {
         write(dir.path(font), "a font");
-        const std::string now = cli::fontFingerprint();
+        const std::string now = fingerprint();
         EXPECT_NE(now, last) << font;
         last = now;
     }
     fs::create_directories(dir.path("fonts/new/deeper"));
-    EXPECT_NE(cli::fontFingerprint(), last) << "a folder made below a font folder";
-    last = cli::fontFingerprint();
+    EXPECT_NE(fingerprint(), last) << "a folder made below a font folder";
+    last = fingerprint();
     write(dir.path("fonts/new/deeper/e.ttf"), "a font");
-    EXPECT_NE(cli::fontFingerprint(), last) << "a font added two folders down";
+    EXPECT_NE(fingerprint(), last) << "a font added two folders down";
     fs::current_path(before);
 }
 
@@ -320,7 +353,7 @@ TEST(OrderCache, MeasuredFontFilesAreCheckedWithTheirOrder) {
     TempFolder dir;
     write(dir.path("used.ttf"), "version 1");
     write(dir.path("fallback.ttf"), "glyphs the first lacks");
-    const cli::OrderCache cache(dir.path("cache"));
+    const cli::OrderCache cache = cacheIn(dir.path("cache"));
     const std::string key = cache.key(kTable, "Courier New", 8);
     cli::Measurement m = sample();
     m.fontFiles = {dir.path("used.ttf"), dir.path("fallback.ttf")};
@@ -353,25 +386,83 @@ TEST(FontFingerprint, MemoGivesTheSameFingerprintAndNoticesChanges) {
                                       "</include></fontconfig>");
     Environment config("FONTCONFIG_FILE", dir.path("fonts.conf"));
     const std::string memo = dir.path("fonts.memo");
-    const std::string fresh = cli::fontFingerprint();
-    EXPECT_EQ(cli::fontFingerprint(memo), fresh) << "made and kept";
+    const std::string fresh = fingerprint();
+    EXPECT_EQ(fingerprint(memo), fresh) << "made and kept";
     ASSERT_TRUE(fs::exists(memo));
-    EXPECT_EQ(cli::fontFingerprint(memo), fresh) << "taken from the memo";
+    EXPECT_EQ(fingerprint(memo), fresh) << "taken from the memo";
 
     // A configuration folder that appears, then a file in it naming another font folder.
     fs::create_directories(dir.path("conf.d"));
     fs::create_directories(dir.path("more"));
-    EXPECT_EQ(cli::fontFingerprint(memo), cli::fontFingerprint());
+    EXPECT_EQ(fingerprint(memo), fingerprint());
     write(dir.path("conf.d/10-more.conf"), "<fontconfig><dir>" + dir.path("more") + "</dir></fontconfig>");
-    const std::string withMore = cli::fontFingerprint(memo);
-    EXPECT_EQ(withMore, cli::fontFingerprint());
+    const std::string withMore = fingerprint(memo);
+    EXPECT_EQ(withMore, fingerprint());
     write(dir.path("more/a.ttf"), "a font");
-    EXPECT_NE(cli::fontFingerprint(memo), withMore) << "the folder the new file names is walked";
-    EXPECT_EQ(cli::fontFingerprint(memo), cli::fontFingerprint());
+    EXPECT_NE(fingerprint(memo), withMore) << "the folder the new file names is walked";
+    EXPECT_EQ(fingerprint(memo), fingerprint());
 
     // A damaged memo is made again.
     write(memo, "tessarine-fonts-memo 1\nnonsense");
-    EXPECT_EQ(cli::fontFingerprint(memo), cli::fontFingerprint());
+    EXPECT_EQ(fingerprint(memo), fingerprint());
+}
+
+// The memo stands for fontconfig's answer while what it stands on is as it was: a warm run asks nothing and
+// looks once at each remembered file, place and folder. A configuration file changed, a file appearing beside
+// one (an include that was missing) or in a user's configuration place, or another folder to run in when a
+// font folder lies in it, asks again; a font added is seen without asking.
+TEST(FontFingerprint, MemoAsksFontconfigOnlyWhenWhatItStandsOnChanges) {
+    TempFolder dir;
+    for (const char* folder : {"etc", "fonts", "home", "memo", "work"})
+        fs::create_directories(dir.path(folder));
+    write(dir.path("etc/fonts.conf"), "the configuration");
+    Environment home("HOME", dir.path("home")), configHome("XDG_CONFIG_HOME", "");
+    int asked = 0;
+    std::vector<std::string> folders = {dir.path("fonts")};
+    // As fontconfig answers: the files it read (an include read once it is there), and the font folders.
+    const cli::FontConfigurationSource fonts = [&] {
+        ++asked;
+        cli::FontConfiguration answer{{dir.path("etc/fonts.conf")}, folders};
+        if (fs::exists(dir.path("etc/local.conf")))
+            answer.files.push_back(dir.path("etc/local.conf"));
+        return answer;
+    };
+    const std::string memo = dir.path("memo/fonts.memo");
+    std::string last = *cli::fontFingerprint(fonts, memo);
+    const auto step = [&](const char* what, bool asks, bool changes) {
+        const int before = asked;
+        const std::string now = *cli::fontFingerprint(fonts, memo);
+        EXPECT_EQ(asked - before, asks ? 1 : 0) << what;
+        EXPECT_EQ(now != last, changes) << what;
+        EXPECT_EQ(*cli::fontFingerprint(fonts), now) << what << ": the memo gives what asking gives";
+        last = now;
+    };
+    step("nothing changed", false, false);
+    write(dir.path("fonts/a.ttf"), "a font");
+    step("a font added", false, true);
+    write(dir.path("etc/local.conf"), "an include that was missing");
+    step("a file beside the configuration", true, true);
+    fs::create_directories(dir.path("home/.config/fontconfig"));
+    step("a user's configuration place", true, false);
+    write(dir.path("etc/fonts.conf"), "the configuration, edited");
+    step("the configuration file", true, true);
+    // A font folder named relative to where the program runs, as fontconfig resolves it there.
+    const fs::path before = fs::current_path();
+    fs::current_path(dir.path("work"));
+    folders = {dir.path("work/here")};
+    cli::fontFingerprint(fonts, dir.path("memo/other.memo"));
+    asked = 0;
+    cli::fontFingerprint(fonts, dir.path("memo/other.memo"));
+    EXPECT_EQ(asked, 0) << "the same folder";
+    fs::current_path(dir.path("fonts"));
+    cli::fontFingerprint(fonts, dir.path("memo/other.memo"));
+    EXPECT_EQ(asked, 1) << "another folder";
+    fs::current_path(before);
+    // When fontconfig cannot be asked, there is no fingerprint to trust.
+    const cli::FontConfigurationSource broken = []() -> cli::FontConfiguration {
+        throw err::Error(err::PathFileAccess, "cannot load the Qt module");
+    };
+    EXPECT_FALSE(cli::fontFingerprint(broken));
 }
 
 } // namespace
