@@ -59,8 +59,10 @@ Loaded loadBuffers(const Job& job, const std::vector<buffer::Factors>& sizings, 
     if (job.viaQt)
         provided.qt.get()->fillBuffers(job.source, targets);
     else
+        // At its own sizes the converter refuses data the decoder calls damaged, as it refuses a file cut
+        // short; the desktop program's sizes take what the desktop program takes.
         jpeg::decodeBuffers(files::openForReading(job.source).get(), targets, provided.spareCore,
-                            out.held != nullptr, finest);
+                            out.held != nullptr, finest, finest.width > 0);
     return out;
 }
 
