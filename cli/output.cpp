@@ -23,8 +23,11 @@ bool writeStandardOutput(std::string_view text) {
 bool writeOutput(const std::string& picture, const std::string& path, const std::string& bytes) {
     if (path.empty())
         return writeStandardOutput(bytes);
-    if (const int error = files::writeTarget(path, bytes)) {
-        printError(picture, "cannot write " + path + ": " + std::strerror(error));
+    bool damaged = false;
+    if (const int error = files::writeTarget(path, bytes, &damaged)) {
+        printError(picture,
+                   "cannot write " + path + ": " + std::strerror(error) +
+                       (damaged ? "; its old content could not be put back: the file is damaged" : ""));
         return false;
     }
     return true;

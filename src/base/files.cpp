@@ -2,12 +2,14 @@
 
 #include "kernels/errors.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
 #include <set>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -106,16 +108,37 @@ Writes& writes() {
 }
 
 // Rewrites a regular file where it is, for names that must keep sharing it (hard links) or a folder that
-// allows no file beside it. Room for the whole new text is made first: when it cannot be, the file is left
-// as it was and the reason returned; once it is, the old bytes are overwritten and the rest cut off.
-int rewriteInPlace(const std::string& path, std::string_view bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
+// allows no file beside it. A text beyond the process's file size limit is refused before anything is
+// touched, and room for the whole of it is made first: when it cannot be, the file is left as it was and
+// the reason returned. Then the old bytes are overwritten, kept in memory first (they are no more than the
+// new text), and the rest cut off; when a write fails after all, the old bytes are put back and the file
+// cut to its old length. `damaged` says when even that failed.
+int rewriteInPlace(const std::string& path, std::string_view bytes, bool& damaged) {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        bytes.size() > limit.rlim_cur)
+        return EFBIG;
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
     if (fd < 0)
         return errno;
     const std::lock_guard<std::mutex> hold(writes().lock);
     struct stat st {};
     int error = ::fstat(fd, &st) != 0 ? errno : 0;
-    if (error == 0 && !bytes.empty()) {
+    std::string old(size_t(std::min<off_t>(st.st_size, off_t(bytes.size()))), '\0');
+    for (size_t got = 0; error == 0 && got < old.size();) {
+        const ssize_t n = ::pread(fd, old.data() + got, old.size() - got, off_t(got));
+        if (n < 0 && errno != EINTR)
+            error = errno;
+        else if (n == 0)
+            old.resize(got); // it shrank meanwhile
+        else if (n > 0)
+            got += size_t(n);
+    }
+    if (error != 0) {
+        ::close(fd);
+        return error;
+    }
+    if (!bytes.empty()) {
         error = ::posix_fallocate(fd, 0, off_t(bytes.size()));
         if (error != 0) {
             (void)!::ftruncate(fd, st.st_size); // a failed reservation may have grown the file
@@ -123,16 +146,23 @@ int rewriteInPlace(const std::string& path, std::string_view bytes) {
             return error;
         }
     }
-    size_t done = 0;
-    while (error == 0 && done < bytes.size()) {
-        const ssize_t put = ::pwrite(fd, bytes.data() + done, bytes.size() - done, off_t(done));
-        if (put < 0 && errno != EINTR)
-            error = errno;
-        else if (put > 0)
-            done += size_t(put);
-    }
+    const auto writeAt = [fd](std::string_view part) {
+        for (size_t done = 0; done < part.size();) {
+            const ssize_t put = ::pwrite(fd, part.data() + done, part.size() - done, off_t(done));
+            if (put < 0 && errno != EINTR)
+                return errno;
+            if (put > 0)
+                done += size_t(put);
+        }
+        return 0;
+    };
+    error = writeAt(bytes);
     if (error == 0 && ::ftruncate(fd, off_t(bytes.size())) != 0)
         error = errno;
+    if (error == 0 && ::fsync(fd) != 0 && errno != EINVAL) // a delayed write fails here, not after
+        error = errno;
+    if (error != 0)
+        damaged = writeAt(old) != 0 || ::ftruncate(fd, st.st_size) != 0;
     if (::close(fd) != 0 && error == 0)
         error = errno;
     return error;
@@ -270,7 +300,9 @@ std::string readFirstLineBytes(const std::string& path, int64_t limit) {
     return line;
 }
 
-int writeTarget(const std::string& path, std::string_view bytes) {
+namespace {
+
+int writeTargetOnce(const std::string& path, std::string_view bytes, bool& damaged) {
     struct stat st {};
     const bool exists = ::stat(path.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode))
@@ -290,10 +322,20 @@ int writeTarget(const std::string& path, std::string_view bytes) {
                    resolved.st_dev != st.st_dev))
         return writeInPlace(path, bytes, O_TRUNC); // a link the kernel resolves that has no name to move to
     if (exists && st.st_nlink > 1)
-        return rewriteInPlace(target, bytes);
+        return rewriteInPlace(target, bytes, damaged);
     const int error = replaceWhole(target, bytes, exists ? &st : nullptr, 0666 & ~processUmask());
     if (error == -1) // the folder allows no new file: a file the user may write is rewritten where it is
-        return exists ? rewriteInPlace(target, bytes) : EACCES;
+        return exists ? rewriteInPlace(target, bytes, damaged) : EACCES;
+    return error;
+}
+
+} // namespace
+
+int writeTarget(const std::string& path, std::string_view bytes, bool* damaged) {
+    bool mixed = false;
+    const int error = writeTargetOnce(path, bytes, mixed);
+    if (damaged)
+        *damaged = error != 0 && mixed;
     return error;
 }
 

@@ -804,21 +804,24 @@ TEST_F(Converter, FailedWritesAndEndlessInputAreReported) {
             << args.join(' ').toStdString() << r.err.toStdString();
     }
     // A write over the file size limit fails and is reported like a full disk, the old content of a file of
-    // one name or of several kept whole, and nothing left behind.
-    writeFile("one.txt", "old");
-    writeFile("keep.txt", "old");
+    // one name or of several kept whole (also where it is longer than the limit already), and nothing left
+    // behind.
+    const QByteArray old = QByteArray("old\n").repeated(1500) + "end";
+    writeFile("one.txt", old);
+    writeFile("keep.txt", old);
     ASSERT_EQ(::link(QFile::encodeName(path("keep.txt")).constData(),
                      QFile::encodeName(path("keep.link")).constData()),
               0);
     for (const QString& target : {path("one.txt"), path("keep.link")}) {
-        const ConverterRun r = convertAfter("ulimit -f 2", {pic, "--columns", "200", "-o", target});
+        // (a text longer than the limit, shorter than the old file: no room needs making)
+        const ConverterRun r = convertAfter("ulimit -f 1", {pic, "--columns", "60", "-o", target});
         EXPECT_EQ(r.status, 2) << target.toStdString();
         EXPECT_EQ(r.err,
                   ("tessarine-convert: " + pic + ": cannot write " + target + ": File too large\n").toUtf8());
     }
-    EXPECT_EQ(readFile("one.txt"), "old");
-    EXPECT_EQ(readFile("keep.txt"), "old");
-    EXPECT_EQ(readFile("keep.link"), "old");
+    EXPECT_EQ(readFile("one.txt"), old);
+    EXPECT_EQ(readFile("keep.txt"), old);
+    EXPECT_EQ(readFile("keep.link"), old);
     EXPECT_EQ(temporaries(folder()), QStringList());
     // Factors that leave no whole block are no text: a failure that names the picture, its size and the
     // factors, and no file.
