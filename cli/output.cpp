@@ -26,7 +26,7 @@ bool writeOutput(const std::string& picture, const std::string& path, const std:
     bool damaged = false;
     if (const int error = files::writeTarget(path, bytes, &damaged)) {
         printError(picture,
-                   "cannot write " + path + ": " + std::strerror(error) +
+                   "cannot write " + path + ": " + files::describeWriteError(error) +
                        (damaged ? "; its old content could not be put back: the file is damaged" : ""));
         return false;
     }

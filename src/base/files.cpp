@@ -7,10 +7,12 @@
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <mutex>
 #include <set>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 namespace files {
@@ -67,12 +69,28 @@ std::string folderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The name a chain of symbolic links ends at (which may not exist yet); errno ELOOP for a loop.
+// Whether a symbolic link may be followed, by the rule the kernel's protected_symlinks applies to a shell's
+// redirection, whatever the machine's setting: in a sticky folder that everybody may write (/tmp), only a
+// link of the user's own or of the folder's owner, so that nobody can plant one where another user writes.
+bool mayFollow(const std::string& link, const struct stat& linkStat) {
+    struct stat folder {};
+    if (::stat(folderOf(link).c_str(), &folder) != 0)
+        return true;
+    const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+    return !shared || linkStat.st_uid == ::geteuid() || linkStat.st_uid == folder.st_uid;
+}
+
+// The name a chain of symbolic links ends at (which may not exist yet); errno ELOOP for a loop, and
+// kSharedLink for a link that may not be followed.
 bool followLinks(std::string& path) {
     for (int hops = 0; hops < 40; ++hops) {
         struct stat st {};
         if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
             return true;
+        if (!mayFollow(path, st)) {
+            errno = kSharedLink;
+            return false;
+        }
         char target[PATH_MAX];
         const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
         if (n < 0)
@@ -302,11 +320,33 @@ std::string readFirstLineBytes(const std::string& path, int64_t limit) {
 
 namespace {
 
+// The kernel's own filesystems, whose files are the kernel's interfaces: no text goes there.
+bool ofKernel(const std::string& path) {
+    struct statfs fs {};
+    if (::statfs(path.c_str(), &fs) != 0)
+        return false;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case PROC_SUPER_MAGIC:
+    case SYSFS_MAGIC:
+    case CGROUP_SUPER_MAGIC:
+    case CGROUP2_SUPER_MAGIC:
+    case DEBUGFS_MAGIC:
+    case SECURITYFS_MAGIC:
+    case TRACEFS_MAGIC:
+    case BPF_FS_MAGIC:
+        return true;
+    default:
+        return false;
+    }
+}
+
 int writeTargetOnce(const std::string& path, std::string_view bytes, bool& damaged) {
     struct stat st {};
     const bool exists = ::stat(path.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode))
         return EISDIR;
+    if (exists && S_ISREG(st.st_mode) && ofKernel(path))
+        return kSpecialFilesystem;
     // A pipe, a device, a terminal, /dev/stdout or /proc/self/fd/N: written as it is.
     if (exists && !S_ISREG(st.st_mode))
         return writeInPlace(path, bytes, 0);
@@ -345,6 +385,19 @@ int writePrivate(const std::string& path, std::string_view bytes) {
         return EPERM;
     const int error = replaceWhole(path, bytes, nullptr, 0600);
     return error == -1 ? EACCES : error;
+}
+
+std::string describeWriteError(int error) {
+    switch (error) {
+    case kSharedLink:
+        return "a symbolic link of another user's in a shared folder, which is not followed (as the system "
+               "does "
+               "not follow it for a shell)";
+    case kSpecialFilesystem:
+        return "a file of the kernel's (/proc, /sys), which takes no text";
+    default:
+        return std::strerror(error);
+    }
 }
 
 void endWrites() {

@@ -53,6 +53,15 @@ std::string readFirstLineBytes(const std::string& path, int64_t limit);
 // says that even putting the old content back failed, so the file holds neither.
 int writeTarget(const std::string& path, std::string_view bytes, bool* damaged = nullptr);
 
+// What writeTarget returns beyond the system's error numbers: a symbolic link in a sticky folder that
+// everybody may write, owned by neither the user nor the folder's owner, is not followed (the rule the
+// kernel's protected_symlinks gives a shell's redirection, whatever the machine's setting); a file of the
+// kernel's own filesystems (/proc, /sys) is not written.
+constexpr int kSharedLink = -1001;
+constexpr int kSpecialFilesystem = -1002;
+// The reason writeTarget failed, in words: the system's, or the two above.
+std::string describeWriteError(int error);
+
 // Writes a file of the user's own (a cache entry) through a temporary file moved into place, never
 // through a symbolic link or over what is not a regular file of the user's (EPERM then). New files are
 // private to the user.

@@ -710,6 +710,27 @@ TEST_F(Converter, OutputTargetsAreWrittenAsTheyAre) {
     EXPECT_EQ(to(path("link.txt")).status, 0);
     EXPECT_EQ(QFileInfo(path("link.txt")).symLinkTarget(), path("real.txt"));
     EXPECT_EQ(readFile("real.txt"), text);
+    // In a sticky folder everybody may write, a link planted by another user is not followed, whatever the
+    // kernel's own setting; the user's own is. A file of the kernel's takes no text.
+    QDir(folder()).mkpath("shared");
+    ::chmod(QFile::encodeName(path("shared")).constData(), 01777);
+    writeFile("victim.txt", "precious");
+    ASSERT_TRUE(QFile::link(path("victim.txt"), path("shared/planted")));
+    ASSERT_TRUE(QFile::link(path("victim.txt"), path("shared/mine")));
+    if (geteuid() == 0 &&
+        ::lchown(QFile::encodeName(path("shared/planted")).constData(), 65534, 65534) == 0) {
+        EXPECT_EQ(
+            to(path("shared/planted")).err,
+            ("tessarine-convert: " + pic + ": cannot write " + path("shared/planted") +
+             ": a symbolic link of another user's in a shared folder, which is not followed (as the system "
+             "does not follow it for a shell)\n")
+                .toUtf8());
+        EXPECT_EQ(readFile("victim.txt"), "precious");
+    }
+    EXPECT_EQ(to(path("shared/mine")).status, 0);
+    EXPECT_EQ(readFile("victim.txt"), text);
+    EXPECT_TRUE(to("/proc/self/status")
+                    .err.endsWith(": a file of the kernel's (/proc, /sys), which takes no text\n"));
     // A private file keeps its mode; a file of two names stays one file.
     writeFile("private.txt", "old");
     ::chmod(QFile::encodeName(path("private.txt")).constData(), 0600);
