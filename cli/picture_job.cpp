@@ -34,8 +34,10 @@ struct Loaded {
     std::unique_ptr<memlimit::Reservation> held;
 };
 
-Loaded loadBuffers(const Job& job, const std::vector<buffer::Factors>& sizings, const Provided& provided,
-                   std::optional<px::Size> size, px::Size atLeast = {}) {
+Loaded loadBuffers(const Job& job, const Layout& layout, const Provided& provided,
+                   std::optional<px::Size> size, int64_t alsoBytes) {
+    const std::vector<buffer::Factors>& sizings = layout.sizings;
+    const px::Size atLeast = layout.atLeast;
     // Grids over the whole picture need it no finer than their finest grid: a JPEG is decoded so (the
     // desktop program's factors need every pixel).
     px::Size finest;
@@ -47,10 +49,11 @@ Loaded loadBuffers(const Job& job, const std::vector<buffer::Factors>& sizings, 
     if (job.viaQt && !size)
         size = pictureSize(job, provided);
     if (size) {
-        int64_t bytes = 0;
+        int64_t bytes = alsoBytes;
         for (const buffer::Factors& f : sizings)
             bytes += buffer::storageBytes(size->width, size->height, f);
-        const px::Size grid = buffer::drawingArea(size->width, size->height, sizings[0]);
+        // (named by the text's grid, whatever the finest grid averaged)
+        const px::Size grid = buffer::drawingArea(size->width, size->height, layout.factors);
         out.held = std::make_unique<memlimit::Reservation>(
             bytes, "the text is " + std::to_string(grid.width) + " x " + std::to_string(grid.height) +
                        " characters");
@@ -168,7 +171,14 @@ Buffers buffersOf(const Plan& plan, const Job& job, const Provided& provided) {
         plan.grid || plan.art.mapping == choice::Mapping::Shape || plan.score || plan.twoColours;
     const std::optional<px::Size> size = needSize ? std::optional(pictureSize(job, provided)) : std::nullopt;
     const Layout l = layoutFor(plan, size, plan.cellAspect.value_or(provided.measured.get().cellAspect));
-    Loaded loaded = loadBuffers(job, l.sizings, provided, size, l.atLeast);
+    // The likeness is measured on a drawing of the whole text: held with the buffers, so that a text too
+    // large for it is refused before anything is decoded.
+    int64_t scoreBytes = 0;
+    if (plan.score) {
+        const px::Size cells = buffer::drawingArea(size->width, size->height, l.factors);
+        scoreBytes = int64_t(cells.width) * cells.height * likeness::kMeasureBytesPerCell;
+    }
+    Loaded loaded = loadBuffers(job, l, provided, size, scoreBytes);
     Buffers b = assemble(plan, l, std::move(loaded.images));
     b.held = std::move(loaded.held);
     return b;

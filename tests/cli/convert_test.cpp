@@ -1090,6 +1090,17 @@ TEST_F(Converter, HostilePicturesAreRefusedWithTheirReason) {
                   ("tessarine-convert: " + pic + ": Out of memory (the text is 24000 x 24000 characters)\n")
                       .toUtf8());
     }
+    // The likeness is measured on a drawing of the whole text, held from the same budget: a narrow picture
+    // at 2000 columns is 2000 x 7903 characters, few to write and too many to draw.
+    const QString narrow = testpic::save(scene(17, 127), path("narrow.jpg"));
+    const ConverterRun scored =
+        convert({narrow, "--columns", "2000", "--score"}, QString(), qint64(1500) << 20);
+    EXPECT_EQ(scored.status, 2);
+    EXPECT_TRUE(
+        QString::fromUtf8(scored.err)
+            .contains(QRegularExpression(
+                "^tessarine-convert: [^\n]*: Out of memory \\(the text is 2000 x \\d+ characters\\)\n$")))
+        << scored.err.toStdString();
 }
 
 TEST_F(Converter, HugeFileStartingLikeAGifIsRefusedAtItsFirstBlocks) {
