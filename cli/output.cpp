@@ -1,6 +1,7 @@
 #include "output.h"
 
 #include "base/files.h"
+#include "kernels/text_encoding.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -9,8 +10,10 @@
 namespace cli {
 
 void printError(const std::string& file, const std::string& reason) {
-    std::fprintf(stderr, "tessarine-convert: %s%s\n", file.empty() ? "" : (file + ": ").c_str(),
-                 reason.c_str());
+    // Names of files from anywhere (a batch of downloads) reach the terminal in the file and the reason:
+    // neither may steer it.
+    std::fprintf(stderr, "tessarine-convert: %s%s\n",
+                 file.empty() ? "" : (textcode::shown(file) + ": ").c_str(), textcode::shown(reason).c_str());
 }
 
 bool writeStandardOutput(std::string_view text) {

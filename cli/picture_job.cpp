@@ -7,6 +7,7 @@
 #include "kernels/jpeg_decoder.h"
 #include "kernels/likeness.h"
 #include "kernels/memory_limit.h"
+#include "kernels/text_encoding.h"
 #include "output.h"
 
 #include <algorithm>
@@ -270,8 +271,9 @@ std::string noBlockLeft(const Plan& plan, px::Size picture) {
 }
 
 std::string titleOf(const Job& job) {
-    return job.picture == kStandardInput ? "standard input"
-                                         : std::filesystem::path(job.picture).filename().string();
+    return job.picture == kStandardInput
+               ? "standard input"
+               : textcode::shown(std::filesystem::path(job.picture).filename().string());
 }
 
 } // namespace

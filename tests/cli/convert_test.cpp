@@ -429,6 +429,12 @@ TEST_F(Converter, ExitStatusesAndErrorLines) {
 
     const ConverterRun none = convert({path("missing.jpg"), path("fake.gif"), "-o", path("out2")});
     EXPECT_EQ(none.status, 2);
+    // A name reaches the terminal with nothing in it that could steer it, in the file and in the reason.
+    writeFile("x\x1b]0;owned\x07.jpg", "no picture");
+    const ConverterRun steering = convert({path("x\x1b]0;owned\x07.jpg"), "-o", path("x\x1b[2J.txt")});
+    EXPECT_FALSE(steering.err.contains('\x1b') || steering.err.contains('\x07'))
+        << steering.err.toStdString();
+    EXPECT_TRUE(steering.err.contains("x\\033]0;owned\\007.jpg: ")) << steering.err.toStdString();
     // Two pictures of one name for one folder: the second is refused, and the status says so.
     QDir(folder()).mkpath("other");
     const QString twin = testpic::save(scene(40, 40), path("other/good.jpg"));
