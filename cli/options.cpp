@@ -130,7 +130,9 @@ const OptionRule kRules[] = {
      .defaultValue = "on",
      .words = {"on", "off"}},
     {"loops", 0, "N", &Options::loops, nullptr, "Play an animation N times at most."},
-    {"duration", 0, "SECONDS", &Options::duration, nullptr, "Play an animation for so many seconds at most."},
+    {"duration", 0, "SECONDS", &Options::duration, nullptr,
+     "Play an animation for so many seconds at most (on the clock, however long a frame takes to draw; at "
+     "most a day, 86400)."},
     {.longName = "help",
      .shortName = 'h',
      .flag = &Options::help,

@@ -424,6 +424,9 @@ void applyBackground(Plan& p, const Options& o, bool ownSizes, bool toTerminal) 
     p.art.inverted = p.invert;
 }
 
+// The longest a play may be bounded to: beyond it a bound is no bound, and the clock's end would overflow.
+constexpr double kMaxDuration = 86400;
+
 // --animate plays text in a terminal: into a file or a pipe, frames one after another would be no picture,
 // and neither would pages or pictures one after another.
 void applyAnimation(Plan& p, const Options& o) {
@@ -442,8 +445,8 @@ void applyAnimation(Plan& p, const Options& o) {
             throw usage("--loops takes a whole number of at least 1");
         p.loops = int(std::min<long long>(n, 1000000));
     }
-    if (o.duration && !(readNumber(*o.duration, p.duration) && p.duration > 0))
-        throw usage("--duration takes a number of seconds above 0");
+    if (o.duration && !(readNumber(*o.duration, p.duration) && p.duration > 0 && p.duration <= kMaxDuration))
+        throw usage("--duration takes a number of seconds above 0, at most a day (86400)");
 }
 
 int gridSide(const std::optional<std::string>& value, const char* option) {
