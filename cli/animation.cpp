@@ -15,7 +15,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Plays one picture until it is done or `until` has passed; false when the time is up.
+// Plays one picture until it is done or `until` has passed, on the clock however long a frame takes to draw:
+// false when the time is up. A round that shows no frame, or a frame that cannot be decoded, ends it as an
+// invalid picture (after the frames before it were shown).
 bool play(const Plan& plan, const Job& job, QtServices& qt, const Provided& provided, screen::InPlace& canvas,
           Clock::time_point until) {
     std::unique_ptr<Frames> frames = qt.frames(job.source);
@@ -31,8 +33,8 @@ bool play(const Plan& plan, const Job& job, QtServices& qt, const Provided& prov
         if (round > 0)
             frames = qt.frames(job.source);
         std::vector<px::Image> images;
-        int delay = 0;
-        while (frames->next(targetsFor(layout.sizings, images), delay)) {
+        int delay = 0, shown = 0;
+        while (Clock::now() < until && frames->next(targetsFor(layout.sizings, images), delay)) {
             const std::string text = textOf(plan, job, assemble(plan, layout, std::move(images)), provided);
             // Each frame over the lines of the one before.
             const std::string back = lines > 0 ? screen::linesUp(lines) : std::string(screen::kHideCursor);
@@ -43,11 +45,19 @@ bool play(const Plan& plan, const Job& job, QtServices& qt, const Provided& prov
                 throw err::Error(err::PathFileAccess, {}, err::Kind::Reported);
             }
             lines = std::count(text.begin(), text.end(), '\n');
-            due += std::chrono::milliseconds(delay < 20 ? 100 : delay);
-            if (due > until)
+            ++shown;
+            // The next frame is due a delay after this one was; one drawn late is not made up for.
+            due = std::max(due + std::chrono::milliseconds(delay < 20 ? 100 : delay), Clock::now());
+            if (due >= until) {
+                std::this_thread::sleep_until(until);
                 return false;
+            }
             std::this_thread::sleep_until(due);
         }
+        if (Clock::now() >= until)
+            return false;
+        if (shown == 0)
+            throw err::Error(err::InvalidPicture);
     }
     return true;
 }

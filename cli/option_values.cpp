@@ -92,9 +92,10 @@ void plays(const char* option, const std::string& value) {
 }
 
 void seconds(const char* option, const std::string& value) {
+    // Beyond a day a bound is no bound, and the clock's end would overflow (infinity among them).
     const std::optional<double> s = numbers::readNumber(value);
-    if (!(s && *s > 0))
-        throw cli::usage(std::string(option) + " takes a number of seconds above 0");
+    if (!(s && *s > 0 && *s <= kMaxSeconds))
+        throw cli::usage(std::string(option) + " takes a number of seconds above 0, at most a day (86400)");
 }
 
 } // namespace option_values

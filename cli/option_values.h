@@ -11,6 +11,9 @@ namespace option_values {
 // "WxH" as its two whole numbers (0 for a side that is none).
 std::pair<long long, long long> wholeSides(const std::string& text);
 
+// The longest time a play may be bounded to: a day.
+constexpr double kMaxSeconds = 86400;
+
 // The checks, one for each kind of value: `option` is the option's name in the message.
 void gridSide(const char* option, const std::string& value);   // 1 to the largest text side
 void gridSize(const char* option, const std::string& value);   // WxH, each a grid side
@@ -20,6 +23,6 @@ void brightness(const char* option, const std::string& value); // a whole number
 void contrast(const char* option, const std::string& value);
 void gamma(const char* option, const std::string& value);
 void plays(const char* option, const std::string& value);   // how many times: at least 1
-void seconds(const char* option, const std::string& value); // a time above 0
+void seconds(const char* option, const std::string& value); // a time above 0, at most kMaxSeconds
 
 } // namespace option_values

@@ -157,7 +157,9 @@ const OptionRule kRules[] = {
      .defaultValue = "on",
      .words = {"on", "off"}},
     {"loops", 0, "N", &Options::loops, nullptr, "Play an animation N times at most.", option_values::plays},
-    {"duration", 0, "SECONDS", &Options::duration, nullptr, "Play an animation for so many seconds at most.",
+    {"duration", 0, "SECONDS", &Options::duration, nullptr,
+     "Play an animation for so many seconds at most (on the clock, however long a frame takes to draw; at "
+     "most a day, 86400).",
      option_values::seconds},
     {.longName = "help",
      .shortName = 'h',

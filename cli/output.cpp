@@ -1,6 +1,7 @@
 #include "output.h"
 
 #include "base/files.h"
+#include "kernels/text_encoding.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -9,8 +10,10 @@
 namespace cli {
 
 void printError(const std::string& file, const std::string& reason) {
-    std::fprintf(stderr, "tessarine-convert: %s%s\n", file.empty() ? "" : (file + ": ").c_str(),
-                 reason.c_str());
+    // Names of files from anywhere (a batch of downloads) reach the terminal in the file and the reason:
+    // neither may steer it.
+    std::fprintf(stderr, "tessarine-convert: %s%s\n",
+                 file.empty() ? "" : (textcode::shown(file) + ": ").c_str(), textcode::shown(reason).c_str());
 }
 
 bool writeStandardOutput(std::string_view text) {
@@ -23,8 +26,11 @@ bool writeStandardOutput(std::string_view text) {
 bool writeOutput(const std::string& picture, const std::string& path, const std::string& bytes) {
     if (path.empty())
         return writeStandardOutput(bytes);
-    if (const int error = files::writeTarget(path, bytes)) {
-        printError(picture, "cannot write " + path + ": " + std::strerror(error));
+    bool damaged = false;
+    if (const int error = files::writeTarget(path, bytes, &damaged)) {
+        printError(picture,
+                   "cannot write " + path + ": " + files::describeWriteError(error) +
+                       (damaged ? "; its old content could not be put back: the file is damaged" : ""));
         return false;
     }
     return true;

@@ -7,6 +7,7 @@
 #include "kernels/jpeg_decoder.h"
 #include "kernels/likeness.h"
 #include "kernels/memory_limit.h"
+#include "kernels/text_encoding.h"
 #include "output.h"
 
 #include <algorithm>
@@ -34,8 +35,10 @@ struct Loaded {
     std::unique_ptr<memlimit::Reservation> held;
 };
 
-Loaded loadBuffers(const Job& job, const std::vector<buffer::Factors>& sizings, const Provided& provided,
-                   std::optional<px::Size> size, px::Size atLeast = {}, px::Size decodeAt = {}) {
+Loaded loadBuffers(const Job& job, const Layout& layout, const Provided& provided,
+                   std::optional<px::Size> size, int64_t alsoBytes) {
+    const std::vector<buffer::Factors>& sizings = layout.sizings;
+    const px::Size atLeast = layout.atLeast, decodeAt = layout.decodeAt;
     // Grids over the whole picture need it no finer than their finest grid: a JPEG is decoded so (the
     // desktop program's factors need every pixel).
     px::Size finest;
@@ -49,10 +52,11 @@ Loaded loadBuffers(const Job& job, const std::vector<buffer::Factors>& sizings, 
     if (job.viaQt && !size)
         size = pictureSize(job, provided);
     if (size) {
-        int64_t bytes = 0;
+        int64_t bytes = alsoBytes;
         for (const buffer::Factors& f : sizings)
             bytes += buffer::storageBytes(size->width, size->height, f);
-        const px::Size grid = buffer::drawingArea(size->width, size->height, sizings[0]);
+        // (named by the text's grid, whatever the finest grid averaged)
+        const px::Size grid = buffer::drawingArea(size->width, size->height, layout.factors);
         out.held = std::make_unique<memlimit::Reservation>(
             bytes, "the text is " + std::to_string(grid.width) + " x " + std::to_string(grid.height) +
                        " characters");
@@ -61,8 +65,10 @@ Loaded loadBuffers(const Job& job, const std::vector<buffer::Factors>& sizings, 
     if (job.viaQt)
         provided.qt.get()->fillBuffers(job.source, targets);
     else
+        // At its own sizes the converter refuses data the decoder calls damaged, as it refuses a file cut
+        // short; the desktop program's sizes take what the desktop program takes.
         jpeg::decodeBuffers(files::openForReading(job.source).get(), targets, provided.spareCore,
-                            out.held != nullptr, finest);
+                            out.held != nullptr, finest, finest.width > 0);
     return out;
 }
 
@@ -176,7 +182,14 @@ Buffers buffersOf(const Plan& plan, const Job& job, const Provided& provided) {
     const std::optional<px::Size> size = needSize ? std::optional(pictureSize(job, provided)) : std::nullopt;
     const Layout l =
         layoutFor(plan, size, plan.cellAspect.value_or(provided.measured.get().cellAspect), !job.viaQt);
-    Loaded loaded = loadBuffers(job, l.sizings, provided, size, l.atLeast, l.decodeAt);
+    // The likeness is measured on a drawing of the whole text: held with the buffers, so that a text too
+    // large for it is refused before anything is decoded.
+    int64_t scoreBytes = 0;
+    if (plan.score) {
+        const px::Size cells = buffer::drawingArea(size->width, size->height, l.factors);
+        scoreBytes = int64_t(cells.width) * cells.height * likeness::kMeasureBytesPerCell;
+    }
+    Loaded loaded = loadBuffers(job, l, provided, size, scoreBytes);
     Buffers b = assemble(plan, l, std::move(loaded.images));
     b.held = std::move(loaded.held);
     return b;
@@ -268,8 +281,9 @@ std::string noBlockLeft(const Plan& plan, px::Size picture) {
 }
 
 std::string titleOf(const Job& job) {
-    return job.picture == kStandardInput ? "standard input"
-                                         : std::filesystem::path(job.picture).filename().string();
+    return job.picture == kStandardInput
+               ? "standard input"
+               : textcode::shown(std::filesystem::path(job.picture).filename().string());
 }
 
 } // namespace

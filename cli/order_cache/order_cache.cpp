@@ -91,14 +91,16 @@ bool trusted(const std::string& path, bool mine) {
            ((st.st_mode & 022) == 0 || (st.st_mode & S_ISVTX));
 }
 
-// Makes a folder for this user alone when it is missing (and the one above it, the user's cache).
-bool makeFolder(const std::string& path) {
+// Makes a folder for this user alone when it is missing, and up to `above` folders above it that are
+// missing too; a folder further up that is missing is not made (a home that does not exist, as system
+// accounts' /nonexistent, stays so).
+bool makeFolder(const std::string& path, int above) {
     if (::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST)
         return true;
-    if (errno != ENOENT)
+    if (errno != ENOENT || above == 0)
         return false;
     const size_t slash = path.rfind('/');
-    return slash != std::string::npos && slash > 0 && makeFolder(path.substr(0, slash)) &&
+    return slash != std::string::npos && slash > 0 && makeFolder(path.substr(0, slash), above - 1) &&
            (::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST);
 }
 
@@ -147,7 +149,9 @@ bool OrderCache::ownFolder() const {
 
 bool OrderCache::ordersFolder(bool create) const {
     const std::string orders = folder_ + "/orders";
-    if (create && !makeFolder(orders))
+    // The orders, the cache's own folder and the user's cache folder ($XDG_CACHE_HOME, ~/.cache), under a
+    // home (or a folder for $XDG_CACHE_HOME) that exists.
+    if (create && !makeFolder(orders, 2))
         return false;
     return ownFolder() && trusted(orders, true);
 }

@@ -82,17 +82,23 @@ class QtFrames : public cli::Frames {
         size_ = reader_.size();
         if (!size_.isValid())
             err::raise(err::InvalidPicture);
+        frames_ = reader_.imageCount(); // counted from the file's blocks, without decoding them
     }
     px::Size size() const override { return {size_.width(), size_.height()}; }
     int loopCount() const override { return reader_.supportsAnimation() ? reader_.loopCount() : 0; }
     bool next(const std::vector<buffer::Target>& targets, int& delayMs) override {
-        if (!reader_.canRead())
+        // A reader that cannot go on before the frames its file holds are read met one it cannot decode.
+        if (!reader_.canRead()) {
+            if (read_ < frames_)
+                err::raise(err::InvalidPicture);
             return false;
+        }
         const memlimit::Reservation held(int64_t(size_.width()) * size_.height() * 4 * 2, size_.width(),
                                          size_.height());
         const QImage frame = reader_.read();
-        if (frame.isNull())
-            return false;
+        if (frame.isNull()) // a frame there that cannot be decoded: the picture is not whole
+            err::raise(err::InvalidPicture);
+        ++read_;
         delayMs = reader_.nextImageDelay();
         conversion::fillBuffers(frame.convertToFormat(QImage::Format_RGB32), targets);
         return true;
@@ -101,6 +107,7 @@ class QtFrames : public cli::Frames {
   private:
     QImageReader reader_;
     QSize size_;
+    int frames_ = 0, read_ = 0;
 };
 
 class ModuleServices : public cli::QtServices {

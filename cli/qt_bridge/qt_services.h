@@ -44,7 +44,7 @@ class Frames {
     // How many more times the picture plays after the first: 0 once, -1 for ever.
     virtual int loopCount() const = 0;
     // Fills the targets from the next frame, its pixels held from the memory budget while it is read;
-    // false after the last. `delayMs`: how long it shows.
+    // false after the last. `delayMs`: how long it shows. Raises 481 for a frame that cannot be decoded.
     virtual bool next(const std::vector<buffer::Target>& targets, int& delayMs) = 0;
 };
 
@@ -72,7 +72,7 @@ class QtServices {
 
 // The module exports one function of this name and type: a new instance of its services, or null when
 // the interface it was built with is not `version`. Raise the version whenever this header changes.
-constexpr int kQtServicesVersion = 10;
+constexpr int kQtServicesVersion = 11;
 constexpr const char* kQtServicesFactory = "tessarine_qt_services";
 using QtServicesFactory = QtServices* (*)(int version);
 

@@ -2,13 +2,17 @@
 
 #include "kernels/errors.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <mutex>
 #include <set>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 namespace files {
@@ -65,12 +69,28 @@ std::string folderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The name a chain of symbolic links ends at (which may not exist yet); errno ELOOP for a loop.
+// Whether a symbolic link may be followed, by the rule the kernel's protected_symlinks applies to a shell's
+// redirection, whatever the machine's setting: in a sticky folder that everybody may write (/tmp), only a
+// link of the user's own or of the folder's owner, so that nobody can plant one where another user writes.
+bool mayFollow(const std::string& link, const struct stat& linkStat) {
+    struct stat folder {};
+    if (::stat(folderOf(link).c_str(), &folder) != 0)
+        return true;
+    const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+    return !shared || linkStat.st_uid == ::geteuid() || linkStat.st_uid == folder.st_uid;
+}
+
+// The name a chain of symbolic links ends at (which may not exist yet); errno ELOOP for a loop, and
+// kSharedLink for a link that may not be followed.
 bool followLinks(std::string& path) {
     for (int hops = 0; hops < 40; ++hops) {
         struct stat st {};
         if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
             return true;
+        if (!mayFollow(path, st)) {
+            errno = kSharedLink;
+            return false;
+        }
         char target[PATH_MAX];
         const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
         if (n < 0)
@@ -106,16 +126,37 @@ Writes& writes() {
 }
 
 // Rewrites a regular file where it is, for names that must keep sharing it (hard links) or a folder that
-// allows no file beside it. Room for the whole new text is made first: when it cannot be, the file is left
-// as it was and the reason returned; once it is, the old bytes are overwritten and the rest cut off.
-int rewriteInPlace(const std::string& path, std::string_view bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
+// allows no file beside it. A text beyond the process's file size limit is refused before anything is
+// touched, and room for the whole of it is made first: when it cannot be, the file is left as it was and
+// the reason returned. Then the old bytes are overwritten, kept in memory first (they are no more than the
+// new text), and the rest cut off; when a write fails after all, the old bytes are put back and the file
+// cut to its old length. `damaged` says when even that failed.
+int rewriteInPlace(const std::string& path, std::string_view bytes, bool& damaged) {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        bytes.size() > limit.rlim_cur)
+        return EFBIG;
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
     if (fd < 0)
         return errno;
     const std::lock_guard<std::mutex> hold(writes().lock);
     struct stat st {};
     int error = ::fstat(fd, &st) != 0 ? errno : 0;
-    if (error == 0 && !bytes.empty()) {
+    std::string old(size_t(std::min<off_t>(st.st_size, off_t(bytes.size()))), '\0');
+    for (size_t got = 0; error == 0 && got < old.size();) {
+        const ssize_t n = ::pread(fd, old.data() + got, old.size() - got, off_t(got));
+        if (n < 0 && errno != EINTR)
+            error = errno;
+        else if (n == 0)
+            old.resize(got); // it shrank meanwhile
+        else if (n > 0)
+            got += size_t(n);
+    }
+    if (error != 0) {
+        ::close(fd);
+        return error;
+    }
+    if (!bytes.empty()) {
         error = ::posix_fallocate(fd, 0, off_t(bytes.size()));
         if (error != 0) {
             (void)!::ftruncate(fd, st.st_size); // a failed reservation may have grown the file
@@ -123,16 +164,23 @@ int rewriteInPlace(const std::string& path, std::string_view bytes) {
             return error;
         }
     }
-    size_t done = 0;
-    while (error == 0 && done < bytes.size()) {
-        const ssize_t put = ::pwrite(fd, bytes.data() + done, bytes.size() - done, off_t(done));
-        if (put < 0 && errno != EINTR)
-            error = errno;
-        else if (put > 0)
-            done += size_t(put);
-    }
+    const auto writeAt = [fd](std::string_view part) {
+        for (size_t done = 0; done < part.size();) {
+            const ssize_t put = ::pwrite(fd, part.data() + done, part.size() - done, off_t(done));
+            if (put < 0 && errno != EINTR)
+                return errno;
+            if (put > 0)
+                done += size_t(put);
+        }
+        return 0;
+    };
+    error = writeAt(bytes);
     if (error == 0 && ::ftruncate(fd, off_t(bytes.size())) != 0)
         error = errno;
+    if (error == 0 && ::fsync(fd) != 0 && errno != EINVAL) // a delayed write fails here, not after
+        error = errno;
+    if (error != 0)
+        damaged = writeAt(old) != 0 || ::ftruncate(fd, st.st_size) != 0;
     if (::close(fd) != 0 && error == 0)
         error = errno;
     return error;
@@ -270,11 +318,35 @@ std::string readFirstLineBytes(const std::string& path, int64_t limit) {
     return line;
 }
 
-int writeTarget(const std::string& path, std::string_view bytes) {
+namespace {
+
+// The kernel's own filesystems, whose files are the kernel's interfaces: no text goes there.
+bool ofKernel(const std::string& path) {
+    struct statfs fs {};
+    if (::statfs(path.c_str(), &fs) != 0)
+        return false;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case PROC_SUPER_MAGIC:
+    case SYSFS_MAGIC:
+    case CGROUP_SUPER_MAGIC:
+    case CGROUP2_SUPER_MAGIC:
+    case DEBUGFS_MAGIC:
+    case SECURITYFS_MAGIC:
+    case TRACEFS_MAGIC:
+    case BPF_FS_MAGIC:
+        return true;
+    default:
+        return false;
+    }
+}
+
+int writeTargetOnce(const std::string& path, std::string_view bytes, bool& damaged) {
     struct stat st {};
     const bool exists = ::stat(path.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode))
         return EISDIR;
+    if (exists && S_ISREG(st.st_mode) && ofKernel(path))
+        return kSpecialFilesystem;
     // A pipe, a device, a terminal, /dev/stdout or /proc/self/fd/N: written as it is.
     if (exists && !S_ISREG(st.st_mode))
         return writeInPlace(path, bytes, 0);
@@ -290,10 +362,20 @@ int writeTarget(const std::string& path, std::string_view bytes) {
                    resolved.st_dev != st.st_dev))
         return writeInPlace(path, bytes, O_TRUNC); // a link the kernel resolves that has no name to move to
     if (exists && st.st_nlink > 1)
-        return rewriteInPlace(target, bytes);
+        return rewriteInPlace(target, bytes, damaged);
     const int error = replaceWhole(target, bytes, exists ? &st : nullptr, 0666 & ~processUmask());
     if (error == -1) // the folder allows no new file: a file the user may write is rewritten where it is
-        return exists ? rewriteInPlace(target, bytes) : EACCES;
+        return exists ? rewriteInPlace(target, bytes, damaged) : EACCES;
+    return error;
+}
+
+} // namespace
+
+int writeTarget(const std::string& path, std::string_view bytes, bool* damaged) {
+    bool mixed = false;
+    const int error = writeTargetOnce(path, bytes, mixed);
+    if (damaged)
+        *damaged = error != 0 && mixed;
     return error;
 }
 
@@ -303,6 +385,19 @@ int writePrivate(const std::string& path, std::string_view bytes) {
         return EPERM;
     const int error = replaceWhole(path, bytes, nullptr, 0600);
     return error == -1 ? EACCES : error;
+}
+
+std::string describeWriteError(int error) {
+    switch (error) {
+    case kSharedLink:
+        return "a symbolic link of another user's in a shared folder, which is not followed (as the system "
+               "does "
+               "not follow it for a shell)";
+    case kSpecialFilesystem:
+        return "a file of the kernel's (/proc, /sys), which takes no text";
+    default:
+        return std::strerror(error);
+    }
 }
 
 void endWrites() {

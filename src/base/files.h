@@ -47,9 +47,20 @@ std::string readFirstLineBytes(const std::string& path, int64_t limit);
 // existing file's mode (and its owner, where the user may set it); a new file gets the mode the user's
 // umask leaves. An existing file the user may not write is refused (EACCES), as the shell refuses it. A
 // file of several hard links, or one in a folder where no file can be made, is rewritten in place, so that
-// the links keep sharing it, after room for the whole new text has been made: when it cannot be, the file
-// stays as it was. Returns 0, or the error number (errno) of what failed.
-int writeTarget(const std::string& path, std::string_view bytes);
+// the links keep sharing it, after room for the whole new text has been made: when it cannot be, or the text
+// is beyond the process's file size limit, the file stays as it was, and when a write fails after all, its
+// old content is put back. Returns 0, or the error number (errno) of what failed; `damaged` (when given)
+// says that even putting the old content back failed, so the file holds neither.
+int writeTarget(const std::string& path, std::string_view bytes, bool* damaged = nullptr);
+
+// What writeTarget returns beyond the system's error numbers: a symbolic link in a sticky folder that
+// everybody may write, owned by neither the user nor the folder's owner, is not followed (the rule the
+// kernel's protected_symlinks gives a shell's redirection, whatever the machine's setting); a file of the
+// kernel's own filesystems (/proc, /sys) is not written.
+constexpr int kSharedLink = -1001;
+constexpr int kSpecialFilesystem = -1002;
+// The reason writeTarget failed, in words: the system's, or the two above.
+std::string describeWriteError(int error);
 
 // Writes a file of the user's own (a cache entry) through a temporary file moved into place, never
 // through a symbolic link or over what is not a regular file of the user's (EPERM then). New files are

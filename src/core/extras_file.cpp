@@ -76,8 +76,9 @@ void write(const QString& path, const choice::Options& choices) {
     const int failed =
         files::writeTarget(paths::native(path), std::string_view(bytes.data(), size_t(bytes.size())));
     if (failed != 0)
-        raiseError(err::PathFileAccess, "Path/File access error (" + path + ": " +
-                                            QString::fromLocal8Bit(std::strerror(failed)) + ")");
+        raiseError(err::PathFileAccess,
+                   "Path/File access error (" + path + ": " +
+                       QString::fromLocal8Bit(files::describeWriteError(failed).c_str()) + ")");
 }
 
 } // namespace extras

@@ -10,7 +10,7 @@ namespace jpeg {
 
 void decodeBuffer(std::FILE* file, const buffer::Factors& factors,
                   const std::function<px::MutableView(px::Size area)>& storage, bool spareCore,
-                  bool storageReserved, px::Size finest) {
+                  bool storageReserved, px::Size finest, bool refuseDamage) {
     buffer::Builder builder(factors);
     std::optional<buffer::RowPipe> pipe;
     decodeInto(
@@ -28,15 +28,16 @@ void decodeBuffer(std::FILE* file, const buffer::Factors& factors,
                 pipe.emplace(builder, info.outputWidth, info.outputHeight);
         },
         [&](int y) { return pipe ? pipe->rowTarget(y) : builder.rowTarget(y); },
-        [&](int y) { pipe ? pipe->rowReady(y) : builder.rowReady(y); }, finest);
+        [&](int y) { pipe ? pipe->rowReady(y) : builder.rowReady(y); }, finest, refuseDamage);
     if (pipe)
         pipe->finish();
 }
 
 void decodeBuffers(std::FILE* file, const std::vector<buffer::Target>& targets, bool spareCore,
-                   bool storageReserved, px::Size finest) {
+                   bool storageReserved, px::Size finest, bool refuseDamage) {
     if (targets.size() == 1)
-        return decodeBuffer(file, targets[0].factors, targets[0].storage, spareCore, storageReserved, finest);
+        return decodeBuffer(file, targets[0].factors, targets[0].storage, spareCore, storageReserved, finest,
+                            refuseDamage);
     std::vector<std::unique_ptr<buffer::Builder>> builders;
     std::vector<buffer::Builder*> all;
     for (const buffer::Target& t : targets) {
@@ -70,7 +71,7 @@ void decodeBuffers(std::FILE* file, const std::vector<buffer::Target>& targets, 
             for (buffer::Builder* b : all)
                 b->addRow(y, row.data());
         },
-        finest);
+        finest, refuseDamage);
     if (pipe)
         pipe->finish();
 }

@@ -19,15 +19,15 @@ namespace jpeg {
 // decodeInto raises, and the buffer's size errors.
 void decodeBuffer(std::FILE* file, const buffer::Factors& factors,
                   const std::function<px::MutableView(px::Size area)>& storage, bool spareCore = false,
-                  bool storageReserved = false, px::Size finest = {});
+                  bool storageReserved = false, px::Size finest = {}, bool refuseDamage = false);
 
 // Buffers of several sizings from one decode (the text's blocks, and their parts for the shape mapping or
 // the likeness score), each filled as decodeBuffer fills one. With `storageReserved`, the caller has
 // already held the buffers' memory from the budget, and only the decoder's own is reserved here. With a
 // `finest` grid (the finest of the targets' grids), the picture is decoded no finer than it needs
 // (jpeg::decodeInto) and the grids are averaged over the picture so decoded; factors that are not a grid
-// need every pixel and must not be given one.
+// need every pixel and must not be given one. `refuseDamage`: as decodeInto takes it.
 void decodeBuffers(std::FILE* file, const std::vector<buffer::Target>& targets, bool spareCore = false,
-                   bool storageReserved = false, px::Size finest = {});
+                   bool storageReserved = false, px::Size finest = {}, bool refuseDamage = false);
 
 } // namespace jpeg

@@ -16,8 +16,9 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <jpeglib.h> // before jerror.h, whose arithmetic-coding messages depend on jconfig.h
+
 #include <jerror.h>
-#include <jpeglib.h>
 
 namespace jpeg {
 
@@ -28,6 +29,9 @@ struct ErrorManager {
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
     bool truncated;
+    bool ended;                   // the file itself ended early: truncation, whatever followed
+    bool strict;                  // damaged data refuses the picture
+    char damage[JMSG_LENGTH_MAX]; // the first damage the decoder met, in its words; empty: none
 };
 
 void onError(j_common_ptr cinfo) {
@@ -36,12 +40,33 @@ void onError(j_common_ptr cinfo) {
     std::longjmp(err->jump, 1);
 }
 
+// The warnings that say the entropy-coded data is damaged: the decoder guesses on past them, and the
+// picture it gives is not the file's. (A segment that ends early in a file that does not is damage too.)
+bool saysDamage(int code) {
+    return code == JWRN_HUFF_BAD_CODE || code == JWRN_EXTRANEOUS_DATA || code == JWRN_MUST_RESYNC ||
+           code == JWRN_ARITH_BAD_CODE || code == JWRN_BOGUS_PROGRESSION || code == JWRN_HIT_MARKER;
+}
+
 void onMessage(j_common_ptr cinfo, int level) {
     // Data that ends early, at the end of the file or at a marker met in the middle of a scan (a file cut
     // short and closed again), is padded by the decoder; such a picture is not whole.
     auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
-    if (level < 0 && (cinfo->err->msg_code == JWRN_JPEG_EOF || cinfo->err->msg_code == JWRN_HIT_MARKER))
+    const int code = cinfo->err->msg_code;
+    if (level < 0 && (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER))
         err->truncated = true;
+    if (level < 0 && code == JWRN_JPEG_EOF)
+        err->ended = true;
+    if (level < 0 && err->strict && !err->ended && !err->damage[0] && saysDamage(code)) {
+        if (code == JWRN_BOGUS_PROGRESSION) {
+            std::snprintf(err->damage, sizeof err->damage, "a bogus progression");
+            return;
+        }
+        char text[JMSG_LENGTH_MAX];
+        (*cinfo->err->format_message)(cinfo, text);
+        // "Corrupt JPEG data: bad Huffman code": the reason is what follows the decoder's prefix.
+        const char* reason = std::strstr(text, ": ");
+        std::snprintf(err->damage, sizeof err->damage, "%s", reason ? reason + 2 : text);
+    }
 }
 
 // A safety net beside the counted scans: the decoder stops at the scan past the limit.
@@ -77,6 +102,8 @@ class Bytes {
                 return false;
         }
     }
+    // The file offset of the next byte.
+    off_t position() const { return offset_ - off_t(size_) + off_t(at_); }
     bool skip(long n) {
         if (n < 0)
             return false;
@@ -104,62 +131,148 @@ class Bytes {
     size_t at_ = 0, size_ = 0;
 };
 
-// Counts the scans by walking the markers: segments are skipped by their lengths, entropy-coded data up to
-// the next marker (a 0xFF there is followed by 0x00 or a restart marker). Stops counting past `limit`.
-// `ended` tells whether the walk met the end marker, that is whether the file holds the whole picture.
-int countScans(int fd, off_t start, int limit, bool& ended) {
+// What a walk of a file's markers finds: segments are skipped by their lengths, entropy-coded data up to
+// the next marker (a 0xFF there is followed by 0x00 or a restart marker).
+struct Markers {
+    int scans = 0;      // counted up to one past the limit
+    bool ended = false; // the end marker was met: the file holds the whole picture
+    // The byte ranges of the scans that carry AC coefficients (their marker to the next marker's), which a
+    // decode at an eighth of the size does not need.
+    std::vector<std::pair<off_t, off_t>> acScans;
+};
+
+Markers walkMarkers(int fd, off_t start, int limit) {
     Bytes in(fd, start);
-    int scans = 0, c;
-    ended = false;
+    Markers m;
     if (in.next() != 0xFF || in.next() != 0xD8)
-        return 0;
+        return m;
+    off_t markerAt = 0;
+    int c = 0;
+    bool read = false; // the marker after a scan's data is read already
     for (;;) {
-        if (!in.pastNextFF())
-            return scans;
-        while ((c = in.next()) == 0xFF) {
+        if (!read) {
+            if (!in.pastNextFF())
+                return m;
+            markerAt = in.position() - 1;
+            while ((c = in.next()) == 0xFF) {
+            }
         }
-        if (c == 0xD9)
-            ended = true;
-        if (c < 0 || c == 0xD9)
-            return scans;
-        if (c == 0x01 || (c >= 0xD0 && c <= 0xD7))
+        read = false;
+        if (c < 0)
+            return m;
+        if (c == 0xD9) {
+            m.ended = true;
+            return m;
+        }
+        if (c == 0x00 || c == 0x01 || (c >= 0xD0 && c <= 0xD7))
             continue; // no length follows
         const int hi = in.next(), lo = in.next();
-        if (hi < 0 || lo < 0 || !in.skip(long((hi << 8) | lo) - 2))
-            return scans;
-        if (c != 0xDA)
+        const long length = long((hi << 8) | lo);
+        if (hi < 0 || lo < 0 || length < 2)
+            return m;
+        if (c != 0xDA) {
+            if (!in.skip(length - 2))
+                return m;
             continue;
-        if (++scans > limit)
-            return scans;
-        // Entropy-coded data: a 0xFF followed by 0x00 or a restart marker belongs to it.
+        }
+        if (++m.scans > limit)
+            return m;
+        // The scan's header: its components, then the spectral selection's start (0 for DC).
+        std::vector<int> header(size_t(length - 2));
+        for (int& b : header)
+            if ((b = in.next()) < 0)
+                return m;
+        const size_t spectralStart = header.empty() ? 0 : 1 + 2 * size_t(header[0]);
+        const bool ac = spectralStart < header.size() && header[spectralStart] > 0;
+        const off_t scanAt = markerAt;
         for (;;) {
             if (!in.pastNextFF())
-                return scans;
+                return m;
+            const off_t ff = in.position() - 1;
             do
                 c = in.next();
             while (c == 0xFF);
             if (c < 0)
-                return scans;
+                return m;
             if (c != 0x00 && !(c >= 0xD0 && c <= 0xD7)) {
-                // The next marker: read on from it (without a length for EOI).
-                ended = c == 0xD9;
-                if (c == 0xD9)
-                    return scans;
-                const int h = in.next(), l = in.next();
-                if (h < 0 || l < 0 || !in.skip(long((h << 8) | l) - 2))
-                    return scans;
-                if (c == 0xDA && ++scans > limit)
-                    return scans;
-                if (c != 0xDA)
-                    break;
+                markerAt = ff;
+                read = true;
+                break;
             }
         }
+        if (ac)
+            m.acScans.emplace_back(scanAt, markerAt);
     }
 }
 
+// A source that reads a file from where the picture starts, leaving out byte ranges: a progressive
+// picture's AC scans, so that a decode at an eighth reads and checks its DC scans alone. At the file's end
+// it gives an end marker, as libjpeg's own file source does, with the same warning.
+class SkippingSource {
+  public:
+    SkippingSource(int fd, off_t start, std::vector<std::pair<off_t, off_t>> skipped)
+        : fd_(fd), at_(start), skipped_(std::move(skipped)) {
+        pub_.init_source = [](j_decompress_ptr) {};
+        pub_.fill_input_buffer = fill;
+        pub_.skip_input_data = skip;
+        pub_.resync_to_restart = jpeg_resync_to_restart;
+        pub_.term_source = [](j_decompress_ptr) {};
+    }
+    void attach(jpeg_decompress_struct& cinfo) {
+        cinfo.client_data = this;
+        cinfo.src = &pub_;
+    }
+
+  private:
+    static SkippingSource& of(j_decompress_ptr cinfo) {
+        return *static_cast<SkippingSource*>(cinfo->client_data);
+    }
+    static boolean fill(j_decompress_ptr cinfo) {
+        SkippingSource& s = of(cinfo);
+        while (s.next_ < s.skipped_.size() && s.at_ >= s.skipped_[s.next_].first) {
+            s.at_ = std::max(s.at_, s.skipped_[s.next_].second);
+            ++s.next_;
+        }
+        size_t want = sizeof s.buffer_;
+        if (s.next_ < s.skipped_.size())
+            want = size_t(std::min<off_t>(off_t(want), s.skipped_[s.next_].first - s.at_));
+        const ssize_t got = ::pread(s.fd_, s.buffer_, want, s.at_);
+        if (got <= 0) {
+            WARNMS(cinfo, JWRN_JPEG_EOF);
+            s.buffer_[0] = 0xFF;
+            s.buffer_[1] = JPEG_EOI;
+            s.pub_.next_input_byte = s.buffer_;
+            s.pub_.bytes_in_buffer = 2;
+            return TRUE;
+        }
+        s.at_ += got;
+        s.pub_.next_input_byte = s.buffer_;
+        s.pub_.bytes_in_buffer = size_t(got);
+        return TRUE;
+    }
+    static void skip(j_decompress_ptr cinfo, long n) {
+        SkippingSource& s = of(cinfo);
+        while (n > long(s.pub_.bytes_in_buffer)) {
+            n -= long(s.pub_.bytes_in_buffer);
+            fill(cinfo);
+        }
+        if (n > 0) {
+            s.pub_.next_input_byte += n;
+            s.pub_.bytes_in_buffer -= size_t(n);
+        }
+    }
+
+    jpeg_source_mgr pub_{};
+    int fd_;
+    off_t at_;
+    std::vector<std::pair<off_t, off_t>> skipped_;
+    size_t next_ = 0;
+    JOCTET buffer_[1 << 16];
+};
+
 enum class Mode { Peek, Header, Decode, Verify };
 
-enum class Outcome { Done, Failed, Unsupported, Truncated, TooManyScans };
+enum class Outcome { Done, Failed, Unsupported, Truncated, Damaged, TooManyScans };
 
 int64_t coefficientBytes(const jpeg_decompress_struct& cinfo) {
     if (!jpeg_has_multiple_scans(const_cast<j_decompress_ptr>(&cinfo)))
@@ -176,34 +289,21 @@ int64_t coefficientBytes(const jpeg_decompress_struct& cinfo) {
     return bytes;
 }
 
-// A progressive picture's scans up to the first that holds the DC coefficients of every component, and no
-// further: at an eighth of the size each output pixel is its block's DC value alone, the mean of its 8 x 8
-// pixels. A later scan may refine the DC by a bit; that changes a mean by a fraction of a level.
-void consumeDcScans(jpeg_decompress_struct& cinfo) {
-    std::vector<bool> done(size_t(cinfo.num_components), false);
-    for (;;) {
-        const int r = jpeg_consume_input(&cinfo);
-        if (r == JPEG_REACHED_EOI || r == JPEG_SUSPENDED)
-            return;
-        if (r != JPEG_SCAN_COMPLETED || cinfo.Ss != 0)
-            continue;
-        for (int i = 0; i < cinfo.comps_in_scan; ++i)
-            done[size_t(cinfo.cur_comp_info[i]->component_index)] = true;
-        if (std::all_of(done.begin(), done.end(), [](bool d) { return d; }))
-            return;
-    }
-}
-
 struct Job {
     Mode mode;
-    off_t start;     // where the picture begins in the file
-    px::Size finest; // the finest grid the caller averages the picture onto; 0 x 0: every pixel
-    const std::function<int64_t(const Info&)>* outputBytes;
-    const std::function<void(const Info&)>* header;
-    const std::function<px::Pixel*(int)>* target;
-    const std::function<void(int)>* ready;
-    std::optional<memlimit::Reservation>* reservation; // lives outside the jump's reach
-    std::exception_ptr* failure;                       // what a callback raised
+    off_t start = 0;     // where the picture begins in the file
+    px::Size finest;     // the finest grid the caller averages the picture onto; 0 x 0: every pixel
+    bool strict = false; // damaged data refuses the picture
+    const std::function<int64_t(const Info&)>* outputBytes = nullptr;
+    const std::function<void(const Info&)>* header = nullptr;
+    const std::function<px::Pixel*(int)>* target = nullptr;
+    const std::function<void(int)>* ready = nullptr;
+    // Outside the jump's reach too: what the walk of the markers found, and the source that leaves out a
+    // progressive picture's AC scans.
+    std::optional<memlimit::Reservation>* reservation = nullptr;
+    Markers* markers = nullptr;
+    std::optional<SkippingSource>* source = nullptr;
+    std::exception_ptr* failure = nullptr; // what a callback raised
 };
 
 // Everything between setjmp and the decoder's calls is plain data or lives in the caller's frame, so a
@@ -217,6 +317,9 @@ Outcome run(FILE* file, const Job& job, Info& info, char* message) {
     err.pub.error_exit = onError;
     err.pub.emit_message = onMessage;
     err.truncated = false;
+    err.ended = false;
+    err.strict = job.strict && job.mode == Mode::Decode;
+    err.damage[0] = 0;
     err.message[0] = 0;
     if (const int jumped = setjmp(err.jump)) {
         std::snprintf(message, JMSG_LENGTH_MAX, "%s", err.message);
@@ -233,9 +336,9 @@ Outcome run(FILE* file, const Job& job, Info& info, char* message) {
     info.progressive = jpeg_has_multiple_scans(&cinfo);
     info.convertible = cinfo.jpeg_color_space != JCS_CMYK && cinfo.jpeg_color_space != JCS_YCCK;
     info.coefficientBytes = coefficientBytes(cinfo);
-    bool ended = true;
     if (info.progressive && job.mode != Mode::Peek) {
-        info.scans = countScans(::fileno(file), job.start, kMaxScans, ended);
+        *job.markers = walkMarkers(::fileno(file), job.start, kMaxScans);
+        info.scans = job.markers->scans;
         if (info.scans > kMaxScans) {
             jpeg_destroy_decompress(&cinfo);
             return Outcome::TooManyScans;
@@ -264,11 +367,24 @@ Outcome run(FILE* file, const Job& job, Info& info, char* message) {
         jpeg_calc_output_dimensions(&cinfo);
         info.outputWidth = int(cinfo.output_width);
         info.outputHeight = int(cinfo.output_height);
-        // At an eighth, a progressive picture needs its DC scans only; what follows them is not decoded,
-        // once the walk of its markers has told that the file holds the whole picture. A file that does not
-        // is decoded on, so that it is refused as it always was.
-        dcOnly = info.progressive && cinfo.scale_num == 1 && ended;
-        cinfo.buffered_image = dcOnly;
+        // At an eighth each output pixel is its block's DC value alone, the mean of its 8 x 8 pixels: a
+        // progressive picture is decoded from its DC scans, its first and the ones that refine it by a bit,
+        // and its AC scans are not even read, once the walk of its markers has told that the file holds the
+        // whole picture. A file that does not is decoded whole, so that it is refused as it always was.
+        dcOnly = info.progressive && cinfo.scale_num == 1 && job.markers->ended;
+        if (dcOnly) {
+            jpeg_destroy_decompress(&cinfo);
+            jpeg_create_decompress(&cinfo);
+            cinfo.progress = &progress;
+            job.source->emplace(::fileno(file), job.start, job.markers->acScans);
+            (*job.source)->attach(cinfo);
+            jpeg_read_header(&cinfo, TRUE);
+            cinfo.dct_method = JDCT_ISLOW;
+            cinfo.out_color_space = JCS_EXT_BGRA;
+            cinfo.scale_num = 1;
+            cinfo.scale_denom = 8;
+            jpeg_calc_output_dimensions(&cinfo);
+        }
         // Smoothing guesses the missing AC coefficients from the neighbours' DC, and moves the means with
         // them; at an eighth only the blocks' own means are wanted.
         cinfo.do_block_smoothing = FALSE;
@@ -294,11 +410,7 @@ Outcome run(FILE* file, const Job& job, Info& info, char* message) {
     });
     if (!prepared)
         return Outcome::Failed;
-    jpeg_start_decompress(&cinfo);
-    if (dcOnly) {
-        consumeDcScans(cinfo);
-        jpeg_start_output(&cinfo, cinfo.input_scan_number);
-    }
+    jpeg_start_decompress(&cinfo); // a multi-scan picture's input is read whole here
     if (job.mode == Mode::Verify) {
         JSAMPARRAY rows = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
                                                      cinfo.output_width * cinfo.output_components, 1);
@@ -311,21 +423,32 @@ Outcome run(FILE* file, const Job& job, Info& info, char* message) {
             if (!guarded([&] { rows[0] = reinterpret_cast<JSAMPROW>((*job.target)(y)); }))
                 return Outcome::Failed;
             jpeg_read_scanlines(&cinfo, rows, 1);
-            if (err.truncated)
+            if (err.truncated || err.damage[0])
                 break;
             if (!guarded([&] { (*job.ready)(y); }))
                 return Outcome::Failed;
         }
     }
-    const bool truncated = err.truncated;
-    if (!truncated && !dcOnly) // the scans after the DC ones are not read
-        jpeg_finish_decompress(&cinfo);
+    if (!err.truncated && !err.damage[0])
+        jpeg_finish_decompress(&cinfo); // what follows the last row is checked too
     jpeg_destroy_decompress(&cinfo);
-    return truncated ? Outcome::Truncated : Outcome::Done;
+    if (err.damage[0] && !err.ended) {
+        std::snprintf(message, JMSG_LENGTH_MAX, "%s", err.damage);
+        return Outcome::Damaged;
+    }
+    return err.truncated ? Outcome::Truncated : Outcome::Done;
 }
 
 Info decodeFile(std::FILE* file, Job job) {
     job.start = ::ftello(file);
+    std::optional<memlimit::Reservation> reservation;
+    Markers markers;
+    std::optional<SkippingSource> source;
+    std::exception_ptr failure;
+    job.reservation = &reservation;
+    job.markers = &markers;
+    job.source = &source;
+    job.failure = &failure;
     Info info;
     char message[JMSG_LENGTH_MAX] = {0};
     Outcome outcome;
@@ -348,6 +471,9 @@ Info decodeFile(std::FILE* file, Job job) {
     case Outcome::Truncated:
         err::raise(err::InvalidPicture, "Invalid picture (the JPEG file ends too early)",
                    err::Kind::Truncated);
+    case Outcome::Damaged:
+        err::raise(err::InvalidPicture,
+                   std::string("Invalid picture (the JPEG data is damaged: ") + message + ")");
     case Outcome::TooManyScans:
         err::raise(err::InvalidPicture,
                    "Invalid picture (the JPEG file has more than " + std::to_string(kMaxScans) + " scans)",
@@ -374,32 +500,28 @@ bool looksLikeJpeg(std::string_view head) {
 }
 
 Info readHeader(std::FILE* file) {
-    std::optional<memlimit::Reservation> reservation;
-    std::exception_ptr failure;
-    return decodeFile(file, {Mode::Peek, 0, {}, nullptr, nullptr, nullptr, nullptr, &reservation, &failure});
+    return decodeFile(file, {.mode = Mode::Peek, .finest = {}});
 }
 
 Info readInfo(std::FILE* file) {
-    std::optional<memlimit::Reservation> reservation;
-    std::exception_ptr failure;
-    return decodeFile(file,
-                      {Mode::Header, 0, {}, nullptr, nullptr, nullptr, nullptr, &reservation, &failure});
+    return decodeFile(file, {.mode = Mode::Header, .finest = {}});
 }
 
 void decodeInto(std::FILE* file, const std::function<int64_t(const Info&)>& outputBytes,
                 const std::function<void(const Info&)>& header,
                 const std::function<px::Pixel*(int y)>& target, const std::function<void(int y)>& ready,
-                px::Size finest) {
-    std::optional<memlimit::Reservation> reservation;
-    std::exception_ptr failure;
-    decodeFile(file,
-               {Mode::Decode, 0, finest, &outputBytes, &header, &target, &ready, &reservation, &failure});
+                px::Size finest, bool refuseDamage) {
+    decodeFile(file, {.mode = Mode::Decode,
+                      .finest = finest,
+                      .strict = refuseDamage,
+                      .outputBytes = &outputBytes,
+                      .header = &header,
+                      .target = &target,
+                      .ready = &ready});
 }
 
 void verify(std::FILE* file) {
-    std::optional<memlimit::Reservation> reservation;
-    std::exception_ptr failure;
-    decodeFile(file, {Mode::Verify, 0, {}, nullptr, nullptr, nullptr, nullptr, &reservation, &failure});
+    decodeFile(file, {.mode = Mode::Verify, .finest = {}});
 }
 
 } // namespace jpeg

@@ -54,14 +54,17 @@ Info readInfo(std::FILE* file);
 // says it is filled. With a `finest` grid (the finest the caller averages the picture onto), the picture is
 // decoded no finer than one pixel a cell of it: at the coarsest M/8 of its size that still gives that,
 // which skips most of the inverse transform and of the colour conversion; at an eighth a progressive
-// picture is decoded from its DC scans alone. Without it, every pixel. Raises 481 for a file that is not a
-// whole JPEG picture (a truncated one among them, kind Truncated), 7 when it is too large (kind TooLarge),
-// 481 of kind TooManyScans, and 481 of kind UnsupportedColourSpace for colour spaces the kernels cannot turn
-// into RGB (CMYK, YCCK): callers may fall back then.
+// picture is decoded from its DC scans alone (its first and those that refine it), its AC scans unread.
+// Without it, every pixel. Raises 481 for a file that is not a whole JPEG picture (a truncated one among
+// them, kind Truncated), 7 when it is too large (kind TooLarge), 481 of kind TooManyScans, and 481 of kind
+// UnsupportedColourSpace for colour spaces the kernels cannot turn into RGB (CMYK, YCCK): callers may fall
+// back then. With `refuseDamage`, data the decoder calls corrupt (a bad Huffman or arithmetic code, bytes
+// where a marker should be, a lost restart, a bogus progression) refuses the picture too, with the decoder's
+// words (481): it would guess on past it.
 void decodeInto(std::FILE* file, const std::function<int64_t(const Info&)>& outputBytes,
                 const std::function<void(const Info&)>& header,
                 const std::function<px::Pixel*(int y)>& target, const std::function<void(int y)>& ready,
-                px::Size finest = {});
+                px::Size finest = {}, bool refuseDamage = false);
 
 // Decodes a picture at an eighth of its size and keeps nothing, to find out what decodeInto would raise
 // for it, whatever its colour space: for pictures another decoder will read (CMYK, YCCK through Qt).

@@ -3,6 +3,7 @@
 #include "kernels/glyph_pattern.h"
 #include "kernels/pixels.h"
 
+#include <cstdint>
 #include <vector>
 
 // How much a result looks like its picture: the text drawn in its font, dark on light (light on dark for an
@@ -11,6 +12,10 @@
 // to the picture's mean and spread, since text can never be as dark as a black picture; tone is the
 // correlation of each cell's mean grey in the drawing with the picture's.
 namespace likeness {
+
+// The most memory measure() and a drawing take together, a cell (greys and tables of doubles on its four
+// parts): a likeness of a text is held from the memory budget by so much.
+constexpr int64_t kMeasureBytesPerCell = 320;
 
 struct Score {
     double detail = 0;

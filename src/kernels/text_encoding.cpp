@@ -1,5 +1,7 @@
 #include "kernels/text_encoding.h"
 
+#include <cstdio>
+
 #include "kernels/text_mapping.h"
 
 #include <array>
@@ -110,6 +112,42 @@ std::string encode(std::u32string_view text) {
     out.reserve(text.size());
     for (char32_t c : text)
         out.push_back(static_cast<char>(toWindows1252(c)));
+    return out;
+}
+
+std::string shown(std::string_view name) {
+    std::string out;
+    out.reserve(name.size());
+    char escape[12];
+    for (size_t i = 0; i < name.size();) {
+        const unsigned char b = static_cast<unsigned char>(name[i]);
+        // The character that starts here, when its bytes are whole UTF-8.
+        size_t length = b < 0x80                 ? 1
+                        : b >= 0xC2 && b <= 0xDF ? 2
+                        : b >= 0xE0 && b <= 0xEF ? 3
+                        : b >= 0xF0 && b <= 0xF4 ? 4
+                                                 : 0;
+        std::u32string one;
+        if (length > 1 && !(i + length <= name.size() && decodeUtf8(name.substr(i, length), one)))
+            length = 0;
+        const char32_t c = length == 1 ? b : length > 1 ? one[0] : 0;
+        if (length == 0) {
+            std::snprintf(escape, sizeof escape, "\\x%02x", b);
+            length = 1;
+        } else if (c < 0x20 || c == 0x7F) {
+            std::snprintf(escape, sizeof escape, "\\%03o", unsigned(c));
+        } else if (c >= 0x80 && c <= 0x9F) {
+            std::snprintf(escape, sizeof escape, "\\x%02x", unsigned(c));
+        } else if ((c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069)) {
+            std::snprintf(escape, sizeof escape, "\\u%04x", unsigned(c));
+        } else {
+            out.append(name.substr(i, length));
+            i += length;
+            continue;
+        }
+        out += escape;
+        i += length;
+    }
     return out;
 }
 

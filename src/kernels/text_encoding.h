@@ -22,6 +22,12 @@ std::string encode(std::u32string_view text);
 bool decodeUtf8(std::string_view bytes, std::u32string& out);
 std::string utf8(std::u32string_view text);
 
+// A name (a file's, as the system gives it) as a message may show it on a terminal: control characters
+// (C0 and DEL as \033, C1 as \x9b), bidirectional controls (\u202e) and bytes that are no UTF-8 (\xff)
+// escaped, so that a name can neither move the cursor, retitle or clear the terminal, nor turn the line
+// around; every other character, spaces and backslashes included, as it is.
+std::string shown(std::string_view name);
+
 // The bytes up to the first CR or LF.
 std::string_view firstLineBytes(std::string_view bytes);
 

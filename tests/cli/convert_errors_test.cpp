@@ -29,6 +29,12 @@ TEST_F(Converter, ExitStatusesAndErrorLines) {
 
     const ConverterRun none = convert({path("missing.jpg"), path("fake.gif"), "-o", path("out2")});
     EXPECT_EQ(none.status, 2);
+    // A name reaches the terminal with nothing in it that could steer it, in the file and in the reason.
+    writeFile("x\x1b]0;owned\x07.jpg", "no picture");
+    const ConverterRun steering = convert({path("x\x1b]0;owned\x07.jpg"), "-o", path("x\x1b[2J.txt")});
+    EXPECT_FALSE(steering.err.contains('\x1b') || steering.err.contains('\x07'))
+        << steering.err.toStdString();
+    EXPECT_TRUE(steering.err.contains("x\\033]0;owned\\007.jpg: ")) << steering.err.toStdString();
     // Two pictures of one name for one folder: the second is refused, and the status says so.
     QDir(folder()).mkpath("other");
     const QString twin = testpic::save(scene(40, 40), path("other/good.jpg"));
@@ -244,6 +250,17 @@ TEST_F(Converter, HostilePicturesAreRefusedWithTheirReason) {
                   ("tessarine-convert: " + pic + ": Out of memory (the text is 24000 x 24000 characters)\n")
                       .toUtf8());
     }
+    // The likeness is measured on a drawing of the whole text, held from the same budget: a narrow picture
+    // at 2000 columns is 2000 x 7903 characters, few to write and too many to draw.
+    const QString narrow = testpic::save(scene(17, 127), path("narrow.jpg"));
+    const ConverterRun scored =
+        convert({narrow, "--columns", "2000", "--score"}, QString(), qint64(1500) << 20);
+    EXPECT_EQ(scored.status, 2);
+    EXPECT_TRUE(
+        QString::fromUtf8(scored.err)
+            .contains(QRegularExpression(
+                "^tessarine-convert: [^\n]*: Out of memory \\(the text is 2000 x \\d+ characters\\)\n$")))
+        << scored.err.toStdString();
 }
 
 TEST_F(Converter, HugeFileStartingLikeAGifIsRefusedAtItsFirstBlocks) {

@@ -1,9 +1,11 @@
 #include "converter_runs.h"
 #include "support/pictures.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -32,13 +34,34 @@ TEST_F(Converter, OutputTargetsAreWrittenAsTheyAre) {
     EXPECT_EQ(to(path("link.txt")).status, 0);
     EXPECT_EQ(QFileInfo(path("link.txt")).symLinkTarget(), path("real.txt"));
     EXPECT_EQ(readFile("real.txt"), text);
+    // In a sticky folder everybody may write, a link planted by another user is not followed, whatever the
+    // kernel's own setting; the user's own is. A file of the kernel's takes no text.
+    QDir(folder()).mkpath("shared");
+    ::chmod(QFile::encodeName(path("shared")).constData(), 01777);
+    writeFile("victim.txt", "precious");
+    ASSERT_TRUE(QFile::link(path("victim.txt"), path("shared/planted")));
+    ASSERT_TRUE(QFile::link(path("victim.txt"), path("shared/mine")));
+    if (geteuid() == 0 &&
+        ::lchown(QFile::encodeName(path("shared/planted")).constData(), 65534, 65534) == 0) {
+        EXPECT_EQ(
+            to(path("shared/planted")).err,
+            ("tessarine-convert: " + pic + ": cannot write " + path("shared/planted") +
+             ": a symbolic link of another user's in a shared folder, which is not followed (as the system "
+             "does not follow it for a shell)\n")
+                .toUtf8());
+        EXPECT_EQ(readFile("victim.txt"), "precious");
+    }
+    EXPECT_EQ(to(path("shared/mine")).status, 0);
+    EXPECT_EQ(readFile("victim.txt"), text);
+    EXPECT_TRUE(to("/proc/self/status")
+                    .err.endsWith(": a file of the kernel's (/proc, /sys), which takes no text\n"));
     // A private file keeps its mode; a file of two names stays one file.
     writeFile("private.txt", "old");
     ::chmod(QFile::encodeName(path("private.txt")).constData(), 0600);
     EXPECT_EQ(to(path("private.txt")).status, 0);
     ASSERT_EQ(::stat(QFile::encodeName(path("private.txt")).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0600u);
-    writeFile("one.txt", "old");
+    writeFile("one.txt", QByteArray(200000, 'o')); // longer than the text: cut to its length
     ASSERT_EQ(::link(QFile::encodeName(path("one.txt")).constData(),
                      QFile::encodeName(path("two.txt")).constData()),
               0);
@@ -126,21 +149,24 @@ TEST_F(Converter, FailedWritesAndEndlessInputAreReported) {
             << args.join(' ').toStdString() << r.err.toStdString();
     }
     // A write over the file size limit fails and is reported like a full disk, the old content of a file of
-    // one name or of several kept whole, and nothing left behind.
-    writeFile("one.txt", "old");
-    writeFile("keep.txt", "old");
+    // one name or of several kept whole (also where it is longer than the limit already), and nothing left
+    // behind.
+    const QByteArray old = QByteArray("old\n").repeated(1500) + "end";
+    writeFile("one.txt", old);
+    writeFile("keep.txt", old);
     ASSERT_EQ(::link(QFile::encodeName(path("keep.txt")).constData(),
                      QFile::encodeName(path("keep.link")).constData()),
               0);
     for (const QString& target : {path("one.txt"), path("keep.link")}) {
-        const ConverterRun r = convertAfter("ulimit -f 2", {pic, "--columns", "200", "-o", target});
+        // (a text longer than the limit, shorter than the old file: no room needs making)
+        const ConverterRun r = convertAfter("ulimit -f 1", {pic, "--columns", "60", "-o", target});
         EXPECT_EQ(r.status, 2) << target.toStdString();
         EXPECT_EQ(r.err,
                   ("tessarine-convert: " + pic + ": cannot write " + target + ": File too large\n").toUtf8());
     }
-    EXPECT_EQ(readFile("one.txt"), "old");
-    EXPECT_EQ(readFile("keep.txt"), "old");
-    EXPECT_EQ(readFile("keep.link"), "old");
+    EXPECT_EQ(readFile("one.txt"), old);
+    EXPECT_EQ(readFile("keep.txt"), old);
+    EXPECT_EQ(readFile("keep.link"), old);
     EXPECT_EQ(temporaries(folder()), QStringList());
     // Factors that leave no whole block are no text: a failure that names the picture, its size and the
     // factors, and no file.
@@ -176,29 +202,50 @@ TEST_F(Converter, FailedWritesAndEndlessInputAreReported) {
               "picture can take)\n");
 }
 
-// Starts a large conversion into `target` and sends SIGTERM as soon as the file system reports `event` on
-// a name starting with `prefix` in `folder`; returns how the converter ended (-1: its run ended before).
-int terminatedAt(const QString& folder, uint32_t event, const QString& prefix, const QStringList& args) {
+// Whether a process is stopped (its state in /proc), waited for as long as it takes to stop.
+bool stopped(pid_t pid) {
+    QDeadlineTimer deadline(20000);
+    while (!deadline.hasExpired()) {
+        QFile stat(QString("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            return false;
+        const QByteArray line = stat.readAll();
+        if (line.mid(line.lastIndexOf(')') + 2, 1) == "T")
+            return true;
+        QThread::yieldCurrentThread();
+    }
+    return false;
+}
+
+// Starts a large conversion and, as soon as the file system reports `event` on a name starting with
+// `prefix` in `folder`, stops it where it is; while `caught` then holds (the write is still under way), it is
+// sent `signal` and continued, and how it ended is returned. -1 when it was never caught in the middle.
+int signalledAt(const QString& folder, uint32_t event, const QString& prefix,
+                const std::function<bool()>& caught, int signal, const QStringList& args) {
     const int watch = inotify_init1(IN_CLOEXEC);
     inotify_add_watch(watch, QFile::encodeName(folder).constData(), event);
     QProcess p;
     p.setProcessEnvironment(converterEnvironment());
     p.start(QStringLiteral(TESSARINE_CONVERT), args);
     p.waitForStarted();
-    bool sent = false;
+    const pid_t pid = pid_t(p.processId());
+    bool sent = false, seen = false;
     alignas(inotify_event) char events[4096];
     pollfd fd{watch, POLLIN, 0};
-    while (!sent && p.state() == QProcess::Running && poll(&fd, 1, 20) >= 0) {
+    while (!seen && p.state() == QProcess::Running && poll(&fd, 1, 20) >= 0) {
         const ssize_t got = fd.revents & POLLIN ? read(watch, events, sizeof events) : 0;
-        for (ssize_t at = 0; at < got && !sent;) {
+        for (ssize_t at = 0; at < got && !seen;) {
             const auto* e = reinterpret_cast<const inotify_event*>(events + at);
-            if (e->len > 0 && QString::fromUtf8(e->name).startsWith(prefix))
-                sent = ::kill(pid_t(p.processId()), SIGTERM) == 0;
+            seen = e->len > 0 && QString::fromUtf8(e->name).startsWith(prefix) && ::kill(pid, SIGSTOP) == 0;
             at += ssize_t(sizeof(inotify_event) + e->len);
         }
         p.waitForFinished(0);
     }
     ::close(watch);
+    if (seen && stopped(pid)) {
+        sent = caught() && ::kill(pid, signal) == 0;
+        ::kill(pid, SIGCONT);
+    }
     p.waitForFinished(60000);
     if (!sent || p.exitStatus() == QProcess::NormalExit)
         return -1;
@@ -209,24 +256,36 @@ TEST_F(Converter, SignalsEndAWriteWithoutLeavingHalfAFile) {
     const QString pic = testpic::save(scene(40, 30), path("p.jpg"));
     const QStringList big = {pic,         "--columns", "10000",   "--rows", "5000",
                              "--mapping", "position",  "--chars", "#. "};
+    const qint64 whole = qint64(5000) * 10001;
     QDir(folder()).mkpath("out");
-    // While its temporary file is being written: removed, the target never made, the signal's status.
-    int ended = -1;
-    for (int attempt = 0; attempt < 3 && ended == -1; ++attempt)
-        ended =
-            terminatedAt(path("out"), IN_CREATE, ".tessarine-", big + QStringList{"-o", path("out/big.txt")});
-    EXPECT_EQ(ended, SIGTERM);
-    EXPECT_EQ(temporaries(path("out")), QStringList());
-    EXPECT_FALSE(QFile::exists(path("out/big.txt")));
+    // While its temporary file is being written: removed, the target never made, the signal's status; also
+    // when the terminal closes (SIGHUP).
+    for (int signal : {SIGTERM, SIGHUP}) {
+        int ended = -1;
+        const auto writing = [&] {
+            return !temporaries(path("out")).isEmpty() && !QFile::exists(path("out/big.txt"));
+        };
+        for (int attempt = 0; attempt < 5 && ended == -1; ++attempt) {
+            QFile::remove(path("out/big.txt"));
+            ended = signalledAt(path("out"), IN_CREATE, ".tessarine-", writing, signal,
+                                big + QStringList{"-o", path("out/big.txt")});
+        }
+        EXPECT_EQ(ended, signal);
+        EXPECT_EQ(temporaries(path("out")), QStringList()) << signal;
+        // (a write the signal came too late for has moved its whole file into place)
+        EXPECT_TRUE(!QFile::exists(path("out/big.txt")) || QFileInfo(path("out/big.txt")).size() == whole)
+            << signal;
+    }
     // While a file of two names is rewritten in place: the write finishes first, whole.
     writeFile("out/linked.txt", "old");
     ASSERT_EQ(::link(QFile::encodeName(path("out/linked.txt")).constData(),
                      QFile::encodeName(path("out/second.txt")).constData()),
               0);
-    ended =
-        terminatedAt(path("out"), IN_MODIFY, "linked.txt", big + QStringList{"-o", path("out/linked.txt")});
+    const int ended = signalledAt(
+        path("out"), IN_MODIFY, "linked.txt", [] { return true; }, SIGTERM,
+        big + QStringList{"-o", path("out/linked.txt")});
     EXPECT_TRUE(ended == SIGTERM || ended == -1) << ended;
-    EXPECT_EQ(QFileInfo(path("out/second.txt")).size(), 5000 * 10001);
+    EXPECT_EQ(QFileInfo(path("out/second.txt")).size(), whole);
 }
 
 TEST_F(Converter, PictureFromStandardInputIsThePictureFromItsFile) {

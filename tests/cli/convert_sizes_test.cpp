@@ -155,6 +155,15 @@ TEST_F(Converter, PeersNamesGiveTheirOwnOptionsBytes) {
     const ConverterRun moded = convert({"--color", "256", pic, "--columns", "10"});
     EXPECT_EQ(moded.status, 0) << moded.err.toStdString();
     EXPECT_TRUE(moded.out.contains("\x1b[38;5;"));
+    // A picture the same mirrored gives the same text mirrored, in the shape mapping too, whose glyphs follow
+    // each block's parts.
+    QImage symmetric(120, 90, QImage::Format_RGB32);
+    for (int y = 0; y < 90; ++y)
+        for (int x = 0; x < 120; ++x)
+            symmetric.setPixel(x, y, qRgb(std::abs(2 * x - 119) * 2, y * 2, std::abs(2 * x - 119) + y));
+    const QStringList shaped = {testpic::save(symmetric, path("symmetric.bmp")), "--columns", "30",
+                                "--mapping", "shape"};
+    EXPECT_EQ(convert(QStringList(shaped) << "--flipx").out, convert(shaped).out);
     // Mirrored: in the position mapping each block's character is its own, so the lines read backwards,
     // or come bottom first.
     const QStringList grid = {pic, "--columns", "40", "--rows", "30", "--mapping", "position"};

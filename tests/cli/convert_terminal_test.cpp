@@ -211,6 +211,18 @@ TEST_F(Converter, TerminalQueryLeavesTypedKeysAndTheTerminalsModes) {
     }
 }
 
+// The frames of red, green and blue cells an animation drew, in the order drawn: 0, 1, 2.
+QList<int> drawn(const QByteArray& screen) {
+    QList<int> order;
+    static const QRegularExpression cell("48;2;(255;0;0|0;255;0|0;0;255)m");
+    for (const QRegularExpressionMatch& m : cell.globalMatch(QString::fromUtf8(screen))) {
+        const int frame = m.captured(1) == "255;0;0" ? 0 : m.captured(1) == "0;255;0" ? 1 : 2;
+        if (order.isEmpty() || order.last() != frame)
+            order.append(frame);
+    }
+    return order;
+}
+
 // An animated GIF plays in place, frame after frame in their order, until Ctrl-C, which leaves the cursor
 // shown and the colours reset.
 TEST_F(Converter, AnimationPlaysInTheTerminalUntilInterrupted) {
@@ -219,17 +231,6 @@ TEST_F(Converter, AnimationPlaysInTheTerminalUntilInterrupted) {
     for (QRgb c : colours)
         frames.append(testpic::filled(40, 20, c));
     const QString gif = testpic::saveAnimation(frames, 2, path("three.gif"));
-    // Each frame's cells carry its colour alone: where each is drawn, in the order drawn.
-    const auto drawn = [](const QByteArray& screen) {
-        QList<int> order;
-        static const QRegularExpression cell("48;2;(255;0;0|0;255;0|0;0;255)m");
-        for (const QRegularExpressionMatch& m : cell.globalMatch(QString::fromUtf8(screen))) {
-            const int frame = m.captured(1) == "255;0;0" ? 0 : m.captured(1) == "0;255;0" ? 1 : 2;
-            if (order.isEmpty() || order.last() != frame)
-                order.append(frame);
-        }
-        return order;
-    };
     const ConverterVariable truecolor("COLORTERM", "truecolor");
     TerminalScript untilFive;
     untilFive.interruptWhen = [&](const QByteArray& screen) { return drawn(screen).size() >= 5; };
@@ -246,9 +247,53 @@ TEST_F(Converter, AnimationPlaysInTheTerminalUntilInterrupted) {
     EXPECT_TRUE(r.screen.endsWith("\x1b[0m\x1b[?25h")) << r.screen.right(40).toStdString();
     EXPECT_TRUE(inTerminal({gif, "--animate", "-f", "png"}).screen.contains("--animate plays text"))
         << "a picture's bytes are no animation";
-    // Bounded, it ends by itself: --loops 1 draws each frame once.
-    EXPECT_EQ(drawn(inTerminal({gif, "--animate", "--loops", "1", "--columns", "4", "--color"}).screen),
+    // Bounded, it ends by itself: --loops 1 draws each frame once, each over the one before, as many
+    // lines up as a frame has; so does a GIF that says nothing of loops.
+    const TerminalRun once = inTerminal({gif, "--animate", "--loops", "1", "--columns", "4", "--color"});
+    EXPECT_EQ(drawn(once.screen), (QList<int>{0, 1, 2}));
+    static const QRegularExpression up("\\x1b\\[(\\d+)A\\r");
+    const QRegularExpressionMatch back = up.match(QString::fromUtf8(once.screen));
+    ASSERT_TRUE(back.hasMatch()) << once.screen.toStdString();
+    const qsizetype start = once.screen.indexOf("\x1b[?25l");
+    EXPECT_EQ(back.captured(1).toInt(), once.screen.mid(start, back.capturedStart() - start).count('\n'));
+    const QString unlooped = testpic::saveAnimation(frames, 2, path("once.gif"), false);
+    EXPECT_EQ(drawn(inTerminal({unlooped, "--animate", "--columns", "4", "--color"}).screen),
               (QList<int>{0, 1, 2}));
+}
+
+// An animation that cannot be played ends with the reason a still would give: one whose every round shows
+// nothing (its one frame broken, looping for ever), one whose later frame is broken (after the frames
+// before it).
+TEST_F(Converter, AnimationsThatCannotPlayEndWithTheirReason) {
+    QList<QImage> frames;
+    for (QRgb c : {qRgb(255, 0, 0), qRgb(0, 0, 255)})
+        frames.append(testpic::filled(40, 20, c));
+    const QString gif = testpic::saveAnimation(frames, 2, path("two.gif"));
+    // A frame whose LZW code size is beyond the format's: the decoder cannot decode it.
+    const auto broken = [&](int frame, const QString& name) {
+        QByteArray bytes = readFile("two.gif");
+        qsizetype control = -1;
+        for (int i = 0; i <= frame; ++i)
+            control = bytes.indexOf("\x21\xF9\x04", control + 1);
+        bytes[control + 8 + 10] = char(255);
+        writeFile(name, bytes);
+        return path(name);
+    };
+    const ConverterVariable truecolor("COLORTERM", "truecolor");
+    for (const QStringList& args :
+         {QStringList{broken(0, "first.gif")}, QStringList{broken(0, "first.gif"), "--loops", "3"},
+          QStringList{broken(1, "second.gif")}}) {
+        const TerminalRun r = inTerminal(args + QStringList{"--animate", "--columns", "4", "--color"});
+        EXPECT_TRUE(r.screen.contains(": Invalid picture\r\n")) << r.screen.toStdString();
+        EXPECT_FALSE(r.screen.contains("(still running")) << args.join(' ').toStdString();
+        EXPECT_EQ(r.screen.contains("48;2;255;0;0m"), args[0].endsWith("second.gif"))
+            << "the frames before it";
+    }
+    EXPECT_TRUE(
+        inTerminal({gif, "--animate", "--loops", "0"}).screen.contains("--loops takes a whole number"));
+    EXPECT_TRUE(drawn(inTerminal({gif, "--animate", "--loops", "1", "-o", "-", "--color"}).screen).size() ==
+                2)
+        << "-o - is the terminal";
 }
 
 } // namespace

@@ -222,7 +222,11 @@ TEST(Options, ValuesAreCheckedAsTheyAreRead) {
     EXPECT_EQ(refusal({"--brightness", "+101"}), "--brightness takes a whole number from -100 to 100");
     EXPECT_EQ(refusal({"--gamma", "0x1"}), "--gamma takes a number from 0.1 to 10");
     EXPECT_EQ(refusal({"--loops", "0"}), "--loops takes a whole number of at least 1");
-    EXPECT_EQ(refusal({"--duration", "-1"}), "--duration takes a number of seconds above 0");
+    for (const char* duration :
+         {"-1", "1e10", "inf", "nan"}) // a bound is at most a day: the clock's end holds
+        EXPECT_EQ(refusal({"--duration", duration}),
+                  "--duration takes a number of seconds above 0, at most a day (86400)")
+            << duration;
     EXPECT_EQ(refusal({"--mapping", "curve", "--bogus"}), "unknown option --bogus (see --help)");
     EXPECT_TRUE(parse({"--mapping", "curve", "--help"}).help);
     EXPECT_EQ(cli::wordMeant("--format", "ansi"), "text");

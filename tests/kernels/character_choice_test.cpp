@@ -4,6 +4,7 @@
 #include "kernels/colour_space.h"
 #include "kernels/likeness.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <numeric>
 
@@ -67,6 +68,23 @@ TEST(Choice, ShapeFollowsTheBlocksPatternOfDarkness) {
     // Too small a block to split: the ink mapping.
     EXPECT_EQ(choice::subGrid(1.5, 16, 2), (std::pair<int, int>{0, 0}));
     EXPECT_EQ(choice::subGrid(8, 16, 2), (std::pair<int, int>{4, 8}));
+}
+
+// A large text is matched on several cores, a band of rows each: every row of a flat picture gets the same
+// glyph, the first of every band too (30,000 cells, past the size where the bands begin).
+TEST(Choice, EveryRowOfALargeShapeTextIsMatched) {
+    const choice::Table t = madeTable();
+    const int columns = 200, rows = 150;
+    px::Image blocks(columns, rows, grey(200));
+    std::vector<uint8_t> parts(size_t(columns) * 4 * size_t(rows) * 8, 200);
+    choice::Options shape;
+    shape.mapping = choice::Mapping::Shape;
+    const auto chosen =
+        choice::choose(blocks.view(), {{parts.data(), columns * 4, rows * 8, columns * 4}, 4, 8}, t, shape);
+    ASSERT_EQ(chosen.size(), size_t(columns) * rows);
+    for (int y = 0; y < rows; ++y)
+        ASSERT_EQ(chosen[size_t(y) * columns], chosen[0]) << "row " << y;
+    EXPECT_EQ(std::count(chosen.begin(), chosen.end(), chosen[0]), columns * rows);
 }
 
 TEST(Choice, InkFollowsMeasuredInkAndDitherKeepsTheMeanTone) {

@@ -6,13 +6,16 @@
 
 #include <jpeglib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <tuple>
 
@@ -42,9 +45,11 @@ struct Encoding {
     int hSampling = 2, vSampling = 2; // the luma's sampling: 4:2:0, 4:2:2 (2, 1) or 4:4:4 (1, 1)
     bool progressive = false;
     int restartRows = 0; // restart markers every so many rows of MCUs
+    int quality = 95;
 };
 
-// The picture as a JPEG file of its own, encoded by libjpeg-turbo at quality 95.
+// The picture as a JPEG file of its own, encoded by libjpeg-turbo (progressive in its usual progression,
+// whose first scan carries the DC coefficients without their lowest bit, refined in a later scan).
 std::unique_ptr<std::FILE, int (*)(std::FILE*)> encoded(const px::Image& picture, const Encoding& e) {
     std::FILE* file = std::tmpfile();
     jpeg_compress_struct c;
@@ -57,7 +62,7 @@ std::unique_ptr<std::FILE, int (*)(std::FILE*)> encoded(const px::Image& picture
     c.input_components = 3;
     c.in_color_space = JCS_RGB;
     jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 95, TRUE);
+    jpeg_set_quality(&c, e.quality, TRUE);
     c.comp_info[0].h_samp_factor = e.hSampling;
     c.comp_info[0].v_samp_factor = e.vSampling;
     c.restart_in_rows = e.restartRows;
@@ -82,7 +87,7 @@ std::unique_ptr<std::FILE, int (*)(std::FILE*)> encoded(const px::Image& picture
 }
 
 // The grid of columns x rows blocks of a JPEG, decoded whole or no finer than the grid.
-px::Image gridOf(std::FILE* file, int columns, int rows, bool shrunk) {
+px::Image gridOf(std::FILE* file, int columns, int rows, bool shrunk, bool refuseDamage = false) {
     buffer::Factors grid;
     grid.columns = columns;
     grid.rows = rows;
@@ -94,8 +99,52 @@ px::Image gridOf(std::FILE* file, int columns, int rows, bool shrunk) {
                               out = px::Image(area.width, area.height);
                               return out.view();
                           }}},
-                        false, false, shrunk ? px::Size{columns, rows} : px::Size{});
+                        false, false, shrunk ? px::Size{columns, rows} : px::Size{}, refuseDamage);
     return out;
+}
+
+// A file's bytes, and a file of given bytes.
+std::string bytesOf(std::FILE* file) {
+    std::rewind(file);
+    std::string out;
+    char chunk[4096];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        out.append(chunk, got);
+    return out;
+}
+std::unique_ptr<std::FILE, int (*)(std::FILE*)> fileOf(const std::string& bytes) {
+    std::FILE* file = std::tmpfile();
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::rewind(file);
+    return {file, &std::fclose};
+}
+
+// Where each scan of a JPEG file's bytes begins (its marker), with its spectral start and successive
+// approximation's high bit: an AC scan starts above 0, a refinement has a high bit above 0.
+struct Scan {
+    size_t at, end;
+    int spectralStart, high;
+};
+std::vector<Scan> scansOf(const std::string& b) {
+    std::vector<Scan> scans;
+    for (size_t i = 0; i + 4 < b.size(); ++i)
+        if (uint8_t(b[i]) == 0xFF && uint8_t(b[i + 1]) == 0xDA) {
+            const size_t ns = uint8_t(b[i + 4]);
+            if (!scans.empty())
+                scans.back().end = i;
+            scans.push_back({i, b.size() - 2, uint8_t(b[i + 5 + 2 * ns]), uint8_t(b[i + 7 + 2 * ns]) >> 4});
+        }
+    return scans;
+}
+
+std::string descriptionOf(const std::function<void()>& decode) {
+    try {
+        decode();
+    } catch (const err::Error& e) {
+        return e.description();
+    }
+    return "taken";
 }
 
 TEST(JpegDecoder, ShrunkDecodeGivesTheBlocksOfTheWholeOne) {
@@ -128,6 +177,71 @@ TEST(JpegDecoder, ShrunkDecodeGivesTheBlocksOfTheWholeOne) {
                 12)
                 << "block " << i << ": the brightness within 4 levels";
         }
+    }
+}
+
+// A progressive copy holds the same coefficients as its baseline twin: shrunk to an eighth, the same pixels,
+// its DC refined to its last bit (64 flat grey steps at a low quality, where a lost bit merges steps).
+TEST(JpegDecoder, ProgressiveTwinShrinksToTheBaselinesPixels) {
+    px::Image steps(2048, 256, 0);
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 2048; ++x)
+            kpic::set(steps, x, y, px::rgb(x / 32 * 255 / 63, x / 32 * 255 / 63, x / 32 * 255 / 63));
+    for (int quality : {10, 30}) {
+        Encoding e;
+        e.quality = quality;
+        const auto baseline = encoded(steps, e);
+        e.progressive = true;
+        const auto progressive = encoded(steps, e);
+        const px::Image a = gridOf(baseline.get(), 64, 8, true), b = gridOf(progressive.get(), 64, 8, true);
+        ASSERT_EQ(jpeg::scaleEighths(2048, 256, {64, 8}), 1);
+        EXPECT_EQ(a.pixels, b.pixels) << "quality " << quality;
+    }
+}
+
+// At the converter's own sizes data the decoder calls corrupt refuses the picture, in its words, as a file
+// cut short does; the desktop program's decode takes it as it always has. Damage in AC scans a shrunk decode
+// does not read is not seen.
+TEST(JpegDecoder, DamagedDataIsRefusedWhereAsked) {
+    px::Image texture(512, 256, 0);
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 512; ++x)
+            kpic::set(texture, x, y, px::rgb((x * 7 + y * 3) % 256, (x * y) % 256, (x ^ y) % 256));
+    for (bool progressive : {false, true}) {
+        SCOPED_TRACE(progressive ? "progressive" : "baseline");
+        Encoding e;
+        e.progressive = progressive;
+        const std::string intact = bytesOf(encoded(texture, e).get());
+        const std::vector<Scan> scans = scansOf(intact);
+        ASSERT_FALSE(scans.empty());
+        // A long run of ones is no Huffman code.
+        std::string damaged = intact;
+        const Scan& first = scans.front();
+        damaged.replace((first.at + first.end) / 2, 64, std::string(64, '\xFE'));
+        const auto file = fileOf(damaged);
+        EXPECT_EQ(descriptionOf([&] {
+                      gridOf(file.get(), 32, 16, true, true);
+                  }).rfind("Invalid picture (the JPEG data is damaged: ", 0),
+                  0u);
+        // (as it always has: a scan's data that ends before its last block is a file cut short there)
+        EXPECT_EQ(descriptionOf([&] { gridOf(file.get(), 32, 16, false); }),
+                  progressive ? "Invalid picture (the JPEG file ends too early)" : "taken");
+        if (!progressive)
+            continue;
+        // A refinement scan given twice is a bogus progression; the same damage in an AC scan is not read
+        // at an eighth.
+        const auto refinement = std::find_if(
+            scans.begin(), scans.end(), [](const Scan& s) { return s.spectralStart == 0 && s.high > 0; });
+        ASSERT_NE(refinement, scans.end());
+        std::string twice = intact;
+        twice.insert(refinement->end, intact.substr(refinement->at, refinement->end - refinement->at));
+        EXPECT_EQ(descriptionOf([&] { gridOf(fileOf(twice).get(), 32, 16, true, true); }),
+                  "Invalid picture (the JPEG data is damaged: a bogus progression)");
+        const Scan& ac =
+            *std::find_if(scans.begin(), scans.end(), [](const Scan& s) { return s.spectralStart > 0; });
+        std::string inAc = intact;
+        inAc.replace((ac.at + ac.end) / 2, 64, std::string(64, '\xFE'));
+        EXPECT_EQ(descriptionOf([&] { gridOf(fileOf(inAc).get(), 32, 16, true, true); }), "taken");
     }
 }
 

@@ -59,3 +59,28 @@ TEST(TextEncoding, FirstLineEndsAtCrOrLf) {
 }
 
 } // namespace
+
+namespace {
+
+// A name as a message shows it: what could steer a terminal escaped, everything else kept.
+TEST(TextEncoding, NamesShownWithoutWhatSteersATerminal) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"photo one.jpg", "photo one.jpg"},
+        {"x\x1b]0;owned\x07\x1b[2J.jpg", "x\\033]0;owned\\007\\033[2J.jpg"},
+        {"tab\there\nnew\x7f", "tab\\011here\\012new\\177"},
+        {"c1 \xc2\x9b"
+         "31m",
+         "c1 \\x9b31m"}, // CSI as one C1 character
+        {"gpj.\xe2\x80\xae"
+         "exe",
+         "gpj.\\u202eexe"}, // right-to-left override
+        {"\xe2\x81\xa6isolate\xe2\x81\xa9", "\\u2066isolate\\u2069"},
+        {"caf\xc3\xa9 \xe2\x96\x88 \xf0\x9f\x98\x80 back\\slash",
+         "caf\xc3\xa9 \xe2\x96\x88 \xf0\x9f\x98\x80 back\\slash"},
+        {"bad \xff\xc3 \xed\xa0\x80 cut\xe2\x96", "bad \\xff\\xc3 \\xed\\xa0\\x80 cut\\xe2\\x96"},
+    };
+    for (const auto& [name, shown] : rows)
+        EXPECT_EQ(textcode::shown(name), shown) << shown;
+}
+
+} // namespace

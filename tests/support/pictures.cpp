@@ -34,8 +34,9 @@ namespace {
 
 // Qt reads GIF but cannot write it: a minimal GIF89a writer for pictures of at most 256 colours, with
 // literal LZW codes and a clear code often enough that the code width stays at 9 bits. Several frames make
-// an animation that loops forever, each shown for `delay` hundredths of a second.
-void saveGif(const QList<QImage>& frames, int delay, const QString& path) {
+// an animation that loops forever (or, without `loopForever`, says nothing of loops: it plays once), each
+// shown for `delay` hundredths of a second.
+void saveGif(const QList<QImage>& frames, int delay, const QString& path, bool loopForever = true) {
     const QImage& first = frames.first();
     QList<QRgb> palette;
     QList<QByteArray> indices;
@@ -63,7 +64,7 @@ void saveGif(const QList<QImage>& frames, int delay, const QString& path) {
         const QRgb c = i < palette.size() ? palette[i] : 0;
         out.append(char(qRed(c))).append(char(qGreen(c))).append(char(qBlue(c)));
     }
-    if (frames.size() > 1)
+    if (frames.size() > 1 && loopForever)
         out.append("\x21\xFF\x0BNETSCAPE2.0\x03\x01\x00\x00\x00", 19); // loop forever
     for (const QByteArray& frame : indices) {
         if (frames.size() > 1) {
@@ -125,8 +126,8 @@ QString save(const QImage& image, const QString& path) {
     return path;
 }
 
-QString saveAnimation(const QList<QImage>& frames, int delay, const QString& path) {
-    saveGif(frames, delay, path);
+QString saveAnimation(const QList<QImage>& frames, int delay, const QString& path, bool loopForever) {
+    saveGif(frames, delay, path, loopForever);
     return path;
 }
 

@@ -15,7 +15,7 @@ QImage steps(int width, int height);
 // Saves in the format named by the file's ending ("bmp", "gif", "jpg"); returns the path.
 QString save(const QImage& image, const QString& path);
 // An animated GIF of the frames (at most 256 colours in all), each shown `delay` hundredths of a second,
-// looping forever.
-QString saveAnimation(const QList<QImage>& frames, int delay, const QString& path);
+// looping forever, or, without `loopForever`, saying nothing of loops (it plays once).
+QString saveAnimation(const QList<QImage>& frames, int delay, const QString& path, bool loopForever = true);
 
 } // namespace testpic

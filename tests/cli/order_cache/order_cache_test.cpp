@@ -197,6 +197,15 @@ TEST(OrderCache, WritersAtOnceLeaveAWholeEntry) {
 TEST(OrderCache, UnwritableFolderIsNoError) {
     const cli::OrderCache cache = cacheIn("/proc/no-such-place");
     EXPECT_FALSE(cache.store(cache.key(U"@", "Courier New", 8), sample()));
+    // Under a home that does not exist (a system account's /nonexistent), nothing is made: not the home,
+    // and not its cache. Where the home exists, its cache folder is made too.
+    TempFolder dir;
+    const cli::OrderCache homeless = cacheIn(dir.path("nonexistent/home/.cache/tessarine"));
+    EXPECT_FALSE(homeless.store(homeless.key(kTable, "Courier New", 8), sample()));
+    EXPECT_FALSE(fs::exists(dir.path("nonexistent")));
+    fs::create_directories(dir.path("home"));
+    const cli::OrderCache housed = cacheIn(dir.path("home/.cache/tessarine"));
+    EXPECT_TRUE(housed.store(housed.key(kTable, "Courier New", 8), sample()));
 }
 
 // Fonts that cannot be fingerprinted (the bridge's module cannot be loaded) leave nothing to trust.

@@ -69,7 +69,10 @@ TEST_F(SharedDialog, CancelRaisesOnlyWhenAskedTo) {
 // The names a real file dialog lists for one of the program's filters, read from its own model once the
 // folder is loaded. The model is made to compare case-sensitively, as platform dialogs (GTK's among
 // them) do, so only the patterns themselves can make upper-case names match.
-QStringList listed(const QString& folder, const QString& filter) {
+// The names the file dialog lists in a folder with a filter, once they are `expected` (or after 20 s): the
+// model reads the folder on a thread of its own and adds what it found in batches, so only the list it
+// settles on can be compared.
+QStringList listed(const QString& folder, const QString& filter, const QStringList& expected) {
     QFileDialog dialog;
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     CommonDialog::FileRequest request;
@@ -82,18 +85,17 @@ QStringList listed(const QString& folder, const QString& filter) {
     if (!model)
         return {"no model"};
     const QModelIndex root = model->index(folder);
-    // The model reads the folder on a thread of its own; wait until it says the folder is loaded.
+    const auto names = [&] {
+        QStringList out;
+        for (int i = 0; i < model->rowCount(root); ++i)
+            out << model->fileName(model->index(i, 0, root));
+        out.sort();
+        return out;
+    };
     QDeadlineTimer deadline(20000);
-    bool seen = false;
-    QObject::connect(model, &QFileSystemModel::directoryLoaded, model, [&](const QString&) { seen = true; });
-    while (!seen && !deadline.hasExpired())
+    while (names() != expected && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    QCoreApplication::processEvents();
-    QStringList names;
-    for (int i = 0; i < model->rowCount(root); ++i)
-        names << model->fileName(model->index(i, 0, root));
-    names.sort();
-    return names;
+    return names();
 }
 
 TEST_F(SharedDialog, PatternsMatchRegardlessOfLetterCase) {
@@ -103,9 +105,10 @@ TEST_F(SharedDialog, PatternsMatchRegardlessOfLetterCase) {
         QFile f(dir.filePath(name));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
-    EXPECT_EQ(listed(dir.path(), "Picture (*.bmp;*.gif;*.jpg)|*.bmp;*.gif;*.jpg"),
-              QStringList({"IMG_0001.JPG", "Scan.Jpg", "logo.GIF", "old.bmp", "photo.jpeg"}));
-    EXPECT_EQ(listed(dir.path(), "Ascii (*.txt)|*.txt"), QStringList({"TABLE.TXT", "notes.txt"}));
+    const QStringList pictures = {"IMG_0001.JPG", "Scan.Jpg", "logo.GIF", "old.bmp", "photo.jpeg"};
+    EXPECT_EQ(listed(dir.path(), "Picture (*.bmp;*.gif;*.jpg)|*.bmp;*.gif;*.jpg", pictures), pictures);
+    const QStringList texts = {"TABLE.TXT", "notes.txt"};
+    EXPECT_EQ(listed(dir.path(), "Ascii (*.txt)|*.txt", texts), texts);
     EXPECT_EQ(CommonDialog::caselessFilters("Text (*.txt)"), QStringList({"Text (*.[tT][xX][tT])"}));
 }
 
