@@ -61,3 +61,28 @@ TEST(ColourSpace, Ciede2000GivesThePublishedDifferences) {
 }
 
 } // namespace
+
+namespace {
+
+// sRGB to CIELAB (D65), the values every colour tool gives: the 256- and 16-colour palettes are matched in
+// it, so a conversion that skipped sRGB's curve would pick other colours.
+TEST(ColourSpace, LabOfSrgbIsTheStandardOne) {
+    struct Row {
+        int r, g, b;
+        colours::Lab lab;
+    };
+    const Row rows[] = {
+        {255, 255, 255, {100.0, 0.0, 0.0}},   {0, 0, 0, {0.0, 0.0, 0.0}},
+        {119, 119, 119, {50.03, 0.0, 0.0}},   {255, 0, 0, {53.24, 80.09, 67.20}},
+        {0, 255, 0, {87.73, -86.18, 83.18}},  {0, 0, 255, {32.30, 79.19, -107.86}},
+        {128, 64, 32, {34.72, 25.00, 31.37}},
+    };
+    for (const Row& row : rows) {
+        const colours::Lab got = colours::lab(px::rgb(row.r, row.g, row.b));
+        EXPECT_NEAR(got.l, row.lab.l, 0.05) << row.r << "," << row.g << "," << row.b;
+        EXPECT_NEAR(got.a, row.lab.a, 0.05) << row.r << "," << row.g << "," << row.b;
+        EXPECT_NEAR(got.b, row.lab.b, 0.05) << row.r << "," << row.g << "," << row.b;
+    }
+}
+
+} // namespace

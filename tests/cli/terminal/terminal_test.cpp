@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <optional>
+#include <pty.h>
 #include <string>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -71,6 +74,30 @@ TEST(Terminal, BackgroundAnswersAndColorFgBg) {
     for (const Row& r : colorFgBg)
         EXPECT_EQ(cli::backgroundOfColorFgBg(r.answer), r.background) << r.answer;
     EXPECT_EQ(cli::backgroundOfColorFgBg(nullptr), std::nullopt);
+}
+
+} // namespace
+
+namespace {
+
+// A terminal that tells its size in pixels gives the cell's, as wide and as high as they are.
+TEST(Terminal, CellFromTheTerminalsPixels) {
+    int master = -1, slave = -1;
+    winsize size{};
+    size.ws_col = 80;
+    size.ws_row = 24;
+    size.ws_xpixel = 640;
+    size.ws_ypixel = 408;
+    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, &size), 0);
+    const std::optional<px::Size> cell = cli::terminalCell(slave);
+    ASSERT_TRUE(cell);
+    EXPECT_EQ(cell->width, 8);
+    EXPECT_EQ(cell->height, 17);
+    size.ws_xpixel = size.ws_ypixel = 0; // one that does not
+    ioctl(slave, TIOCSWINSZ, &size);
+    EXPECT_FALSE(cli::terminalCell(slave));
+    ::close(slave);
+    ::close(master);
 }
 
 } // namespace
