@@ -11,7 +11,7 @@ mkdir -p "$findings"
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:allocator_may_return_null=1}
 status=0
-for target in settings_line table_file numbers picture; do
+for target in settings_line table_file numbers picture jpeg_shrink; do
     work="$build/fuzz-corpus/$target"
     rm -rf "$work"
     mkdir -p "$work"
