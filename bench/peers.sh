@@ -17,6 +17,8 @@
 #
 #   bench/peers.sh [ROUNDS]      (default 21; builds first if needed; fetches its photographs with apt-get download)
 #   PHOTOS="progressive baseline" bench/peers.sh 11    (only those photos)
+# (progressive.jpg, a wallpaper, and progressive-jpegtran.jpg both use libjpeg's usual progression: the DC
+# without its last bit first, refined after most AC scans)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 rounds=${1:-21}
@@ -39,6 +41,8 @@ if [ ! -f "$inputs/progressive.jpg" ]; then
     cp "$inputs"/pkg/usr/share/backgrounds/mate/abstract/Elephants_5640x3172.jpg "$inputs/progressive.jpg"
 fi
 [ -f "$inputs/baseline.jpg" ] || djpeg "$inputs/progressive.jpg" | cjpeg -quality 90 > "$inputs/baseline.jpg"
+# The baseline made progressive losslessly, in libjpeg's usual progression, which refines the DC late.
+[ -f "$inputs/progressive-jpegtran.jpg" ] || jpegtran -progressive "$inputs/baseline.jpg" > "$inputs/progressive-jpegtran.jpg"
 [ -f "$inputs/photo-5mp.jpg" ] || convert "$inputs/baseline.jpg" -resize 2720x1530 -interlace none -quality 90 "$inputs/photo-5mp.jpg"
 [ -f "$inputs/small-640.jpg" ] || convert "$inputs/baseline.jpg" -resize 640x360! -interlace none -quality 90 "$inputs/small-640.jpg"
 
@@ -65,7 +69,7 @@ spread() { sort -g | awk '{ a[NR] = $1 } END { printf "%.2f-%.2f", a[int(NR / 4)
 ratios() { paste -d' ' <(tr ' ' '\n' <<<"$1" | grep .) <(tr ' ' '\n' <<<"$2" | grep .) | awk '{ print $1 / $2 }'; }
 
 printf '%-13s %-9s %-19s %9s %7s %12s %9s %11s\n' picture size program "median" ratio "ratio spread" "peak" "to plain"
-for photo in ${PHOTOS:-progressive baseline photo-5mp small-640}; do
+for photo in ${PHOTOS:-progressive progressive-jpegtran baseline photo-5mp small-640}; do
     file="$inputs/$photo.jpg"
     read -r w h < <(identify -format '%w %h\n' "$file")
     cols=$(( (w + 4) / 8 - 4 )) rows=$(( (h + 4) / 16 - 4 ))
