@@ -1,15 +1,11 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 // The pictures a plan reads, looked at before they are converted: standard input kept in a file of its own,
 // and each picture's first bytes, which say who decodes it and whether it can be a picture at all. What is
 // refused here is refused before any font is measured for it.
 namespace picture_input {
-
-// Whether a file's first bytes can start a picture of a format the converter or Qt's readers read.
-bool mayStartPicture(std::string_view head);
 
 // Standard input copied to a file of its own that nobody else can see (it is gone when the converter
 // ends), so that it reads like any picture file; returns its path. No more is kept than decoding may take

@@ -238,34 +238,14 @@ art::Lines linesOf(const Buffers& b, const Chosen& c, const std::vector<char32_t
 
 // "likeness detail D tone T", and with colours " colour C": how alike the text and the picture are.
 std::string scoreLine(const Plan& plan, const Buffers& b, const Chosen& c, const Measurement& m) {
-    const px::GreyView parts = px::greyView(b.scoreParts.view(), 2 * b.blocks.width);
+    const likeness::TextLikeness l = likeness::ofText(
+        px::greyView(b.scoreParts.view(), 2 * b.blocks.width), b.blocks.view(), c.entries, m.patterns,
+        plan.invert, plan.colours.has_value(), c.colours.foreground, c.colours.background);
     char line[120];
-    if (!plan.colours) {
-        const likeness::Score s = likeness::measure(
-            likeness::greys(parts),
-            likeness::drawing(c.entries, m.patterns, b.blocks.width, b.blocks.height, plan.invert),
-            b.blocks.width, b.blocks.height);
-        std::snprintf(line, sizeof line, "likeness detail %.2f tone %.2f", s.detail, s.tone);
-        return line;
-    }
-    // One colour a cell stands on the background the polarity says.
-    const px::Pixel page = plan.invert ? px::rgb(0, 0, 0) : px::rgb(255, 255, 255);
-    std::vector<px::Pixel> fore, back;
-    if (c.colours.chosen.empty()) {
-        for (int y = 0; y < b.blocks.height; ++y)
-            fore.insert(fore.end(), b.blocks.view().row(y), b.blocks.view().row(y) + b.blocks.width);
-        back.assign(fore.size(), page);
-    } else {
-        fore = c.colours.foreground;
-        back = c.colours.background;
-    }
-    const likeness::ColourDrawing d =
-        likeness::colourDrawing(c.entries, m.patterns, fore, back, page, b.blocks.width, b.blocks.height);
-    const likeness::Score s =
-        likeness::measure(likeness::greys(parts), d.greys, b.blocks.width, b.blocks.height);
-    const double difference = likeness::colourDifference(b.blocks.view(), d.cells);
-    std::snprintf(line, sizeof line, "likeness detail %.2f tone %.2f colour %.1f", s.detail, s.tone,
-                  difference);
+    const int n =
+        std::snprintf(line, sizeof line, "likeness detail %.2f tone %.2f", l.score.detail, l.score.tone);
+    if (l.colour)
+        std::snprintf(line + n, sizeof line - size_t(n), " colour %.1f", *l.colour);
     return line;
 }
 

@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <future>
+#include <functional>
 #include <optional>
 #include <thread>
 #include <unistd.h>
@@ -21,41 +21,6 @@ namespace cli {
 namespace {
 
 constexpr int kUsage = 2;
-
-// Qt started on this thread. Alongside, a helper makes the font system ready (Qt's first measurement would
-// otherwise wait for it) and then, when the table is to be measured (`measured`), works out the order's cache
-// key while the measurement runs, so that keeping the order afterwards costs nothing more.
-class QtStart {
-  public:
-    // Raises as QtModule::started does.
-    QtStart(QtModule& qt, RememberedOrder* measured) {
-        helper_ = std::thread([this, measured] {
-            warmFontSystem();
-            fontsReady_.set_value();
-            if (measured)
-                measured->workOutKey();
-        });
-        try {
-            services_ = &qt.started();
-        } catch (...) {
-            helper_.join();
-            throw;
-        }
-        fontsReady_.get_future().wait(); // before Qt asks fontconfig for its fonts
-    }
-    ~QtStart() { finish(); }
-    QtServices& services() const { return *services_; }
-    // The helper done, the key worked out: before the order is kept.
-    void finish() {
-        if (helper_.joinable())
-            helper_.join();
-    }
-
-  private:
-    std::promise<void> fontsReady_;
-    std::thread helper_;
-    QtServices* services_ = nullptr;
-};
 
 // A word when the font asked for is not installed: the font system measured in another.
 void reportFont(const Plan& plan, const Measurement& m) {
@@ -78,7 +43,7 @@ int printOrder(const Plan& plan, QtModule& qt, const OrderCache* cache) {
     std::optional<Measurement> m = orders.find();
     try {
         if (!m) {
-            QtStart start(qt, &orders);
+            QtStart start(qt, [&orders] { orders.workOutKey(); });
             m = start.services().measure(plan.table, plan.font, plan.size);
             start.finish();
             orders.keep(*m);
@@ -114,7 +79,10 @@ void serveWorkers(const Plan& plan, QtModule& qt, RememberedOrder& orders, bool 
     std::optional<QtStart> start;
     std::exception_ptr notStarted;
     try {
-        services = &start.emplace(qt, known ? nullptr : &orders).services();
+        services = &start
+                        .emplace(
+                            qt, known ? std::function<void()>() : [&orders] { orders.workOutKey(); })
+                        .services();
         p.started.set_value(services);
     } catch (const err::Error&) {
         notStarted = std::current_exception();
@@ -155,7 +123,8 @@ int play(const Plan& plan, QtModule& qt, const OrderCache* cache) {
     Provided provided{promises.measured.get_future().share(), promises.started.get_future().share(),
                       promises.glyphs.get_future().share()};
     try {
-        QtStart start(qt, m ? nullptr : &orders);
+        QtStart start(
+            qt, m ? std::function<void()>() : [&orders] { orders.workOutKey(); });
         QtServices& services = start.services();
         if (!m) {
             m = services.measure(plan.table, plan.font, plan.size);

@@ -96,4 +96,20 @@ void warmFontSystem() {
             init();
 }
 
+QtStart::QtStart(QtModule& qt, std::function<void()> alongside) {
+    helper_ = std::thread([this, alongside = std::move(alongside)] {
+        warmFontSystem();
+        fontsReady_.set_value();
+        if (alongside)
+            alongside();
+    });
+    try {
+        services_ = &qt.started();
+    } catch (...) {
+        helper_.join();
+        throw;
+    }
+    fontsReady_.get_future().wait(); // before Qt asks fontconfig for its fonts
+}
+
 } // namespace cli

@@ -2,9 +2,12 @@
 
 #include "qt_bridge/qt_services.h"
 
+#include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 // The Qt services of the module tessarine-convert-qt.so, opened when first needed.
 namespace cli {
@@ -35,5 +38,28 @@ class QtModule {
 // Loads the font configuration and its caches (fontconfig), which Qt's first measurement would otherwise
 // wait for: run on a thread of its own while the module loads. Does nothing when fontconfig is missing.
 void warmFontSystem();
+
+// Qt started on this thread, the font system made ready alongside on a helper (Qt's first measurement would
+// otherwise wait for it), which then runs `alongside` (the order's cache key, worked out while the table is
+// measured), so that what comes after costs nothing more.
+class QtStart {
+  public:
+    // Raises as QtModule::started does.
+    QtStart(QtModule& qt, std::function<void()> alongside);
+    ~QtStart() { finish(); }
+    QtStart(const QtStart&) = delete;
+    QtStart& operator=(const QtStart&) = delete;
+    QtServices& services() const { return *services_; }
+    // The helper done, `alongside` with it.
+    void finish() {
+        if (helper_.joinable())
+            helper_.join();
+    }
+
+  private:
+    std::promise<void> fontsReady_;
+    std::thread helper_;
+    QtServices* services_ = nullptr;
+};
 
 } // namespace cli

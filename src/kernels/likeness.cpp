@@ -164,6 +164,25 @@ ColourDrawing colourDrawing(const std::vector<uint16_t>& chosen, const std::vect
     return out;
 }
 
+TextLikeness ofText(px::GreyView parts, px::View blocks, const std::vector<uint16_t>& chosen,
+                    const std::vector<glyphs::Pattern>& patterns, bool lightOnDark, bool colours,
+                    const std::vector<px::Pixel>& foreground, const std::vector<px::Pixel>& background) {
+    const int columns = blocks.width, rows = blocks.height;
+    if (!colours)
+        return {measure(greys(parts), drawing(chosen, patterns, columns, rows, lightOnDark), columns, rows),
+                {}};
+    // One colour a cell stands on the page the polarity says.
+    const px::Pixel page = lightOnDark ? px::rgb(0, 0, 0) : px::rgb(255, 255, 255);
+    std::vector<px::Pixel> fore = foreground, back = background;
+    if (fore.empty()) {
+        for (int y = 0; y < rows; ++y)
+            fore.insert(fore.end(), blocks.row(y), blocks.row(y) + columns);
+        back.assign(fore.size(), page);
+    }
+    const ColourDrawing d = colourDrawing(chosen, patterns, fore, back, page, columns, rows);
+    return {measure(greys(parts), d.greys, columns, rows), colourDifference(blocks, d.cells)};
+}
+
 std::vector<double> greys(px::View parts) {
     std::vector<double> out;
     out.reserve(size_t(std::max(0, parts.width)) * size_t(std::max(0, parts.height)));

@@ -4,6 +4,7 @@
 #include "kernels/pixels.h"
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 // How much a result looks like its picture: the text drawn in its font, dark on light (light on dark for an
@@ -39,6 +40,18 @@ struct ColourDrawing {
 ColourDrawing colourDrawing(const std::vector<uint16_t>& chosen, const std::vector<glyphs::Pattern>& patterns,
                             const std::vector<px::Pixel>& foreground,
                             const std::vector<px::Pixel>& background, px::Pixel page, int columns, int rows);
+
+// A text's likeness to its picture as a whole: `parts` the picture's greys on 2 x 2 parts a cell, `blocks`
+// its colours a cell; `chosen` the text's entries into `patterns`. Drawn in one ink (light on dark with
+// `lightOnDark`) without `colours`; with them, in each cell's colours (`foreground`, `background`; empty for
+// one colour a cell, the block's own on the page), the colour difference of the cells measured too.
+struct TextLikeness {
+    Score score;
+    std::optional<double> colour; // mean CIEDE2000 of the cells, with colours
+};
+TextLikeness ofText(px::GreyView parts, px::View blocks, const std::vector<uint16_t>& chosen,
+                    const std::vector<glyphs::Pattern>& patterns, bool lightOnDark, bool colours,
+                    const std::vector<px::Pixel>& foreground, const std::vector<px::Pixel>& background);
 
 // The mean CIEDE2000 difference between each block's colour and its cell's in a drawing, row by row.
 double colourDifference(px::View blocks, const std::vector<px::Pixel>& cells);
