@@ -24,8 +24,9 @@ TEST(GridAverage, WeightedBlocksCountEverySplitPixelsShare) {
         GridAverager averager(width, height, columns, rows, false, true);
         std::vector<px::Pixel> out(size_t(columns) * size_t(rows));
         for (int y = 0; y < height; ++y)
-            averager.addRow(picture[size_t(y)].data(),
-                            [&](int row) { return out.data() + size_t(row) * size_t(columns); });
+            averager.addRow(picture[size_t(y)].data(), [&out, stride = size_t(columns)](int row) {
+                return out.data() + size_t(row) * stride;
+            });
         // Each block, worked out exactly from the pixels' shares.
         const auto share = [](int pixel, double from, double to) {
             return std::max(0.0, std::min<double>(pixel + 1, to) - std::max<double>(pixel, from));
