@@ -106,7 +106,7 @@ const OptionRule kRules[] = {
      .value = "auto|none",
      .text = &Options::levels,
      .help = "auto stretches the picture's brightness between its 1st and 99th percentile first (default "
-             "none).",
+             "auto in one ink at the converter's own sizes, none with colour, --scale or --settings).",
      .words = {"auto", "none"}},
     {"brightness", 0, "N", &Options::brightness, nullptr,
      "Brightness added, in hundredths of the range: -100 to 100 (default 0).", option_values::brightness},

@@ -377,6 +377,10 @@ Plan makePlan(const Options& o, Surroundings& world) {
     // Two colours a cell draw best in block elements: at the converter's own sizes they are its table then.
     if (ownSizes && p.twoColours && !o.table && !o.chars && !o.symbols)
         p.table = tables::tableNamed("blocks");
+    // In one ink a text's range runs only from the blank to its darkest glyph: at its own sizes the
+    // converter spends all of it on the picture's own range (colours are kept as they are).
+    if (ownSizes && !p.twoColours && !o.levels)
+        p.art.levels.automatic = true;
     applyAnimation(p, o, world);
     const bool toTerminal = (!o.output || *o.output == "-") && world.outputIsTerminal();
     applyBackground(p, o, ownSizes, toTerminal, world);

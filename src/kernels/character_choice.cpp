@@ -123,11 +123,12 @@ class Diffusion {
 
 // The shape mapping. A block's parts ask for ink as the picture's darkness does, on the scale of the
 // drawing, and from the block alone, so that a grey looks the same wherever it stands: the block's mean
-// darkness maps onto the glyphs' coverage between the lightest glyph's and the darkest's (a text cannot be
-// as dark as a black picture), and its parts' departures from that mean are kept at kContrast of
-// their size (glyphs of a milder contrast follow a photograph's shapes better, as bench/likeness.sh
-// measures). Each block takes the glyph whose coverage is nearest, part by part, with the cell's tone and
-// its four quarters weighed in again, so that tone holds and what the eye sees at a distance comes first.
+// darkness (of the light it stands for: kInkGamma) maps onto the glyphs' coverage between the lightest
+// glyph's and the darkest's (a text cannot be as dark as a black picture), and its parts' departures from
+// that mean are kept at kContrast of their size (glyphs of a milder contrast follow a photograph's shapes
+// better, as bench/likeness.sh measures). Each block takes the glyph whose coverage is nearest, part by part,
+// with the cell's tone and its four quarters weighed in again, so that tone holds and what the eye sees at a
+// distance comes first.
 constexpr double kToneWeight = 1;
 constexpr double kQuarterWeight = 32;
 constexpr double kContrast = 0.5;
@@ -245,8 +246,10 @@ std::vector<uint16_t> chooseByShape(px::View buffer, const SubBlocks& sub, const
         options.dither || blocks < 20000 ? 1 : int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
 
     std::array<float, 256> darkOf{};
-    for (int b = 0; b < 256; ++b)
-        darkOf[size_t(b)] = float(options.inverted ? levels[size_t(b)] : 255 - levels[size_t(b)]);
+    for (int b = 0; b < 256; ++b) {
+        const double light = 255 * std::pow(levels[size_t(b)] / 255.0, kInkGamma);
+        darkOf[size_t(b)] = float(options.inverted ? light : 255 - light);
+    }
     // The drawing's range of tone: from the lightest glyph to the darkest.
     double lightest = 255, darkest = 0;
     for (int e = 0; e < match.count(); ++e)

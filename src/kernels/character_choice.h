@@ -31,6 +31,10 @@ struct Levels {
 };
 constexpr int kMaxBrightness = 100, kMaxContrast = 100;
 constexpr double kMinGamma = 0.1, kMaxGamma = 10;
+// The shape mapping's ink follows the light a brightness stands for, brightness to this power (from 0 to 1),
+// as the eye adds up a cell's light: ink in proportion to sRGB's brightness draws the middle greys too light.
+// Short of sRGB's 2.2, as strokes seen close are not wholly blurred into their cell.
+constexpr double kInkGamma = 1.6;
 
 // What each brightness becomes, for a picture of this brightness histogram (only automatic levels read it).
 std::array<uint8_t, 256> levelsTable(const Levels& levels, const std::array<uint64_t, 256>& histogram);

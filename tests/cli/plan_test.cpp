@@ -203,6 +203,18 @@ TEST(Plan, OptionPairings) {
     EXPECT_EQ(planOf({"-f", "ansi"}, world).form, &art::textForm());
     EXPECT_TRUE(planOf({"--color"}, world).twoColours);
     EXPECT_FALSE(planOf({"--color", "--mapping", "position"}, world).twoColours);
+
+    // In one ink the converter's own sizes stretch the picture's levels; colours and the desktop program's
+    // sizes keep the picture's own, and so does --levels none.
+    const auto stretched = [&](const std::vector<std::string>& arguments) {
+        return planOf(arguments, world).art.levels.automatic;
+    };
+    EXPECT_TRUE(stretched({}));
+    EXPECT_TRUE(stretched({"--mapping", "ink", "-f", "html"}));
+    EXPECT_FALSE(stretched({"--levels", "none"}));
+    EXPECT_FALSE(stretched({"--color"}));
+    EXPECT_FALSE(stretched({"--scale", "2x2"}));
+    EXPECT_TRUE(stretched({"--scale", "2x2", "--levels", "auto"}));
 }
 
 // Several pictures go into a folder, made once; a name taken by an earlier picture is refused for the later

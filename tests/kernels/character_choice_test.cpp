@@ -5,6 +5,7 @@
 #include "kernels/likeness.h"
 
 #include <algorithm>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <numeric>
 
@@ -258,9 +259,17 @@ TEST(Choice, AFlatGreyGetsTheSameCharactersWhereverItStands) {
         EXPECT_EQ(text(0, inverted), alone) << "beside black";
         EXPECT_EQ(alone, std::u32string(8, alone[0])) << "a flat grey, one character";
     }
-    // Its tone is the grey's on the glyphs' scale (none to eight sixteenths), within a step.
-    EXPECT_NEAR(double(text(-1, false)[0] - U'0'), 8 * (255 - 87) / 255.0, 1) << "dark ink on a light page";
-    EXPECT_NEAR(double(text(-1, true)[0] - U'0'), 8 * 87 / 255.0, 1) << "light ink on a dark page";
+    // Its tone is the light the grey stands for on the glyphs' scale (none to eight sixteenths), within a
+    // step and nearer it than ink in proportion to the brightness: a dark grey lets little light through,
+    // so little light ink on a dark page and much dark ink on a light one.
+    const double light = std::pow(87 / 255.0, choice::kInkGamma), brightness = 87 / 255.0;
+    for (bool inverted : {false, true}) {
+        const double ink = double(text(-1, inverted)[0] - U'0');
+        const double wanted = 8 * (inverted ? light : 1 - light),
+                     linear = 8 * (inverted ? brightness : 1 - brightness);
+        EXPECT_NEAR(ink, wanted, 1) << (inverted ? "light ink on a dark page" : "dark ink on a light page");
+        EXPECT_LT(std::abs(ink - wanted), std::abs(ink - linear)) << "inverted " << inverted;
+    }
 }
 
 TEST(Choice, AutomaticLevelsReachBothEndsOfTheTable) {
