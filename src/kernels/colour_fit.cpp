@@ -26,6 +26,12 @@ constexpr double kDetailWidth = 0.25, kDetailHeight = 0.125;
 // Parts averaged from a block's pixels show less of its fine detail than the pixels do, and a glyph's edge
 // between parts is drawn sharp: a glyph may draw this much more fine detail than the parts show.
 constexpr double kDetailSeen = 1.5;
+// A letter's strokes fall inside the parts the fit compares, where the block's own detail cannot be seen
+// to match them: drawn in two far colours they read as texture over the picture (an M across a cup's rim),
+// which a blind comparison with chafa's colour art called letter noise. Detail a glyph draws that its
+// coverage of the parts does not show costs this much, at the contrast of its colours; block elements,
+// whose edges lie on the parts' edges, draw next to none of it.
+constexpr double kHiddenWeight = 10;
 // A glyph in two colours must leave less error than one flat colour by this much a part (the square of a
 // level of brightness, about), or the cell is flat.
 constexpr double kFlatMargin = 1;
@@ -98,6 +104,7 @@ struct Coverage {
     std::vector<float> a;
     double sum = 0, squares = 0, spread = 0; // sums of a and a squared; sum of (a - mean) squared
     double detail = 0;                       // the mean squared fine detail of a
+    double hidden = 0;                       // of that, what its coverage of the parts does not show
     int rank = 2;                            // ties go to the blank, then to glyphs of even coverage
     bool same = false; // an earlier glyph's coverage, or its complement: with two free colours, the same
 };
@@ -124,6 +131,7 @@ std::vector<Coverage> coverages(const choice::Table& table, int across, int down
             }
             c.squares *= double(parts) / double(drawn.size());
             c.detail = FineDetail(pattern.width, pattern.height).energy(drawn.data());
+            c.hidden = std::max(0.0, c.detail - FineDetail(across, down).energy(c.a.data()));
         }
         c.spread = std::max(0.0, c.squares - c.sum * c.sum / parts);
         const bool even = c.spread < 0.01;
@@ -202,6 +210,7 @@ Fit fitGlyph(const Coverage& c, const Block& b, const double* sax) {
     }
     const double l = kLuma[0] * d[0] + kLuma[1] * d[1] + kLuma[2] * d[2];
     f.error += kDetailWeight * n * std::max(0.0, l * l * c.detail - b.detail);
+    f.error += kHiddenWeight * n * l * l * c.hidden;
     return f;
 }
 
