@@ -142,14 +142,13 @@ TEST_F(Converter, PeersNamesGiveTheirOwnOptionsBytes) {
     same({"--columns", "20"}, {"-f", "utf8", "--width", "20", "--color", "none"});
     same({"--columns", "20", "--table", "blocks"}, {"--symbols", "block", "--width", "20"});
     // -s keeps the proportions within its size: this wide picture fills the width, the lines fewer.
-    for (const QString& size : {"30x100", "100x10"}) {
+    for (const char* size : {"30x100", "100x10"}) {
         const QList<QByteArray> lines = linesOf(convert({pic, "-s", size}).out);
-        const QStringList wh = size.split('x');
+        const QStringList wh = QString(size).split('x');
         ASSERT_FALSE(lines.isEmpty());
         EXPECT_LE(lines.size(), wh[1].toInt());
         EXPECT_LE(lines.first().size(), wh[0].toInt());
-        EXPECT_TRUE(lines.size() == wh[1].toInt() || lines.first().size() == wh[0].toInt())
-            << size.toStdString();
+        EXPECT_TRUE(lines.size() == wh[1].toInt() || lines.first().size() == wh[0].toInt()) << size;
     }
     // A mode word after --color is the mode, never a picture; the picture named so is ./256.
     const ConverterRun moded = convert({"--color", "256", pic, "--columns", "10"});
