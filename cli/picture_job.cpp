@@ -116,6 +116,17 @@ Layout layoutFor(const Plan& plan, std::optional<px::Size> size, double cellAspe
         l.fine = g.fine;
         l.sizings = {buffer::partsOf(size->width, size->height, l.factors, g.fine.first, g.fine.second)};
         l.sizings[0].grey = false;
+        l.sizings[0].weighted = plan.twoColours;
+        const buffer::Factors& parts = l.sizings[0];
+        if (plan.twoColours && l.decodeAt.width == 0 &&
+            (parts.columns > size->width || parts.rows > size->height) &&
+            int64_t(size->width) * size->height <= int64_t(parts.columns) * parts.rows) {
+            buffer::Factors picture;
+            picture.columns = size->width;
+            picture.rows = size->height;
+            l.sizings.push_back(picture);
+            l.partsFromPicture = true;
+        }
         return l;
     }
     // The desktop program's sizes keep its arithmetic for the blocks: each grid is averaged on its own.
@@ -139,7 +150,9 @@ Buffers assemble(const Plan& plan, const Layout& l, std::vector<px::Image> image
         b.blocks = buffer::coarsen(parts.view(), fa, fd);
         if (!plan.twoColours && l.across > 0)
             b.parts = buffer::greyStorage(parts.view());
-        if (plan.twoColours)
+        if (plan.twoColours && l.partsFromPicture)
+            b.parts = buffer::resample(images.back().view(), parts.width, parts.height);
+        else if (plan.twoColours)
             b.parts = std::pair(l.across, l.down) == l.fine
                           ? parts
                           : buffer::coarsen(parts.view(), fa / l.across, fd / l.down);

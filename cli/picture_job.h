@@ -40,6 +40,9 @@ struct Layout {
     std::pair<int, int> fine; // its parts a block
     px::Size atLeast;         // a JPEG is decoded at least this finely
     px::Size decodeAt;        // when set, a JPEG is decoded this finely, its grids' parts smaller than pixels
+    // When the colour fit's parts are finer than a small picture's pixels, the last sizing is the picture
+    // itself, and the parts are sampled from it smoothly rather than averaged.
+    bool partsFromPicture = false;
 };
 // `scaledDecode`: the picture is a JPEG the kernels decode, no finer than its grids need.
 Layout layoutFor(const Plan& plan, std::optional<px::Size> size, double cellAspect,

@@ -113,6 +113,49 @@ px::Image coarsen(px::View parts, int across, int down) {
     return out;
 }
 
+px::Image resample(px::View picture, int width, int height) {
+    px::Image out(std::max(0, width), std::max(0, height));
+    if (picture.width <= 0 || picture.height <= 0)
+        return out;
+    // Where a sample falls between pixels, each way: the pixel before it and the next one's share.
+    struct Tap {
+        int at;
+        double share;
+    };
+    const auto taps = [](int samples, int pixels) {
+        std::vector<Tap> t(size_t(std::max(0, samples)));
+        for (int i = 0; i < samples; ++i) {
+            const double x = std::clamp((i + 0.5) * pixels / samples - 0.5, 0.0, double(pixels - 1));
+            const int at = std::min(int(x), pixels - 1);
+            t[size_t(i)] = {at, x - at};
+        }
+        return t;
+    };
+    const std::vector<Tap> across = taps(width, picture.width), down = taps(height, picture.height);
+    const int lastColumn = picture.width - 1, lastRow = picture.height - 1;
+    for (int y = 0; y < height; ++y) {
+        const Tap r = down[size_t(y)];
+        const px::Pixel* top = picture.row(r.at);
+        const px::Pixel* bottom = picture.row(std::min(r.at + 1, lastRow));
+        px::Pixel* to = out.view().row(y);
+        for (int x = 0; x < width; ++x) {
+            const Tap c = across[size_t(x)];
+            const int right = std::min(c.at + 1, lastColumn);
+            const px::Pixel p[4] = {top[c.at], top[right], bottom[c.at], bottom[right]};
+            const double w[4] = {(1 - c.share) * (1 - r.share), c.share * (1 - r.share),
+                                 (1 - c.share) * r.share, c.share * r.share};
+            double rgb[3] = {0, 0, 0};
+            for (int k = 0; k < 4; ++k) {
+                rgb[0] += w[k] * px::red(p[k]);
+                rgb[1] += w[k] * px::green(p[k]);
+                rgb[2] += w[k] * px::blue(p[k]);
+            }
+            to[x] = px::rgb(int(std::lround(rgb[0])), int(std::lround(rgb[1])), int(std::lround(rgb[2])));
+        }
+    }
+    return out;
+}
+
 px::Image greyStorage(px::View colours) {
     px::Image out(px::greyStorageWidth(colours.width), colours.height, 0);
     for (int y = 0; y < colours.height; ++y) {
@@ -154,7 +197,8 @@ px::Size Builder::start(int pictureWidth, int pictureHeight, bool decodedSmaller
             factors_.coveredWidth > 0 ? std::min(factors_.coveredWidth, pictureWidth) : pictureWidth;
         const int h =
             factors_.coveredHeight > 0 ? std::min(factors_.coveredHeight, pictureHeight) : pictureHeight;
-        grid_ = std::make_unique<GridAverager>(w, h, area.width, area.height, factors_.grey, decodedSmaller);
+        grid_ = std::make_unique<GridAverager>(w, h, area.width, area.height, factors_.grey,
+                                               decodedSmaller || factors_.weighted);
     } else if (averages(factors_))
         averager_ = std::make_unique<BlockAverager>(pictureWidth, rounding::toInt32(factors_.h),
                                                     rounding::toInt32(factors_.v), area.width, area.height);

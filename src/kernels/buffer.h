@@ -29,6 +29,10 @@ struct Factors {
     // A grid's blocks as their brightness only, one byte each (px::GreyView), rounded to within one level:
     // the parts of blocks, where only the mappings look, in a quarter of the memory.
     bool grey = false;
+    // A grid's blocks of a few pixels each, each pixel counting for the part of it a block covers (as for a
+    // picture decoded smaller), rather than the whole pixels nearest: the colour fit's parts keep their
+    // edges where the picture's are.
+    bool weighted = false;
     bool grid() const { return columns > 0 && rows > 0; }
 };
 
@@ -68,6 +72,10 @@ struct Target {
 // a coarser grid of the same picture (its blocks, or coarser parts) from a finer one, with no second pass
 // over the picture.
 px::Image coarsen(px::View parts, int across, int down);
+// The picture sampled at the centres of a grid of width x height cells over it, each sample from the four
+// pixels nearest (bilinear, edges repeated): parts finer than the picture's pixels as a picture scaled up
+// smoothly shows them, where averaging the pixels they cover would make each pixel a square.
+px::Image resample(px::View picture, int width, int height);
 // The brightness of every pixel, as the storage of a grey grid of the same size (px::greyView).
 px::Image greyStorage(px::View colours);
 

@@ -79,6 +79,30 @@ TEST(BufferBuilder, CopyIsThePictureAndBlocksAreAverages) {
     EXPECT_EQ(kpic::at(avg, 3, 1), px::rgb(6, 2, 9));
 }
 
+// The colour fit's parts of a few pixels each keep the picture's edges where they are: weighted, a pixel
+// counts for the share of it a part covers; finer than the pixels, parts are sampled between them.
+TEST(BufferBuilder, ColourPartsKeepThePicturesEdgesInPlace) {
+    px::Image pic = kpic::filled(4, 1, px::rgb(0, 0, 0));
+    kpic::set(pic, 2, 0, px::rgb(255, 255, 255));
+    kpic::set(pic, 3, 0, px::rgb(255, 255, 255));
+    buffer::Factors three;
+    three.columns = 3;
+    three.rows = 1;
+    // The middle part spans pixels 1.33 to 2.67: whole pixels give pixel 1 alone, shares half of each.
+    EXPECT_EQ(kpic::at(fromMemory(pic, three), 1, 0), px::rgb(0, 0, 0));
+    three.weighted = true;
+    EXPECT_NEAR(px::red(kpic::at(fromMemory(pic, three), 1, 0)), 128, 1) << "shares in 256ths of a pixel";
+
+    // Eight samples over four pixels: the edge between pixels 1 and 2 falls between samples 3 and 4, the
+    // samples beside it halfway between the pixels' colour and the edge's, the ends the end pixels' own.
+    const px::Image up = buffer::resample(pic.view(), 8, 1);
+    ASSERT_EQ(up.width, 8);
+    const int expected[8] = {0, 0, 0, 64, 191, 255, 255, 255};
+    for (int x = 0; x < 8; ++x)
+        EXPECT_EQ(px::red(kpic::at(up, x, 0)), expected[x]) << "sample " << x;
+    EXPECT_EQ(buffer::resample(pic.view(), 4, 1).pixels, pic.pixels) << "one sample a pixel: the picture";
+}
+
 TEST(BufferBuilder, FractionalFactorLeavesTheBackgroundWhereNoBlockLands) {
     // 2.6: buffer Int(104 / 2.6) - 4 = 36 wide, blocks 3 wide: 34 blocks, the last one overhanging the
     // picture by two columns (so a third as bright); the rest keeps the background.
