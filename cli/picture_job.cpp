@@ -117,7 +117,7 @@ Layout layoutFor(const Plan& plan, std::optional<px::Size> size, double cellAspe
         l.sizings = {buffer::partsOf(size->width, size->height, l.factors, g.fine.first, g.fine.second)};
         l.sizings[0].grey = false;
         l.sizings[0].weighted = plan.twoColours;
-        const buffer::Factors& parts = l.sizings[0];
+        const buffer::Factors parts = l.sizings[0]; // a copy: the push below may move the sizings
         if (plan.twoColours && l.decodeAt.width == 0 &&
             (parts.columns > size->width || parts.rows > size->height) &&
             int64_t(size->width) * size->height <= int64_t(parts.columns) * parts.rows) {
